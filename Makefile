@@ -1,0 +1,38 @@
+# make run   installs the dependencies, builds, lays out the runnable folder and starts the program.
+# make test  installs the dependencies, builds and runs every test headless, then a short fuzz run.
+PRESET ?= release
+BUILD := build/$(PRESET)
+DIST := $(BUILD)/dist
+FUZZ_SECONDS ?= 8
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build run test fuzz-smoke fuzz clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+configure: deps
+	@cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+run: build
+	@./scripts/run.sh $(DIST)
+
+test: build
+	@ctest --preset $(PRESET) -j $(JOBS)
+	@$(MAKE) --no-print-directory fuzz-smoke
+
+# Every fuzz target for a few seconds each, in the clang ASan/UBSan tree (build/asan).
+fuzz-smoke: deps
+	@./scripts/fuzz.sh $(FUZZ_SECONDS)
+
+# The long run: make fuzz FUZZ_SECONDS=3600
+fuzz: deps
+	@./scripts/fuzz.sh $(FUZZ_SECONDS)
+
+clean:
+	rm -rf build
