@@ -105,8 +105,8 @@ void buildFrame(const DeinterlaceState& s, uint8_t* outY, uint8_t* outU, uint8_t
     // The first and last first-field lines stand twice: there is no second line to interpolate against.
     std::memcpy(rowOf(outY, out, 0), f1, w);
     std::memcpy(rowOf(outY, out, 1), f1, w);
-    std::memcpy(rowOf(outY, out, 2 * fh - 2), rowOf(f1, in, fh - 1), w);
-    std::memcpy(rowOf(outY, out, 2 * fh - 1), rowOf(f1, in, fh - 1), w);
+    std::memcpy(rowOf(outY, out, s.frameHeight - 2), rowOf(f1, in, fh - 1), w);
+    std::memcpy(rowOf(outY, out, s.frameHeight - 1), rowOf(f1, in, fh - 1), w);
 
     for (int j = 1; j <= fh - 2; ++j) {
         const uint8_t* above = rowOf(f1, in, j);

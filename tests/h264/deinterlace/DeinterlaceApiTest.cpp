@@ -42,6 +42,10 @@ const InitCase kInitCases[] = {
     {"OutputChromaStrideBelowHalfWidth", 128, 4, 128, 64, 128, 63, DEINTERLACE_ERR_SIZE},
 };
 
+void PrintTo(const InitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DeinterlaceInitTest : public testing::TestWithParam<InitCase> {};
 
 TEST_P(DeinterlaceInitTest, AnswersAndSetsTheHandle) {

@@ -71,6 +71,10 @@ const InputCase kInputs[] = {
      }},
 };
 
+void PrintTo(const InputCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DeinterlaceKernelsTest : public testing::TestWithParam<InputCase> {};
 
 TEST_P(DeinterlaceKernelsTest, Sse2MatchesPortable) {

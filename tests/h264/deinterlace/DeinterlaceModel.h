@@ -7,7 +7,16 @@
 
 #include <array>
 #include <cstdint>
+#include <ostream>
 #include <vector>
+
+inline const char* kernelSetName(DeinterlaceKernelSet set) {
+    return set == DeinterlaceKernelSet::Portable ? "Portable" : "Sse2";
+}
+
+inline void PrintTo(DeinterlaceKernelSet set, std::ostream* os) {
+    *os << kernelSetName(set);
+}
 
 // 4:2:0 planes with rows exactly as wide as the picture.
 struct Picture {

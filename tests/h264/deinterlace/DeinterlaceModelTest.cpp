@@ -210,8 +210,8 @@ TEST(DeinterlaceOrder, IrregularKindsFollowTheModel) {
 }
 
 std::string modelName(const testing::TestParamInfo<ModelParam>& info) {
-    return std::string(kSequences[std::get<0>(info.param)].name) +
-           (std::get<1>(info.param) == DeinterlaceKernelSet::Portable ? "_Portable" : "_Sse2");
+    return std::string(kSequences[std::get<0>(info.param)].name) + "_" +
+           kernelSetName(std::get<1>(info.param));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sequences, DeinterlaceModelTest,

@@ -9,10 +9,6 @@ namespace {
 
 const DeinterlaceKernelSet kSets[] = {DeinterlaceKernelSet::Portable, DeinterlaceKernelSet::Sse2};
 
-const char* setName(DeinterlaceKernelSet set) {
-    return set == DeinterlaceKernelSet::Portable ? "portable" : "sse2";
-}
-
 struct DirectionCase {
     const char* name;
     uint8_t above[3]; // first-field row j at columns c - 1, c, c + 1
@@ -44,7 +40,7 @@ TEST(DeinterlaceRules, DirectionOnTies) {
         }
         for (const DirectionCase& dc : kDirections) {
             for (int c : {2, 10, 11, 41, w - 3}) {
-                SCOPED_TRACE(testing::Message() << setName(set) << " " << dc.name << " column " << c);
+                SCOPED_TRACE(testing::Message() << kernelSetName(set) << " " << dc.name << " column " << c);
                 DeinterlaceRunner runner(tightGeometry(w, 4), set);
                 ASSERT_TRUE(runner.ok());
                 Picture first(w, 4, 0);
@@ -95,7 +91,7 @@ TEST(DeinterlaceRules, MotionThreshold) {
             continue;
         }
         for (const ThresholdCase& tc : kThresholds) {
-            SCOPED_TRACE(testing::Message() << setName(set) << " " << tc.name);
+            SCOPED_TRACE(testing::Message() << kernelSetName(set) << " " << tc.name);
             DeinterlaceRunner runner(tightGeometry(w, fh), set);
             ASSERT_TRUE(runner.ok());
             const Picture first(w, fh, 60), second(w, fh, 200);

@@ -107,9 +107,6 @@ TEST_P(DeinterlaceStillTest, WeavesFromTheNinthPairAndRestartsWhereThePictureCha
 
 INSTANTIATE_TEST_SUITE_P(KernelSets, DeinterlaceStillTest,
                          testing::Values(DeinterlaceKernelSet::Portable, DeinterlaceKernelSet::Sse2),
-                         [](const auto& info) {
-                             return std::string(info.param == DeinterlaceKernelSet::Portable ? "Portable"
-                                                                                             : "Sse2");
-                         });
+                         [](const auto& info) { return std::string(kernelSetName(info.param)); });
 
 } // namespace
