@@ -1,0 +1,255 @@
+#include "h264/deinterlace/Deinterlace.h"
+
+#include "h264/deinterlace/DeinterlaceKernels.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+// Owns the plane block and the saved chroma. The four history planes rotate through the block so that a new
+// field is stored without moving the others; plane 4 (the stillness counters) stays where it is.
+struct DeinterlaceState {
+    uint8_t* planeBlock = nullptr;
+    uint8_t* planes[5] = {};
+    uint8_t* savedU = nullptr;
+    uint8_t* savedV = nullptr;
+    int32_t width = 0;
+    int32_t frameHeight = 0;
+    int32_t fieldHeight = 0;
+    int32_t inLumaStride = 0;
+    int32_t inChromaStride = 0;
+    int32_t outLumaStride = 0;
+    int32_t outChromaStride = 0;
+    const DeinterlaceKernels* kernels = nullptr;
+};
+
+namespace {
+
+constexpr char kVersion[] = "1.1.0.2";
+constexpr size_t kAlignment = 8;
+
+enum : int { kStoring, kFirstField, kPreviousSecond, kPreviousFirst, kCounters };
+
+uint8_t* rowOf(uint8_t* plane, int32_t stride, int row) {
+    return plane + static_cast<size_t>(row) * stride;
+}
+
+const uint8_t* rowOf(const uint8_t* plane, int32_t stride, int row) {
+    return plane + static_cast<size_t>(row) * stride;
+}
+
+void copyRows(uint8_t* dst, int32_t dstStride, const uint8_t* src, int32_t srcStride, size_t bytes,
+              int rows) {
+    for (int r = 0; r < rows; ++r) {
+        std::memcpy(rowOf(dst, dstStride, r), rowOf(src, srcStride, r), bytes);
+    }
+}
+
+bool sizeAccepted(int32_t width, int32_t fieldHeight, int32_t inLumaStride, int32_t inChromaStride,
+                  int32_t outLumaStride, int32_t outChromaStride) {
+    // Odd sizes would leave a column or a chroma row of the frame unwritten.
+    if (width < kDeinterlaceMinWidth || width > kDeinterlaceMaxWidth || width % 2 != 0) {
+        return false;
+    }
+    if (fieldHeight < kDeinterlaceMinFieldHeight || fieldHeight > kDeinterlaceMaxFieldHeight ||
+        fieldHeight % 2 != 0) {
+        return false;
+    }
+    return inLumaStride >= width && inChromaStride >= width / 2 && outLumaStride >= width &&
+           outChromaStride >= width / 2;
+}
+
+void release(DeinterlaceState* s) {
+    std::free(s->planeBlock);
+    std::free(s->savedU);
+    std::free(s->savedV);
+    delete s;
+}
+
+// Allocates and fills the history (grey), the counters (0) and the saved chroma (grey).
+bool allocatePlanes(DeinterlaceState* s) {
+    const size_t fieldBytes = static_cast<size_t>(s->fieldHeight) * static_cast<size_t>(s->inLumaStride);
+    const size_t chromaBytes =
+        static_cast<size_t>(s->fieldHeight / 2) * static_cast<size_t>(s->inChromaStride) + kAlignment;
+    s->savedU = static_cast<uint8_t*>(std::malloc(chromaBytes));
+    s->savedV = static_cast<uint8_t*>(std::malloc(chromaBytes));
+    s->planeBlock = static_cast<uint8_t*>(std::malloc(5 * fieldBytes + kAlignment));
+    if (!s->savedU || !s->savedV || !s->planeBlock) {
+        return false;
+    }
+    std::memset(s->savedU, 128, chromaBytes);
+    std::memset(s->savedV, 128, chromaBytes);
+    const auto base = reinterpret_cast<uintptr_t>(s->planeBlock);
+    uint8_t* plane = s->planeBlock + ((kAlignment - base % kAlignment) % kAlignment);
+    for (uint8_t*& p : s->planes) {
+        p = plane;
+        plane += fieldBytes;
+    }
+    std::memset(s->planes[0], 128, 4 * fieldBytes);
+    std::memset(s->planes[kCounters], 0, fieldBytes);
+    return true;
+}
+
+// The frame of the pair whose second field has just been stored in plane 0.
+void buildFrame(const DeinterlaceState& s, uint8_t* outY, uint8_t* outU, uint8_t* outV) {
+    const size_t w = static_cast<size_t>(s.width);
+    const int fh = s.fieldHeight;
+    const int32_t in = s.inLumaStride;
+    const int32_t out = s.outLumaStride;
+    const uint8_t* f2 = s.planes[kStoring];
+    const uint8_t* f1 = s.planes[kFirstField];
+    const uint8_t* p2 = s.planes[kPreviousSecond];
+    const uint8_t* p1 = s.planes[kPreviousFirst];
+    uint8_t* counters = s.planes[kCounters];
+
+    // The first and last first-field lines stand twice: there is no second line to interpolate against.
+    std::memcpy(rowOf(outY, out, 0), f1, w);
+    std::memcpy(rowOf(outY, out, 1), f1, w);
+    std::memcpy(rowOf(outY, out, s.frameHeight - 2), rowOf(f1, in, fh - 1), w);
+    std::memcpy(rowOf(outY, out, s.frameHeight - 1), rowOf(f1, in, fh - 1), w);
+
+    for (int j = 1; j <= fh - 2; ++j) {
+        const uint8_t* above = rowOf(f1, in, j);
+        std::memcpy(rowOf(outY, out, 2 * j), above, w);
+        uint8_t* line = rowOf(outY, out, 2 * j + 1);
+        line[0] = above[0];
+        line[1] = above[1];
+        line[w - 2] = above[w - 2];
+        line[w - 1] = above[w - 1];
+        const LineSources src = {
+            {above, rowOf(f1, in, j + 1)},
+            {rowOf(f2, in, j), rowOf(f2, in, j + 1)},
+            {rowOf(p1, in, j), rowOf(p1, in, j + 1)},
+            {rowOf(p2, in, j), rowOf(p2, in, j + 1)},
+        };
+        s.kernels->interpolateLine(line, rowOf(counters, in, j), src, s.width / 2 - 2);
+    }
+
+    // Chroma comes from the first field alone, each row doubled.
+    const int chromaRows = fh / 2;
+    for (int k = 0; k < chromaRows; ++k) {
+        for (int copy = 0; copy < 2; ++copy) {
+            std::memcpy(rowOf(outU, s.outChromaStride, 2 * k + copy), rowOf(s.savedU, s.inChromaStride, k),
+                        w / 2);
+            std::memcpy(rowOf(outV, s.outChromaStride, 2 * k + copy), rowOf(s.savedV, s.inChromaStride, k),
+                        w / 2);
+        }
+    }
+}
+
+} // namespace
+
+const DeinterlaceKernels* deinterlaceKernels(DeinterlaceKernelSet set) {
+    switch (set) {
+    case DeinterlaceKernelSet::Portable:
+        return &kDeinterlacePortable;
+    case DeinterlaceKernelSet::Sse2:
+#if defined(__SSE2__)
+        return &kDeinterlaceSse2;
+#else
+        return nullptr;
+#endif
+    }
+    return nullptr;
+}
+
+DeinterlaceKernelSet bestDeinterlaceKernelSet() {
+#if defined(__SSE2__)
+    return DeinterlaceKernelSet::Sse2;
+#else
+    return DeinterlaceKernelSet::Portable;
+#endif
+}
+
+int32_t deinterlaceUseKernels(DeinterlaceState* handle, DeinterlaceKernelSet set) {
+    if (!handle) {
+        return DEINTERLACE_ERR_NULL;
+    }
+    const DeinterlaceKernels* kernels = deinterlaceKernels(set);
+    if (!kernels) {
+        return DEINTERLACE_ERR_SIZE;
+    }
+    handle->kernels = kernels;
+    return DEINTERLACE_OK;
+}
+
+int32_t VD_InitDeinterlace(DeinterlaceState** handle, int32_t width, int32_t fieldHeight,
+                           int32_t inLumaStride, int32_t inChromaStride, int32_t outLumaStride,
+                           int32_t outChromaStride) {
+    if (!handle) {
+        return DEINTERLACE_ERR_NULL;
+    }
+    *handle = nullptr;
+    if (!sizeAccepted(width, fieldHeight, inLumaStride, inChromaStride, outLumaStride, outChromaStride)) {
+        return DEINTERLACE_ERR_SIZE;
+    }
+    auto* s = new (std::nothrow) DeinterlaceState;
+    if (!s) {
+        return DEINTERLACE_ERR_NO_MEMORY;
+    }
+    s->width = width;
+    s->fieldHeight = fieldHeight;
+    s->frameHeight = 2 * fieldHeight;
+    s->inLumaStride = inLumaStride;
+    s->inChromaStride = inChromaStride;
+    s->outLumaStride = outLumaStride;
+    s->outChromaStride = outChromaStride;
+    s->kernels = deinterlaceKernels(bestDeinterlaceKernelSet());
+    if (!allocatePlanes(s)) {
+        release(s);
+        return DEINTERLACE_ERR_NO_MEMORY;
+    }
+    *handle = s;
+    return DEINTERLACE_OK;
+}
+
+int32_t VD_Deinterlace(DeinterlaceState* handle, uint8_t* outY, uint8_t* outU, uint8_t* outV,
+                       const uint8_t* inY, const uint8_t* inU, const uint8_t* inV, int32_t fieldKind) {
+    if (!handle || !outY || !outU || !outV || !inY || !inU || !inV) {
+        return DEINTERLACE_ERR_NULL;
+    }
+    if (fieldKind != 1 && fieldKind != 2) {
+        return DEINTERLACE_ERR_FIELD_KIND;
+    }
+    DeinterlaceState& s = *handle;
+    const size_t w = static_cast<size_t>(s.width);
+    copyRows(s.planes[kStoring], s.inLumaStride, inY, s.inLumaStride, w, s.fieldHeight);
+    if (fieldKind == 2) {
+        buildFrame(s, outY, outU, outV);
+    }
+    uint8_t* const oldest = s.planes[kPreviousFirst];
+    s.planes[kPreviousFirst] = s.planes[kPreviousSecond];
+    s.planes[kPreviousSecond] = s.planes[kFirstField];
+    s.planes[kFirstField] = s.planes[kStoring];
+    s.planes[kStoring] = oldest;
+    copyRows(s.savedU, s.inChromaStride, inU, s.inChromaStride, w / 2, s.fieldHeight / 2);
+    copyRows(s.savedV, s.inChromaStride, inV, s.inChromaStride, w / 2, s.fieldHeight / 2);
+    return DEINTERLACE_OK;
+}
+
+int32_t VD_ReleaseDeinterlace(DeinterlaceState* handle) {
+    if (!handle) {
+        return DEINTERLACE_ERR_NULL;
+    }
+    release(handle);
+    return DEINTERLACE_OK;
+}
+
+int32_t VD_GetVersion(char** buffer) {
+    if (!buffer || !*buffer) {
+        return DEINTERLACE_ERR_NULL;
+    }
+    std::memcpy(*buffer, kVersion, sizeof kVersion);
+    return DEINTERLACE_OK;
+}
+
+int32_t VD_GetVersion(char* buffer, size_t size) {
+    if (!buffer) {
+        return DEINTERLACE_ERR_NULL;
+    }
+    if (size < sizeof kVersion) {
+        return DEINTERLACE_ERR_SIZE;
+    }
+    std::memcpy(buffer, kVersion, sizeof kVersion);
+    return DEINTERLACE_OK;
+}

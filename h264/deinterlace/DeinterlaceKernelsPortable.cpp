@@ -1,0 +1,57 @@
+#include "h264/deinterlace/DeinterlaceKernels.h"
+
+#include <cstdlib>
+
+namespace {
+
+int pairSum(const FieldRows& f, int x) {
+    return f.top[x] + f.top[x + 1] + f.bottom[x] + f.bottom[x + 1];
+}
+
+// Edge-directed average of the first-field rows around column c: vertical, or the diagonal whose two
+// samples differ least; ties keep vertical, then the first diagonal.
+uint8_t interpolate(const uint8_t* above, const uint8_t* below, int c) {
+    int m = std::abs(below[c] - above[c]);
+    int value = (above[c] + below[c]) >> 1;
+    const int d1 = std::abs(below[c - 1] - above[c + 1]);
+    if (d1 < m) {
+        m = d1;
+        value = (above[c + 1] + below[c - 1]) >> 1;
+    }
+    const int d2 = std::abs(below[c + 1] - above[c - 1]);
+    if (d2 < m) {
+        value = (above[c - 1] + below[c + 1]) >> 1;
+    }
+    return static_cast<uint8_t>(value);
+}
+
+void interpolateLinePortable(uint8_t* out, uint8_t* counters, const LineSources& src, int pairs) {
+    interpolatePairsPortable(out, counters, src, 2, 2 * pairs + 2);
+}
+
+} // namespace
+
+void interpolatePairsPortable(uint8_t* out, uint8_t* counters, const LineSources& src, int begin, int end) {
+    for (int x = begin; x < end; x += 2) {
+        const int a = pairSum(src.f2, x) - pairSum(src.p2, x);
+        const int b = pairSum(src.f1, x) - pairSum(src.p1, x);
+        bool weave = false;
+        if (std::abs(a) >= kMotionThreshold || std::abs(b) >= kMotionThreshold) {
+            counters[x] = 0;
+        } else if (const int count = counters[x] + 1; count < kStillCount) {
+            counters[x] = static_cast<uint8_t>(count);
+        } else {
+            counters[x] = kStillCount - 1;
+            weave = true;
+        }
+        if (weave) {
+            out[x] = src.f2.top[x];
+            out[x + 1] = src.f2.top[x + 1];
+        } else {
+            out[x] = interpolate(src.f1.top, src.f1.bottom, x);
+            out[x + 1] = interpolate(src.f1.top, src.f1.bottom, x + 1);
+        }
+    }
+}
+
+extern const DeinterlaceKernels kDeinterlacePortable = {interpolateLinePortable};
