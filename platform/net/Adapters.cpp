@@ -1,0 +1,89 @@
+#include "platform/net/Adapters.h"
+
+#include "platform/net/NetEnvironment.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace platform {
+namespace {
+
+UINT adapterType(const std::string& name) {
+    struct stat st;
+    if (::stat(("/sys/class/net/" + name + "/wireless").c_str(), &st) == 0)
+        return kAdapterWireless;
+    std::ifstream type("/sys/class/net/" + name + "/type");
+    int arp = 0;
+    return (type >> arp) && arp == 1 ? kAdapterEthernet : kAdapterOther;
+}
+
+// Default gateways by interface name from the kernel's routing table (hexadecimal, network byte order).
+std::uint32_t defaultGateway(const std::string& name) {
+    std::ifstream routes("/proc/net/route");
+    std::string line;
+    std::getline(routes, line); // header
+    while (std::getline(routes, line)) {
+        std::istringstream fields(line);
+        std::string iface, destination, gateway;
+        if (!(fields >> iface >> destination >> gateway))
+            continue;
+        if (iface == name && destination == "00000000")
+            return static_cast<std::uint32_t>(std::strtoul(gateway.c_str(), nullptr, 16));
+    }
+    return 0;
+}
+
+std::vector<Adapter> systemTable() {
+    std::vector<Adapter> table;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return table;
+    for (ifaddrs* ifa = list; ifa; ifa = ifa->ifa_next) {
+        if (!ifa->ifa_addr || ifa->ifa_addr->sa_family != AF_INET || (ifa->ifa_flags & IFF_LOOPBACK) ||
+            !(ifa->ifa_flags & IFF_UP))
+            continue;
+        const std::string name = ifa->ifa_name;
+        Adapter* adapter = nullptr;
+        for (Adapter& a : table)
+            if (a.name == name)
+                adapter = &a;
+        if (!adapter) {
+            table.push_back(Adapter{name, ::if_nametoindex(ifa->ifa_name), adapterType(name), {}, 0});
+            adapter = &table.back();
+            adapter->gateway = defaultGateway(name);
+        }
+        const auto* address = reinterpret_cast<const sockaddr_in*>(ifa->ifa_addr);
+        const auto* mask = reinterpret_cast<const sockaddr_in*>(ifa->ifa_netmask);
+        adapter->addresses.push_back({address->sin_addr.s_addr, mask ? mask->sin_addr.s_addr : 0});
+    }
+    ::freeifaddrs(list);
+    return table;
+}
+
+} // namespace
+
+std::vector<Adapter> AdapterTable() {
+    NetEnvironment env = GetNetEnvironment();
+    return env.adapters ? *env.adapters : systemTable();
+}
+
+} // namespace platform
+
+BOOL InternetGetConnectedState(DWORD* flags, DWORD) {
+    const platform::NetEnvironment env = platform::GetNetEnvironment();
+    bool connected = false;
+    if (env.connected) {
+        connected = *env.connected;
+    } else {
+        for (const platform::Adapter& a : platform::AdapterTable())
+            connected = connected || !a.addresses.empty();
+    }
+    if (flags)
+        *flags = connected ? INTERNET_CONNECTION_LAN : 0;
+    return connected ? TRUE : FALSE;
+}

@@ -1,0 +1,59 @@
+#include "platform/net/NetEnvironment.h"
+
+#include "platform/net/Resolver.h"
+
+#include <mutex>
+
+namespace platform {
+namespace {
+
+std::mutex g_mutex;
+
+NetEnvironment& current() {
+    static NetEnvironment environment;
+    return environment;
+}
+
+} // namespace
+
+NetEnvironment GetNetEnvironment() {
+    std::lock_guard lock(g_mutex);
+    return current();
+}
+
+void SetNetEnvironment(NetEnvironment environment) {
+    std::lock_guard lock(g_mutex);
+    current() = std::move(environment);
+}
+
+NetEnvironment LoopbackNetEnvironment() {
+    NetEnvironment env;
+    std::uint32_t loopback = 0;
+    ParseIpv4("127.0.0.1", loopback);
+    std::uint32_t mask = 0;
+    ParseIpv4("255.0.0.0", mask);
+    for (std::string* destination :
+         {&env.lanBroadcast, &env.ssdpMulticast, &env.directedBroadcast, &env.gateway,
+          &env.relayServerFallback, &env.factoryBoxAddress, &env.temporaryPcAddress})
+        *destination = "127.0.0.1";
+    env.temporaryPcMask = "255.0.0.0";
+    env.hostName = "veloq-test";
+    env.resolve = [loopback](const std::string& name) {
+        return name == "localhost" || name == "veloq-test" ? std::vector<std::uint32_t>{loopback}
+                                                           : std::vector<std::uint32_t>{};
+    };
+    env.adapters =
+        std::vector<Adapter>{Adapter{"lo-test", 1, kAdapterEthernet, {{loopback, mask}}, loopback}};
+    env.connected = true;
+    return env;
+}
+
+ScopedNetEnvironment::ScopedNetEnvironment(NetEnvironment environment) : previous_(GetNetEnvironment()) {
+    SetNetEnvironment(std::move(environment));
+}
+
+ScopedNetEnvironment::~ScopedNetEnvironment() {
+    SetNetEnvironment(std::move(previous_));
+}
+
+} // namespace platform

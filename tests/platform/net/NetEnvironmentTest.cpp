@@ -1,0 +1,72 @@
+#include "platform/net/NetEnvironment.h"
+#include "platform/net/Adapters.h"
+#include "platform/net/Resolver.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+
+namespace {
+
+bool isLoopback(const std::string& text) {
+    std::uint32_t a = 0;
+    return platform::ParseIpv4(text, a) && (ntohl(a) >> 24) == 127;
+}
+
+TEST(NetEnvironmentTest, DefaultsAreTheSystemsPortsAndDestinations) {
+    const platform::NetEnvironment env;
+    EXPECT_EQ(env.lanSearchPort, 8002);
+    EXPECT_EQ(env.lanSearchLocalPort, 8900);
+    EXPECT_EQ(env.lanControlPort, 8003);
+    EXPECT_EQ(env.lanStreamPort, 3000);
+    EXPECT_EQ(env.directControlPort, 5020);
+    EXPECT_EQ(env.directStreamPort, 5000);
+    EXPECT_EQ(env.relayServerPort, 4750);
+    EXPECT_EQ(env.ssdpPort, 1900);
+    EXPECT_EQ(env.wizardControlPort, 8003);
+    EXPECT_EQ(env.rendezvousPortBase, 0);
+    EXPECT_TRUE(env.relayServerFallback.empty());
+    EXPECT_FALSE(env.adapters.has_value());
+}
+
+TEST(NetEnvironmentTest, LoopbackEnvironmentKeepsEverythingOnThisMachine) {
+    platform::ScopedNetEnvironment scoped(platform::LoopbackNetEnvironment());
+    const platform::NetEnvironment env = platform::GetNetEnvironment();
+    for (const std::string* destination :
+         {&env.lanBroadcast, &env.ssdpMulticast, &env.directedBroadcast, &env.gateway,
+          &env.relayServerFallback, &env.factoryBoxAddress, &env.temporaryPcAddress})
+        EXPECT_TRUE(isLoopback(*destination)) << *destination;
+
+    // Names: only the closed list resolves; dotted quads resolve to themselves.
+    EXPECT_EQ(platform::HostName(), "veloq-test");
+    ASSERT_EQ(platform::ResolveIPv4("veloq-test").size(), 1u);
+    EXPECT_EQ(platform::Ipv4Text(platform::ResolveIPv4("localhost").at(0)), "127.0.0.1");
+    EXPECT_TRUE(platform::ResolveIPv4("box.example.com").empty());
+    EXPECT_EQ(platform::Ipv4Text(platform::ResolveIPv4("127.0.0.9").at(0)), "127.0.0.9");
+
+    const std::vector<platform::Adapter> table = platform::AdapterTable();
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(platform::Ipv4Text(table[0].addresses.at(0).address), "127.0.0.1");
+    DWORD flags = 0;
+    EXPECT_TRUE(InternetGetConnectedState(&flags, 0));
+    EXPECT_EQ(flags, INTERNET_CONNECTION_LAN);
+
+    platform::NetEnvironment offline = env;
+    offline.connected = false;
+    platform::ScopedNetEnvironment inner(offline);
+    EXPECT_FALSE(InternetGetConnectedState(&flags, 0));
+}
+
+TEST(NetEnvironmentTest, SystemAdapterTableIsWellFormed) {
+    for (const platform::Adapter& a : platform::AdapterTable()) {
+        EXPECT_FALSE(a.name.empty());
+        EXPECT_FALSE(a.addresses.empty()) << a.name;
+        for (const auto& address : a.addresses)
+            EXPECT_FALSE(isLoopback(platform::Ipv4Text(address.address))) << a.name;
+    }
+    std::uint32_t a = 0;
+    EXPECT_FALSE(platform::ParseIpv4("1.2.3", a));
+    EXPECT_FALSE(platform::ParseIpv4("host", a));
+}
+
+} // namespace
