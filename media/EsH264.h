@@ -44,7 +44,8 @@ inline uint32_t EsStartCodeLength(const uint8_t* unit) {
 class EsNalReader {
 public:
     void Reset(const uint8_t* data, size_t length);
-    // Moves to the next NAL unit; false when the buffer is exhausted.
+    // Moves to the next NAL unit; false when the buffer is exhausted. The accessors below need a
+    // current unit (Next returned true).
     bool Next();
     std::vector<uint8_t>& Unit() { return unit_; }
     const std::vector<uint8_t>& Unit() const { return unit_; }

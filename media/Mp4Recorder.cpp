@@ -111,7 +111,7 @@ bool KQ_AV_Mp4Recorder::writePicture(uint32_t duration) {
     if (noSliceYet_ || sample_.empty())
         return true;
     if (!writer_.writeSample(videoTrack_, sample_, duration, sync_)) {
-        writer_.stopTrack(videoTrack_);
+        videoFailed_ = true;
         return false;
     }
     sync_ = false;
@@ -120,6 +120,8 @@ bool KQ_AV_Mp4Recorder::writePicture(uint32_t duration) {
 }
 
 int KQ_AV_Mp4Recorder::WriteVideo(const uint8_t* payload, size_t length, uint32_t duration) {
+    if (videoFailed_)
+        return 0;
     lastDuration_ = duration;
     reader_.Reset(payload, length);
     while (reader_.Next()) {
@@ -176,7 +178,7 @@ int KQ_AV_Mp4Recorder::WriteAudio(const uint8_t* frame, size_t length) {
 }
 
 bool KQ_AV_Mp4Recorder::Close() {
-    if (videoTrack_)
+    if (videoTrack_ && !videoFailed_)
         writePicture(lastDuration_);
     writer_.setTool(Mp4CreatorToolTag(writer_.tool()));
     return writer_.close();

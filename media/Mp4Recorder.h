@@ -35,7 +35,7 @@ public:
     // One access unit (without its timestamp). A picture is written when the first NAL unit of the
     // next picture arrives, with the duration (90 kHz ticks) given with that call; the last one at
     // Close. SEI messages of types 3, 10, 11, 12 and filler data are left out; IDR I pictures are
-    // sync samples. 1, or 0 when a sample could not be written (the track is then stopped).
+    // sync samples. 1, or 0 once a sample could not be written (the track is then stopped).
     int WriteVideo(const uint8_t* payload, size_t length, uint32_t duration);
 
     // The audio track from an ADTS header (searched for when the frame does not begin with it); the
@@ -62,6 +62,7 @@ private:
     std::vector<uint8_t> sample_; // the picture being assembled, as length-prefixed NAL units
     bool noSliceYet_ = true;
     bool sync_ = false;
+    bool videoFailed_ = false;
     uint32_t videoTrack_ = 0;
     uint32_t audioTrack_ = 0;
     uint32_t pictureWidth_ = 0;

@@ -190,11 +190,6 @@ bool Mp4Writer::writeSample(uint32_t track, std::span<const uint8_t> data, uint3
     return true;
 }
 
-void Mp4Writer::stopTrack(uint32_t track) {
-    if (track > 0 && track <= impl_->tracks.size())
-        impl_->tracks[track - 1].stopped = true;
-}
-
 std::optional<std::string> Mp4Writer::tool() const {
     if (!impl_->context)
         return std::nullopt;

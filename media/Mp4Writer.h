@@ -7,7 +7,8 @@
 // the first sample write (or at close): a track added after that is refused. The sample data go to
 // the file as they are (H.264 samples already length-prefixed); decoding times are the running sum
 // of the durations. A track whose sample write failed is stopped and its later writes fail; the
-// muxer cannot take a track out of the file again. One thread at a time uses a writer.
+// muxer cannot take a track out of the file again, but it leaves out a track that got no sample.
+// One thread at a time uses a writer.
 #pragma once
 
 #include <cstdint>
@@ -49,7 +50,6 @@ public:
 
     // duration in the track's time scale (a zero duration counts as 1: decoding times must rise).
     bool writeSample(uint32_t track, std::span<const uint8_t> data, uint32_t duration, bool sync);
-    void stopTrack(uint32_t track);
 
     std::optional<std::string> tool() const;
     void setTool(const std::string& tool);
