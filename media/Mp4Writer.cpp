@@ -179,9 +179,7 @@ bool Mp4Writer::writeSample(uint32_t track, std::span<const uint8_t> data, uint3
     const int result = av_write_frame(d.context, packet);
     packet->data = nullptr;
     packet->size = 0;
-    // Flushed per sample so that a full disk shows at the sample that hit it.
-    if (result >= 0)
-        avio_flush(d.context->pb);
+    // A write error of the file (a full disk) stays on the I/O context from the buffer flush that met it.
     if (result < 0 || d.context->pb->error) {
         t.stopped = true;
         return false;
