@@ -22,8 +22,8 @@ std::vector<int> boundaries(const std::vector<Bytes>& nals) {
 }
 
 TEST(EsBoundary, SequencesOfUnits) {
-    const SpsSpec sps = [] {
-        SpsSpec s;
+    const SpsFields sps = [] {
+        SpsFields s;
         s.pic_order_cnt_type = 0;
         return s;
     }();
@@ -65,54 +65,55 @@ TEST(EsBoundary, SequencesOfUnits) {
 
 struct PairCase {
     const char* name;
-    SpsSpec sps;
-    SliceSpec first, second;
+    SpsFields sps;
+    SliceFields first, second;
     int expect;
 };
 
-SpsSpec spsWith(uint32_t pocType, bool frameMbsOnly = true) {
-    SpsSpec s;
+SpsFields spsWith(uint32_t pocType, bool frameMbsOnly = true) {
+    SpsFields s;
     s.pic_order_cnt_type = pocType;
     s.frame_mbs_only_flag = frameMbsOnly;
     return s;
 }
 
 TEST(EsBoundary, SliceAfterSlice) {
-    const SliceSpec p{1, 2, 0, 5, 4, false, false, 0, 8, 0};
+    const SliceFields p{1, 2, 0, 5, 4, false, false, 0, 8, 0};
     auto with = [&p](auto change) {
-        SliceSpec s = p;
+        SliceFields s = p;
         s.first_mb = 30;
         change(s);
         return s;
     };
-    const SliceSpec idr{5, 3, 0, 2, 0, false, false, 7};
+    const SliceFields idr{5, 3, 0, 2, 0, false, false, 7};
     const PairCase cases[] = {
-        {"second slice of the same picture", spsWith(0), p, with([](SliceSpec&) {}), 0},
-        {"frame_num differs", spsWith(0), p, with([](SliceSpec& s) { s.frame_num = 5; }), 1},
-        {"pic_order_cnt_lsb differs", spsWith(0), p, with([](SliceSpec& s) { s.pic_order_cnt_lsb = 10; }), 1},
-        {"lsb ignored for order type 2", spsWith(2), p, with([](SliceSpec& s) { s.pic_order_cnt_lsb = 10; }),
-         0},
-        {"delta_pic_order_cnt[0] differs", spsWith(1), p,
-         with([](SliceSpec& s) { s.delta_pic_order_cnt0 = -3; }), 1},
-        {"field_pic_flag differs", spsWith(2, false), p, with([](SliceSpec& s) { s.field_pic_flag = true; }),
+        {"second slice of the same picture", spsWith(0), p, with([](SliceFields&) {}), 0},
+        {"frame_num differs", spsWith(0), p, with([](SliceFields& s) { s.frame_num = 5; }), 1},
+        {"pic_order_cnt_lsb differs", spsWith(0), p, with([](SliceFields& s) { s.pic_order_cnt_lsb = 10; }),
          1},
+        {"lsb ignored for order type 2", spsWith(2), p,
+         with([](SliceFields& s) { s.pic_order_cnt_lsb = 10; }), 0},
+        {"delta_pic_order_cnt[0] differs", spsWith(1), p,
+         with([](SliceFields& s) { s.delta_pic_order_cnt0 = -3; }), 1},
+        {"field_pic_flag differs", spsWith(2, false), p,
+         with([](SliceFields& s) { s.field_pic_flag = true; }), 1},
         {"bottom field of the same frame_num", spsWith(2, false),
-         with([](SliceSpec& s) { s.field_pic_flag = true; }),
-         with([](SliceSpec& s) { s.field_pic_flag = s.bottom_field_flag = true; }), 0},
-        {"reference to non-reference", spsWith(2), p, with([](SliceSpec& s) { s.nal_ref_idc = 0; }), 1},
-        {"non-reference to reference", spsWith(2), with([](SliceSpec& s) { s.nal_ref_idc = 0; }), p, 1},
+         with([](SliceFields& s) { s.field_pic_flag = true; }),
+         with([](SliceFields& s) { s.field_pic_flag = s.bottom_field_flag = true; }), 0},
+        {"reference to non-reference", spsWith(2), p, with([](SliceFields& s) { s.nal_ref_idc = 0; }), 1},
+        {"non-reference to reference", spsWith(2), with([](SliceFields& s) { s.nal_ref_idc = 0; }), p, 1},
         {"both reference, different nal_ref_idc", spsWith(2), p,
-         with([](SliceSpec& s) { s.nal_ref_idc = 3; }), 0},
+         with([](SliceFields& s) { s.nal_ref_idc = 3; }), 0},
         {"two IDR pictures", spsWith(2), idr,
          [&idr] {
-             SliceSpec s = idr;
+             SliceFields s = idr;
              s.idr_pic_id = 8;
              return s;
          }(),
          1},
         {"two slices of one IDR picture", spsWith(2), idr,
          [&idr] {
-             SliceSpec s = idr;
+             SliceFields s = idr;
              s.first_mb = 50;
              return s;
          }(),
@@ -128,7 +129,7 @@ TEST(EsBoundary, SliceAfterSlice) {
 }
 
 TEST(EsBoundary, UnreadableUnitsAnswerMinusOneAndKeepTheState) {
-    const SpsSpec sps = spsWith(0);
+    const SpsFields sps = spsWith(0);
     const Bytes spsNal = makeSps(sps);
     const Bytes p1 = makeSlice(sps, {1, 2, 0, 5, 1, false, false, 0, 2});
     const Bytes p1b = makeSlice(sps, {1, 2, 30, 5, 1, false, false, 0, 2});

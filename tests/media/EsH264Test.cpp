@@ -38,8 +38,8 @@ void expectSps(const EsSequenceInfo& s, const SpsExpect& e) {
     EXPECT_EQ(s.pic_height, e.height);
 }
 
-SpsSpec highWithScalingLists() {
-    SpsSpec s;
+SpsFields highWithScalingLists() {
+    SpsFields s;
     s.profile_idc = 100;
     s.level_idc = 40;
     std::vector<int> ramp64(64, 1);
@@ -61,7 +61,7 @@ SpsSpec highWithScalingLists() {
 }
 
 TEST(EsH264, SequenceParameterSets) {
-    SpsSpec high444;
+    SpsFields high444;
     high444.profile_idc = 144;
     high444.chroma_format_idc = 3;
     high444.residual_colour_transform_flag = true;
@@ -71,12 +71,12 @@ TEST(EsH264, SequenceParameterSets) {
     high444.width_mbs = 120;
     high444.height_map_units = 34;
     high444.frame_mbs_only_flag = false;
-    SpsSpec escaped; // 42 00 00 02: an emulation prevention byte right behind level_idc
+    SpsFields escaped; // 42 00 00 02: an emulation prevention byte right behind level_idc
     escaped.constraints = 0;
     escaped.level_idc = 0;
     escaped.seq_parameter_set_id = 63;
     escaped.log2_max_frame_num_minus4 = 3;
-    SpsSpec high110;
+    SpsFields high110;
     high110.profile_idc = 110;
     high110.chroma_format_idc = 2;
     high110.width_mbs = 45;
@@ -115,7 +115,7 @@ TEST(EsH264, SequenceParameterSets) {
 }
 
 TEST(EsH264, PictureOrderType1Offsets) {
-    SpsSpec s;
+    SpsFields s;
     s.pic_order_cnt_type = 1;
     s.offset_for_non_ref_pic = -2;
     s.offset_for_top_to_bottom_field = 5;
@@ -178,7 +178,7 @@ TEST(EsH264, UnreadableParameterSetsLeaveTheStateAlone) {
     }
 
     // A slice whose frame_num would need more than 32 bits cannot be read.
-    SpsSpec wide;
+    SpsFields wide;
     wide.log2_max_frame_num_minus4 = 29;
     BitWriter w;
     w.ue(0);
@@ -194,12 +194,12 @@ TEST(EsH264, UnreadableParameterSetsLeaveTheStateAlone) {
 
 struct SliceCase {
     const char* name;
-    SpsSpec sps;
-    SliceSpec slice;
+    SpsFields sps;
+    SliceFields slice;
 };
 
-SpsSpec withPoc(uint32_t type, bool frameMbsOnly = true) {
-    SpsSpec s;
+SpsFields withPoc(uint32_t type, bool frameMbsOnly = true) {
+    SpsFields s;
     s.pic_order_cnt_type = type;
     s.log2_max_pic_order_cnt_lsb_minus4 = 2;
     s.log2_max_frame_num_minus4 = 1;
@@ -208,7 +208,7 @@ SpsSpec withPoc(uint32_t type, bool frameMbsOnly = true) {
 }
 
 TEST(EsH264, SliceHeaders) {
-    SpsSpec alwaysZero = withPoc(1);
+    SpsFields alwaysZero = withPoc(1);
     alwaysZero.delta_pic_order_always_zero_flag = true;
     const SliceCase cases[] = {
         {"P slice", withPoc(2), {1, 2, 0, 5, 17}},

@@ -46,10 +46,10 @@ protected:
         sps.height_map_units = 15;
         spsNal = makeSps(sps);
     }
-    Bytes slice(SliceSpec s, int startCode = 4) const { return makeSlice(sps, s, startCode); }
+    Bytes slice(SliceFields s, int startCode = 4) const { return makeSlice(sps, s, startCode); }
 
     TempFolder folder;
-    SpsSpec sps;
+    SpsFields sps;
     Bytes spsNal;
     const Bytes pps = makeNal(0x68, {0xCE, 0x3C, 0x80});
 };

@@ -61,7 +61,7 @@ inline std::vector<uint8_t> makeNal(uint8_t header, const std::vector<uint8_t>& 
     return nal;
 }
 
-struct SpsSpec {
+struct SpsFields {
     uint32_t profile_idc = 66;
     uint32_t constraints = 0xC0;
     uint32_t level_idc = 30;
@@ -84,7 +84,7 @@ struct SpsSpec {
     bool frame_mbs_only_flag = true;
 };
 
-inline std::vector<uint8_t> makeSps(const SpsSpec& s) {
+inline std::vector<uint8_t> makeSps(const SpsFields& s) {
     BitWriter w;
     w.bits(s.profile_idc, 8);
     w.bits(s.constraints, 8);
@@ -133,7 +133,7 @@ inline std::vector<uint8_t> makeSps(const SpsSpec& s) {
     return makeNal(0x67, w.bytes());
 }
 
-struct SliceSpec {
+struct SliceFields {
     uint8_t nal_unit_type = 1;
     uint8_t nal_ref_idc = 2;
     uint32_t first_mb = 0;
@@ -147,7 +147,7 @@ struct SliceSpec {
 };
 
 // A slice header for the given sequence parameter set, followed by a few bytes of slice data.
-inline std::vector<uint8_t> makeSlice(const SpsSpec& sps, const SliceSpec& s, int startCode = 4) {
+inline std::vector<uint8_t> makeSlice(const SpsFields& sps, const SliceFields& s, int startCode = 4) {
     BitWriter w;
     w.ue(s.first_mb);
     w.ue(s.slice_type);
