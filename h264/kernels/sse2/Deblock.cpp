@@ -34,6 +34,12 @@ __m128i pairLanes(const uint8_t* fourBytes) {
     return pairLanes(word);
 }
 
+// (2 a + b + c + 2) >> 2: the edge sample of the chroma and the weak luma bS 4 filters.
+__m128i weakEdge(__m128i a, __m128i b, __m128i c) {
+    return _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(a, 1), b), _mm_add_epi16(c, _mm_set1_epi16(2))), 2);
+}
+
 __m128i active(__m128i p1, __m128i p0, __m128i q0, __m128i q1, __m128i alpha, __m128i beta) {
     const __m128i edge = _mm_cmpgt_epi16(alpha, absDiff(p0, q0));
     const __m128i side =
@@ -57,13 +63,27 @@ void chromaNormal(uint8_t* p, uint8_t* q, __m128i alpha, __m128i beta, __m128i t
 void chromaStrong(uint8_t* p, uint8_t* q, __m128i alpha, __m128i beta) {
     const __m128i p1 = row(p), p0 = row(p + 8), q0 = row(q), q1 = row(q + 8);
     const __m128i mask = active(p1, p0, q0, q1, alpha, beta);
-    const __m128i two = _mm_set1_epi16(2);
-    const __m128i np0 =
-        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(p1, 1), p0), _mm_add_epi16(q1, two)), 2);
-    const __m128i nq0 =
-        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(q1, 1), q0), _mm_add_epi16(p1, two)), 2);
-    storeRow(p + 8, select(mask, np0, p0));
-    storeRow(q, select(mask, nq0, q0));
+    storeRow(p + 8, select(mask, weakEdge(p1, p0, q1), p0));
+    storeRow(q, select(mask, weakEdge(q1, q0, p1), q0));
+}
+
+// One side of the bS 4 luma filter: x3..x0 on this side, y0 and y1 on the other (the Q side is the P side
+// with p and q exchanged); writes x0, x1 and x2 at their rows.
+void strongSide(uint8_t* x0Row, uint8_t* x1Row, uint8_t* x2Row, __m128i x3, __m128i x2, __m128i x1,
+                __m128i x0, __m128i y0, __m128i y1, __m128i beta, __m128i close, __m128i mask) {
+    const __m128i strong = _mm_and_si128(_mm_and_si128(close, _mm_cmpgt_epi16(beta, absDiff(x2, x0))), mask);
+    const __m128i weak = _mm_andnot_si128(strong, mask);
+    const __m128i two = _mm_set1_epi16(2), four = _mm_set1_epi16(4);
+    const __m128i inner = _mm_add_epi16(x1, _mm_add_epi16(x0, y0)); // x1 + x0 + y0
+    const __m128i sum4 = _mm_add_epi16(x2, inner);                  // x2 + x1 + x0 + y0
+    const __m128i new0 = _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(x2, _mm_slli_epi16(inner, 1)), _mm_add_epi16(y1, four)), 3);
+    const __m128i new1 = _mm_srli_epi16(_mm_add_epi16(sum4, two), 2);
+    const __m128i new2 =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(_mm_add_epi16(x3, x2), 1), sum4), four), 3);
+    storeRow(x0Row, select(strong, new0, select(weak, weakEdge(x1, x0, y1), x0)));
+    storeRow(x1Row, select(strong, new1, x1));
+    storeRow(x2Row, select(strong, new2, x2));
 }
 
 } // namespace
@@ -98,37 +118,8 @@ void FilterLumaEdgeStrong(uint8_t* p, uint8_t* q, uint32_t alpha, uint32_t beta)
     const __m128i mask = active(p1, p0, q0, q1, _mm_set1_epi16(static_cast<int16_t>(a)), b);
     const __m128i close =
         _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<int16_t>((a >> 2) + 2)), absDiff(p0, q0));
-    const __m128i strongP = _mm_and_si128(_mm_and_si128(close, _mm_cmpgt_epi16(b, absDiff(p2, p0))), mask);
-    const __m128i strongQ = _mm_and_si128(_mm_and_si128(close, _mm_cmpgt_epi16(b, absDiff(q2, q0))), mask);
-    const __m128i weakP = _mm_andnot_si128(strongP, mask), weakQ = _mm_andnot_si128(strongQ, mask);
-    const __m128i two = _mm_set1_epi16(2), four = _mm_set1_epi16(4);
-    const __m128i pq = _mm_add_epi16(p0, q0);
-    // P side.
-    const __m128i sp = _mm_add_epi16(p2, _mm_add_epi16(p1, pq)); // p2 + p1 + p0 + q0
-    const __m128i strongP0 = _mm_srli_epi16(
-        _mm_add_epi16(_mm_add_epi16(p2, _mm_slli_epi16(_mm_add_epi16(p1, pq), 1)), _mm_add_epi16(q1, four)),
-        3);
-    const __m128i strongP1 = _mm_srli_epi16(_mm_add_epi16(sp, two), 2);
-    const __m128i strongP2 =
-        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(_mm_add_epi16(p3, p2), 1), sp), four), 3);
-    const __m128i weakP0 =
-        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(p1, 1), p0), _mm_add_epi16(q1, two)), 2);
-    // Q side.
-    const __m128i sq = _mm_add_epi16(q2, _mm_add_epi16(q1, pq)); // q2 + q1 + q0 + p0
-    const __m128i strongQ0 = _mm_srli_epi16(
-        _mm_add_epi16(_mm_add_epi16(q2, _mm_slli_epi16(_mm_add_epi16(q1, pq), 1)), _mm_add_epi16(p1, four)),
-        3);
-    const __m128i strongQ1 = _mm_srli_epi16(_mm_add_epi16(sq, two), 2);
-    const __m128i strongQ2 =
-        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(_mm_add_epi16(q3, q2), 1), sq), four), 3);
-    const __m128i weakQ0 =
-        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(q1, 1), q0), _mm_add_epi16(p1, two)), 2);
-    storeRow(p + 24, select(strongP, strongP0, select(weakP, weakP0, p0)));
-    storeRow(p + 16, select(strongP, strongP1, p1));
-    storeRow(p + 8, select(strongP, strongP2, p2));
-    storeRow(q, select(strongQ, strongQ0, select(weakQ, weakQ0, q0)));
-    storeRow(q + 8, select(strongQ, strongQ1, q1));
-    storeRow(q + 16, select(strongQ, strongQ2, q2));
+    strongSide(p + 24, p + 16, p + 8, p3, p2, p1, p0, q0, q1, b, close, mask);
+    strongSide(q, q + 8, q + 16, q3, q2, q1, q0, p0, p1, b, close, mask);
 }
 
 void FilterChromaEdgesNormal(uint8_t* cbP, uint8_t* cbQ, uint8_t* crP, uint8_t* crQ, uint32_t alpha,
