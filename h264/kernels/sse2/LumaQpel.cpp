@@ -1,5 +1,6 @@
 #include "h264/kernels/sse2/Sse2.h"
 
+#include <initializer_list>
 #include <utility>
 
 namespace h264::sse2 {
@@ -37,12 +38,6 @@ template <int W> __m128i horizontalRaw(const uint8_t* p) {
                 widen(_mm_srli_si128(v, 3)), widen(_mm_srli_si128(v, 4)), widen(_mm_srli_si128(v, 5)));
 }
 
-// Raw vertical sums in the columns starting at p (W of them); reads rows -2 .. 3.
-template <int W> __m128i verticalRaw(const uint8_t* p, int s) {
-    return tap6(widen(loadRow<W>(p - 2 * s)), widen(loadRow<W>(p - s)), widen(loadRow<W>(p)),
-                widen(loadRow<W>(p + s)), widen(loadRow<W>(p + 2 * s)), widen(loadRow<W>(p + 3 * s)));
-}
-
 // One-pass half sample: (sum + 16) >> 5, clipped by the saturating pack.
 __m128i round5(__m128i raw) {
     const __m128i v = _mm_srai_epi16(_mm_add_epi16(raw, _mm_set1_epi16(16)), 5);
@@ -62,59 +57,85 @@ __m128i centre(const int16_t* first, int row) {
     return _mm_packus_epi16(t, t);
 }
 
+// One-pass vertical half samples of rows 0 .. rows - 1 in the columns starting at p, over a sliding
+// window of six source rows.
+template <int W> void verticalHalf(const uint8_t* p, int s, int rows, __m128i* out) {
+    __m128i r0 = widen(loadRow<W>(p - 2 * s)), r1 = widen(loadRow<W>(p - s)), r2 = widen(loadRow<W>(p));
+    __m128i r3 = widen(loadRow<W>(p + s)), r4 = widen(loadRow<W>(p + 2 * s));
+    for (int y = 0; y < rows; ++y) {
+        const __m128i r5 = widen(loadRow<W>(p + (y + 3) * s));
+        out[y] = round5(tap6(r0, r1, r2, r3, r4, r5));
+        r0 = r1, r1 = r2, r2 = r3, r3 = r4, r4 = r5;
+    }
+}
+
+// Each kernel first forms the half samples its position needs for the whole block (b over the block's
+// rows and, for s, one more; h in the block's columns; m one column to the right; j through a 16-bit
+// first pass), then averages row by row.
 template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock* block) {
     const int s = block->lumaStride;
     const uint8_t* g = block->lumaSource + (XFrac ? 2 : 0) + (YFrac ? 2 * s : 0);
     constexpr int index = 4 * XFrac + YFrac;
-    constexpr bool needsCentre = (XFrac == 2 && YFrac != 0) || (YFrac == 2 && XFrac != 0);
-    alignas(16) int16_t first[needsCentre ? (H + 5) * 8 : 8];
-    if constexpr (needsCentre) {
+    const auto uses = [](std::initializer_list<int> positions) {
+        for (int p : positions)
+            if (p == index)
+                return true;
+        return false;
+    };
+    constexpr bool needsB = uses({4, 5, 8, 9, 12, 13}); // b of the block's rows
+    constexpr bool needsBelow = uses({7, 11, 15});      // s: b of the rows below
+    constexpr bool needsH = uses({1, 2, 3, 5, 6, 7});
+    constexpr bool needsM = uses({13, 14, 15});
+    constexpr bool needsJ = uses({6, 9, 10, 11, 14});
+    __m128i b[H + 1], h[H], m[H];
+    if constexpr (needsB || needsBelow) {
+        for (int r = needsB ? 0 : 1; r < H + (needsBelow ? 1 : 0); ++r)
+            b[r] = round5(horizontalRaw<W>(g + r * s));
+    }
+    if constexpr (needsH)
+        verticalHalf<W>(g, s, H, h);
+    if constexpr (needsM)
+        verticalHalf<W>(g + 1, s, H, m);
+    alignas(16) int16_t first[needsJ ? (H + 5) * 8 : 8];
+    if constexpr (needsJ) {
         for (int r = 0; r < H + 5; ++r)
             storea(first + 8 * r, horizontalRaw<W>(g + (r - 2) * s));
     }
     for (int y = 0; y < H; ++y) {
         const uint8_t* row = g + y * s;
-        const auto full = [&] { return loadRow<W>(row); };
-        const auto below = [&] { return loadRow<W>(row + s); };
-        const auto right = [&] { return loadRow<W>(row + 1); };
-        const auto b = [&] { return round5(horizontalRaw<W>(row)); };
-        const auto sBelow = [&] { return round5(horizontalRaw<W>(row + s)); };
-        const auto h = [&] { return round5(verticalRaw<W>(row, s)); };
-        const auto m = [&] { return round5(verticalRaw<W>(row + 1, s)); };
-        const auto j = [&] { return centre(first, y); };
         __m128i out;
         if constexpr (index == 0)
-            out = full();
+            out = loadRow<W>(row);
         else if constexpr (index == 1)
-            out = _mm_avg_epu8(full(), h());
+            out = _mm_avg_epu8(loadRow<W>(row), h[y]);
         else if constexpr (index == 2)
-            out = h();
+            out = h[y];
         else if constexpr (index == 3)
-            out = _mm_avg_epu8(below(), h());
+            out = _mm_avg_epu8(loadRow<W>(row + s), h[y]);
         else if constexpr (index == 4)
-            out = _mm_avg_epu8(full(), b());
+            out = _mm_avg_epu8(loadRow<W>(row), b[y]);
         else if constexpr (index == 5)
-            out = _mm_avg_epu8(b(), h());
+            out = _mm_avg_epu8(b[y], h[y]);
         else if constexpr (index == 6)
-            out = _mm_avg_epu8(h(), j());
+            out = _mm_avg_epu8(h[y], centre(first, y));
         else if constexpr (index == 7)
-            out = _mm_avg_epu8(h(), sBelow());
+            out = _mm_avg_epu8(h[y], b[y + 1]);
         else if constexpr (index == 8)
-            out = b();
+            out = b[y];
         else if constexpr (index == 9)
-            out = _mm_avg_epu8(b(), j());
+            out = _mm_avg_epu8(b[y], centre(first, y));
         else if constexpr (index == 10)
-            out = j();
+            out = centre(first, y);
         else if constexpr (index == 11)
-            out = _mm_avg_epu8(j(), sBelow());
+            out = _mm_avg_epu8(centre(first, y), b[y + 1]);
         else if constexpr (index == 12)
-            out = _mm_avg_epu8(right(), b());
+            out = _mm_avg_epu8(loadRow<W>(row + 1), b[y]);
         else if constexpr (index == 13)
-            out = _mm_avg_epu8(b(), m());
+            out = _mm_avg_epu8(b[y], m[y]);
         else if constexpr (index == 14)
-            out = _mm_avg_epu8(j(), m());
+            out = _mm_avg_epu8(centre(first, y), m[y]);
         else
-            out = _mm_avg_epu8(m(), sBelow());
+            out = _mm_avg_epu8(m[y], b[y + 1]);
         storeRow<W>(block->lumaDestination + 8 * y + (y >= 8 ? 64 : 0), out);
     }
 }
