@@ -79,3 +79,15 @@ TEST_F(ConfigFixture, SavingAShorterTableLeavesTheOldSectionsAndCount) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ConfigFixture, AnEntryThatCannotBeWrittenStopsTheSave) {
+    KQ_AppConfig config;
+    // Count goes in; the first name (18 MiB in UTF-8) would make the file larger than an INI file may be.
+    config.m_channelTable = {{0, std::wstring(6u << 20, L'\u4e2d'), 1, 10}, {0, L"never", 2, 20}};
+    EXPECT_EQ(config.SaveChannelTable(L".\\Setup\\big.tlb"), kChannelTableWriteFailed);
+    EXPECT_EQ(temp.read("Setup/big.tlb"), "[Table Info]\r\nCount=2\r\n");
+}
+
+} // namespace
