@@ -118,8 +118,8 @@ private:
     unsigned count_ = 0;
 };
 
-void drain(H264DecoderContext* decoder, Sink& sink, int32_t result, int32_t flags) {
-    DecodedPicture picture;
+// `picture` holds the picture of a first call that returned `result`.
+void drain(H264DecoderContext* decoder, Sink& sink, DecodedPicture& picture, int32_t result, int32_t flags) {
     while (result == DECODE_OK) {
         sink.picture(picture);
         result = H264DecoderDecode(decoder, nullptr, 0, 0, 0, &picture, flags);
@@ -161,12 +161,14 @@ int main(int argc, char** argv) {
     DecodedPicture picture;
     for (size_t at = 0; at < data.size(); at += chunk) {
         const uint32_t length = uint32_t(std::min(chunk, data.size() - at));
-        drain(decoder, sink, H264DecoderDecode(decoder, data.data() + at, length, 0, 0, &picture, 0), 0);
+        drain(decoder, sink, picture, H264DecoderDecode(decoder, data.data() + at, length, 0, 0, &picture, 0),
+              0);
         // Pictures that became ready together leave one per call; take the rest before the next piece.
         while (H264DecoderGetPicture(decoder, &picture) == DECODE_OK)
             sink.picture(picture);
     }
-    drain(decoder, sink, H264DecoderDecode(decoder, nullptr, 0, 0, 0, &picture, DECODE_FLAG_END_OF_UNIT),
+    drain(decoder, sink, picture,
+          H264DecoderDecode(decoder, nullptr, 0, 0, 0, &picture, DECODE_FLAG_END_OF_UNIT),
           DECODE_FLAG_END_OF_UNIT);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
