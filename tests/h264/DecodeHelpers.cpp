@@ -23,6 +23,7 @@ Frame copy(const DecodedPicture& p) {
     Frame f;
     f.width = p.width, f.height = p.height, f.poc = p.poc, f.kind = p.kind, f.idr = p.idr;
     f.incomplete = p.incomplete;
+    f.crop[0] = p.cropLeft, f.crop[1] = p.cropRight, f.crop[2] = p.cropTop, f.crop[3] = p.cropBottom;
     f.y.assign(p.lumaPlane, p.lumaPlane + size_t(p.width) * p.height);
     f.cb.assign(p.cbPlane, p.cbPlane + size_t(p.width) * p.height / 4);
     f.cr.assign(p.crPlane, p.crPlane + size_t(p.width) * p.height / 4);
@@ -57,9 +58,13 @@ Decoded decodeStream(const std::vector<uint8_t>& stream, const H264DecoderConfig
 std::string md5Hex(const std::vector<Frame>& frames) {
     Md5 md5;
     for (const Frame& f : frames) {
-        md5.update(f.y.data(), f.y.size());
-        md5.update(f.cb.data(), f.cb.size());
-        md5.update(f.cr.data(), f.cr.size());
+        const int left = 2 * f.crop[0], top = 2 * f.crop[2];
+        const int w = f.width - 2 * (f.crop[0] + f.crop[1]), h = f.height - 2 * (f.crop[2] + f.crop[3]);
+        for (int y = 0; y < h; ++y)
+            md5.update(f.y.data() + size_t(top + y) * f.width + left, size_t(w));
+        for (const std::vector<uint8_t>* plane : {&f.cb, &f.cr})
+            for (int y = 0; y < h / 2; ++y)
+                md5.update(plane->data() + size_t(top / 2 + y) * (f.width / 2) + left / 2, size_t(w / 2));
     }
     return md5.hexDigest();
 }

@@ -12,6 +12,7 @@ namespace h264test {
 
 struct Frame {
     int width = 0, height = 0, poc = 0, kind = 0, idr = 0, incomplete = 0;
+    int crop[4] = {}; // left, right, top, bottom as coded
     std::vector<uint8_t> y, cb, cr;
 };
 
