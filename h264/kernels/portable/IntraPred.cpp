@@ -1,3 +1,4 @@
+#include "h264/kernels/Intra4x4Modes.h"
 #include "h264/kernels/KernelMath.h"
 #include "h264/kernels/portable/Portable.h"
 
@@ -8,146 +9,18 @@ using kernels::clip1;
 
 namespace {
 
-int avg2(int a, int b) {
-    return (a + b + 1) >> 1;
-}
-int avg3(int a, int b, int c) {
-    return (a + 2 * b + c + 2) >> 2;
-}
-
-// The neighbours of one 4x4 block, read through the map: edge[0..3] = p[-1, 3..0], edge[4] = p[-1, -1],
-// edge[5..12] = p[0..7, -1], so that the diagonal modes walk one array.
-struct Edge4x4 {
-    int edge[13];
-    int left(int y) const { return edge[3 - y]; }
-    int above(int x) const { return edge[5 + x]; }
-};
-
-Edge4x4 readEdge(int block, const LumaWorkBuffer* luma) {
-    const Intra4x4NeighbourTables& map = Intra4x4NeighbourMap;
-    Edge4x4 e;
-    for (int y = 0; y < 4; ++y)
-        e.edge[3 - y] = luma->bytes[map.left[y][block]];
-    e.edge[4] = luma->bytes[map.topLeft[block]];
-    for (int x = 0; x < 8; ++x)
-        e.edge[5 + x] = luma->bytes[map.above[x][block]];
-    return e;
-}
-
-using Pred4x4 = uint8_t[4][4]; // [y][x]
-
-void write4x4(int block, const Pred4x4& pred, LumaWorkBuffer* luma, const LumaResidualBlock* residual,
-              int codedBlockPattern) {
+// Prediction of the mode, then the residual where the block's quadrant is coded.
+template <int Mode>
+void pred4x4(int block, LumaWorkBuffer* luma, LumaResidualBlock* residual, int codedBlockPattern) {
+    uint8_t pred[16];
+    kernels::predictBlock4x4<Mode>(block, luma, pred);
     const int offset = Block4x4Offset[block];
     uint8_t* out = luma->bytes + offset;
     const bool coded = (codedBlockPattern >> (block / 4)) & 1;
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x)
             out[8 * y + x] =
-                coded ? addResidual(pred[y][x], residual->values[offset + 8 * y + x]) : pred[y][x];
-}
-
-template <typename Predict>
-void run4x4(int block, LumaWorkBuffer* luma, LumaResidualBlock* residual, int codedBlockPattern,
-            Predict predict) {
-    const Edge4x4 e = readEdge(block, luma);
-    Pred4x4 pred;
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            pred[y][x] = static_cast<uint8_t>(predict(e, x, y));
-    write4x4(block, pred, luma, residual, codedBlockPattern);
-}
-
-void pred4x4Vertical(int block, LumaWorkBuffer* luma, LumaResidualBlock* residual, int cbp) {
-    run4x4(block, luma, residual, cbp, [](const Edge4x4& e, int x, int) { return e.above(x); });
-}
-
-void pred4x4Horizontal(int block, LumaWorkBuffer* luma, LumaResidualBlock* residual, int cbp) {
-    run4x4(block, luma, residual, cbp, [](const Edge4x4& e, int, int y) { return e.left(y); });
-}
-
-void pred4x4Dc(int block, LumaWorkBuffer* luma, LumaResidualBlock* residual, int cbp) {
-    const Edge4x4 e = readEdge(block, luma);
-    const bool left = luma->bytes[Intra4x4NeighbourMap.leftAvailable[block]];
-    const bool above = luma->bytes[Intra4x4NeighbourMap.aboveAvailable[block]];
-    int sumLeft = 0, sumAbove = 0;
-    for (int i = 0; i < 4; ++i) {
-        sumLeft += e.left(i);
-        sumAbove += e.above(i);
-    }
-    const int dc = left && above ? (sumLeft + sumAbove + 4) >> 3
-                   : above       ? (sumAbove + 2) >> 2
-                   : left        ? (sumLeft + 2) >> 2
-                                 : 128;
-    Pred4x4 pred;
-    for (auto& row : pred)
-        for (auto& v : row)
-            v = static_cast<uint8_t>(dc);
-    write4x4(block, pred, luma, residual, cbp);
-}
-
-void pred4x4DiagonalDownLeft(int block, LumaWorkBuffer* luma, LumaResidualBlock* residual, int cbp) {
-    run4x4(block, luma, residual, cbp, [](const Edge4x4& e, int x, int y) {
-        const int k = x + y;
-        return k == 6 ? (e.above(6) + 3 * e.above(7) + 2) >> 2
-                      : avg3(e.above(k), e.above(k + 1), e.above(k + 2));
-    });
-}
-
-void pred4x4DiagonalDownRight(int block, LumaWorkBuffer* luma, LumaResidualBlock* residual, int cbp) {
-    // One value per diagonal x - y, centred on the corner at edge[4].
-    run4x4(block, luma, residual, cbp, [](const Edge4x4& e, int x, int y) {
-        const int k = 4 + x - y;
-        return avg3(e.edge[k - 1], e.edge[k], e.edge[k + 1]);
-    });
-}
-
-void pred4x4VerticalRight(int block, LumaWorkBuffer* luma, LumaResidualBlock* residual, int cbp) {
-    run4x4(block, luma, residual, cbp, [](const Edge4x4& e, int x, int y) {
-        const int z = 2 * x - y;
-        if (z >= 0) {
-            const int k = 5 + x - (y >> 1); // p[x - (y >> 1), -1]
-            return z % 2 == 0 ? avg2(e.edge[k - 1], e.edge[k])
-                              : avg3(e.edge[k - 2], e.edge[k - 1], e.edge[k]);
-        }
-        if (z == -1)
-            return avg3(e.edge[3], e.edge[4], e.edge[5]);
-        return avg3(e.edge[4 - y], e.edge[5 - y], e.edge[6 - y]);
-    });
-}
-
-void pred4x4HorizontalDown(int block, LumaWorkBuffer* luma, LumaResidualBlock* residual, int cbp) {
-    run4x4(block, luma, residual, cbp, [](const Edge4x4& e, int x, int y) {
-        const int z = 2 * y - x;
-        if (z >= 0) {
-            const int k = 3 - (y - (x >> 1)); // p[-1, y - (x >> 1)]
-            return z % 2 == 0 ? avg2(e.edge[k + 1], e.edge[k])
-                              : avg3(e.edge[k + 2], e.edge[k + 1], e.edge[k]);
-        }
-        if (z == -1)
-            return avg3(e.edge[3], e.edge[4], e.edge[5]);
-        return avg3(e.edge[4 + x], e.edge[3 + x], e.edge[2 + x]);
-    });
-}
-
-void pred4x4VerticalLeft(int block, LumaWorkBuffer* luma, LumaResidualBlock* residual, int cbp) {
-    run4x4(block, luma, residual, cbp, [](const Edge4x4& e, int x, int y) {
-        const int k = x + (y >> 1);
-        return y % 2 == 0 ? avg2(e.above(k), e.above(k + 1))
-                          : avg3(e.above(k), e.above(k + 1), e.above(k + 2));
-    });
-}
-
-void pred4x4HorizontalUp(int block, LumaWorkBuffer* luma, LumaResidualBlock* residual, int cbp) {
-    run4x4(block, luma, residual, cbp, [](const Edge4x4& e, int x, int y) {
-        const int z = x + 2 * y;
-        const int k = y + (x >> 1);
-        if (z > 5)
-            return e.left(3);
-        if (z == 5)
-            return (e.left(2) + 3 * e.left(3) + 2) >> 2;
-        return z % 2 == 0 ? avg2(e.left(k), e.left(k + 1)) : avg3(e.left(k), e.left(k + 1), e.left(k + 2));
-    });
+                coded ? addResidual(pred[4 * y + x], residual->values[offset + 8 * y + x]) : pred[4 * y + x];
 }
 
 // Intra_16x16 and chroma: prediction into the quadrant or raster layout, then residual.
@@ -297,10 +170,8 @@ void predChromaPlane(const LumaWorkBuffer*, ChromaWorkBuffer* cb, ChromaWorkBuff
 
 } // namespace
 
-const Intra4x4Kernels Intra4x4Table = {
-    pred4x4Vertical,         pred4x4Horizontal,        pred4x4Dc,
-    pred4x4DiagonalDownLeft, pred4x4DiagonalDownRight, pred4x4VerticalRight,
-    pred4x4HorizontalDown,   pred4x4VerticalLeft,      pred4x4HorizontalUp};
+const Intra4x4Kernels Intra4x4Table = {pred4x4<0>, pred4x4<1>, pred4x4<2>, pred4x4<3>, pred4x4<4>,
+                                       pred4x4<5>, pred4x4<6>, pred4x4<7>, pred4x4<8>};
 const Intra16x16Kernels Intra16x16Table = {pred16x16Vertical, pred16x16Horizontal, pred16x16Dc,
                                            pred16x16Plane};
 const IntraChromaKernels IntraChromaTable = {predChromaDc, predChromaHorizontal, predChromaVertical,

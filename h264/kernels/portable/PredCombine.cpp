@@ -9,29 +9,43 @@ using kernels::clip1;
 
 namespace {
 
+// rows x width samples (stride 8) plus their residual (stride 8).
+void addBlock(uint8_t* __restrict samples, const int16_t* __restrict residual, int rows, int width) {
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < width; ++x)
+            samples[8 * y + x] = addResidual(samples[8 * y + x], residual[8 * y + x]);
+}
+
 void combineResidual(const CombineRequest* request, const CombineContext* context) {
     const int q = request->quadrant & 3;
-    if ((context->codedBlockPattern >> q) & 1) {
-        const int16_t* residual = context->lumaResidual->values + 64 * q;
-        for (int i = 0; i < 64; ++i)
-            request->luma[i] = addResidual(request->luma[i], residual[i]);
-    }
+    if ((context->codedBlockPattern >> q) & 1)
+        addBlock(request->luma, context->lumaResidual->values + 64 * q, 8, 8);
     if (context->codedBlockPattern >= 16) {
         const int offset = ChromaQuadrantOffset[q];
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x) {
-                const int i = 8 * y + x;
-                request->cb[i] = addResidual(request->cb[i], context->cbResidual->values[offset + i]);
-                request->cr[i] = addResidual(request->cr[i], context->crResidual->values[offset + i]);
-            }
+        addBlock(request->cb, context->cbResidual->values + offset, 4, 4);
+        addBlock(request->cr, context->crResidual->values + offset, 4, 4);
     }
 }
 
-// Explicit weighted sample prediction of one sample; wide arithmetic, so out-of-range weights can't overflow.
-int weighted(int p, int32_t weight, int32_t offset, int denom) {
-    const int64_t scaled = int64_t{p} * weight;
-    const int64_t v = (denom >= 1 ? (scaled + (int64_t{1} << (denom - 1))) >> denom : scaled) + offset;
-    return v < 0 ? 0 : v > 255 ? 255 : static_cast<int>(v);
+// One component's explicit weighting, its values held to the ranges a slice can give (weights -128..127
+// or the default 2^denom up to 128, offsets -128..127, denominator 0..7), so that no product overflows
+// whatever the caller passes.
+struct Weighting {
+    int weight, offset, shift, round;
+    Weighting(int32_t w, int32_t o, int32_t denom)
+        : weight(kernels::clip3(-128, 128, w)), offset(kernels::clip3(-128, 127, o)),
+          shift(kernels::clip3(0, 7, denom)), round(shift ? 1 << (shift - 1) : 0) {}
+    int operator()(int p) const { return clip1(((p * weight + round) >> shift) + offset); }
+};
+
+// Weighted prediction of rows x width samples (stride 8), then the residual (stride 8) when coded.
+void weightBlock(uint8_t* __restrict samples, const int16_t* __restrict residual, int rows, int width,
+                 const Weighting& weighting, bool coded) {
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < width; ++x)
+            samples[8 * y + x] = static_cast<uint8_t>(weighting(samples[8 * y + x]));
+    if (coded)
+        addBlock(samples, residual, rows, width);
 }
 
 } // namespace
@@ -40,25 +54,15 @@ void PredCombineWeighted(const CombineRequest* request, const CombineContext* co
     const int q = request->quadrant & 3;
     const PredWeightTable& table = *context->weights;
     const ExplicitWeight& w = table.list0[context->refIdx[q] & 31];
-    const int lumaDenom = table.lumaLog2Denom & 7, chromaDenom = table.chromaLog2Denom & 7;
-    const bool lumaCoded = (context->codedBlockPattern >> q) & 1;
-    const int16_t* residual = context->lumaResidual->values + 64 * q;
-    for (int i = 0; i < 64; ++i) {
-        const int p = weighted(request->luma[i], w.lumaWeight, w.lumaOffset, lumaDenom);
-        request->luma[i] = lumaCoded ? addResidual(p, residual[i]) : static_cast<uint8_t>(p);
-    }
+    weightBlock(request->luma, context->lumaResidual->values + 64 * q, 8, 8,
+                Weighting(w.lumaWeight, w.lumaOffset, table.lumaLog2Denom),
+                (context->codedBlockPattern >> q) & 1);
     const bool chromaCoded = context->codedBlockPattern >= 16;
     const int offset = ChromaQuadrantOffset[q];
-    uint8_t* planes[2] = {request->cb, request->cr};
-    const ChromaResidualBlock* residuals[2] = {context->cbResidual, context->crResidual};
-    for (int c = 0; c < 2; ++c)
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x) {
-                uint8_t& sample = planes[c][8 * y + x];
-                const int p = weighted(sample, w.chromaWeight[c], w.chromaOffset[c], chromaDenom);
-                sample = chromaCoded ? addResidual(p, residuals[c]->values[offset + 8 * y + x])
-                                     : static_cast<uint8_t>(p);
-            }
+    weightBlock(request->cb, context->cbResidual->values + offset, 4, 4,
+                Weighting(w.chromaWeight[0], w.chromaOffset[0], table.chromaLog2Denom), chromaCoded);
+    weightBlock(request->cr, context->crResidual->values + offset, 4, 4,
+                Weighting(w.chromaWeight[1], w.chromaOffset[1], table.chromaLog2Denom), chromaCoded);
 }
 
 void PredCombineNothing(const CombineRequest*, const CombineContext*) {}

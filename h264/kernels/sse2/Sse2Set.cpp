@@ -1,10 +1,39 @@
-#include "h264/kernels/KernelTable.h"
+#include "h264/kernels/portable/Portable.h"
+#include "h264/kernels/sse2/Sse2.h"
 
 namespace h264 {
 
-// The SSE2 kernels arrive kernel by kernel; until then the set is the portable one.
 void FillSse2Kernels(H264KernelTable& table) {
-    FillPortableKernels(table);
+    using namespace sse2;
+    table = {InverseTransform4x4,
+             ClearInnerStrengths,
+             InnerStrengthsFromCoefficients,
+             Transpose8x8,
+             FilterLumaEdgeNormal,
+             portable::Unused,
+             FilterLumaEdgeStrong,
+             FilterChromaEdgesNormal,
+             FilterChromaEdgesStrong,
+             {portable::Unused, portable::Unused, portable::Unused, portable::Unused, portable::Unused,
+              portable::Unused},
+             GatherEdgeColumns,
+             portable::Unused,
+             ScatterEdgeColumns,
+             GatherChromaRows,
+             CopyRow8,
+             GatherLumaRows,
+             ScatterLumaRows,
+             StoreLumaMacroblock,
+             StoreChromaMacroblock,
+             &Intra4x4Table,
+             &Intra16x16Table,
+             &IntraChromaTable,
+             &LumaQpelTable4x4,
+             &LumaQpelTable4x8,
+             &LumaQpelTable8x16,
+             &ChromaMcTable4,
+             &ChromaMcTable8,
+             &PredCombineTable};
 }
 
 } // namespace h264
