@@ -117,8 +117,37 @@ constexpr bool allOk() {
 }
 static_assert(allOk(), "CAVLC code tables must be prefix-free and fit their lookups");
 
-uint16_t readToken(H264BitReader& r, int nC) {
-    const uint32_t bits = PeekBits32(r);
+// The next 32 bits from one 8-byte load, reloaded only when fewer than 32 loaded bits are left.
+class BitCache {
+public:
+    explicit BitCache(H264BitReader& r) : r_(r) { load(); }
+    uint32_t peek32() {
+        uint32_t used = r_.position - base_;
+        if (used > 25) {
+            load();
+            used = 0;
+        }
+        return uint32_t((word_ << used) >> 32);
+    }
+    void skip(uint32_t n) { r_.position += n; }
+    uint32_t read(int n) {
+        const uint32_t v = peek32() >> (32 - n);
+        skip(uint32_t(n));
+        return v;
+    }
+
+private:
+    void load() {
+        base_ = r_.position;
+        word_ = PeekBytes64(r_) << (r_.position & 7);
+    }
+    H264BitReader& r_;
+    uint64_t word_ = 0;
+    uint32_t base_ = 0;
+};
+
+uint16_t readToken(BitCache& r, int nC) {
+    const uint32_t bits = r.peek32();
     if (nC >= 8)
         return kFixedTokens[bits >> 26];
     const TokenTable& t = nC < 0 ? kChromaDcTokens : kTokens[nC < 2 ? 0 : nC < 4 ? 1 : 2];
@@ -132,7 +161,9 @@ uint16_t readToken(H264BitReader& r, int nC) {
 
 } // namespace
 
-bool DecodeResidualBlock(H264BitReader& r, int nC, int maxNumCoeff, int16_t* coefficients, int* totalCoeff) {
+bool DecodeResidualBlock(H264BitReader& reader, int nC, int maxNumCoeff, int16_t* coefficients,
+                         int* totalCoeff) {
+    BitCache r(reader);
     std::memset(coefficients, 0, sizeof(int16_t) * size_t(maxNumCoeff));
     *totalCoeff = 0;
     const uint16_t tok = readToken(r, nC);
@@ -142,7 +173,7 @@ bool DecodeResidualBlock(H264BitReader& r, int nC, int maxNumCoeff, int16_t* coe
         return false;
     if (tc > maxNumCoeff)
         return false;
-    SkipBits(r, uint32_t(tokenLen));
+    r.skip(uint32_t(tokenLen));
     *totalCoeff = tc;
     if (tc == 0)
         return true;
@@ -150,16 +181,16 @@ bool DecodeResidualBlock(H264BitReader& r, int nC, int maxNumCoeff, int16_t* coe
     int32_t levels[16];
     int suffixLength = tc > 10 && t1 < 3 ? 1 : 0;
     for (int i = 0; i < t1; ++i)
-        levels[i] = ReadBits(r, 1) ? -1 : 1;
+        levels[i] = r.read(1) ? -1 : 1;
     for (int i = t1; i < tc; ++i) {
-        const int prefix = CountLeadingZeros32(PeekBits32(r));
+        const int prefix = CountLeadingZeros32(r.peek32());
         if (prefix > 15)
             return false;
-        SkipBits(r, uint32_t(prefix + 1));
+        r.skip(uint32_t(prefix + 1));
         int32_t levelCode = prefix << suffixLength;
         const int suffixSize = prefix == 14 && suffixLength == 0 ? 4 : prefix == 15 ? 12 : suffixLength;
         if (suffixSize > 0)
-            levelCode += int32_t(ReadBits(r, suffixSize));
+            levelCode += int32_t(r.read(suffixSize));
         if (prefix == 15 && suffixLength == 0)
             levelCode += 15;
         if (i == t1 && t1 < 3)
@@ -174,11 +205,11 @@ bool DecodeResidualBlock(H264BitReader& r, int nC, int maxNumCoeff, int16_t* coe
 
     int zerosLeft = 0;
     if (tc < maxNumCoeff) {
-        const uint8_t e = maxNumCoeff == 4 ? kChromaDcZeros[tc - 1].entries[PeekBits32(r) >> 29]
-                                           : kTotalZeros[tc - 1].entries[PeekBits32(r) >> 23];
+        const uint8_t e = maxNumCoeff == 4 ? kChromaDcZeros[tc - 1].entries[r.peek32() >> 29]
+                                           : kTotalZeros[tc - 1].entries[r.peek32() >> 23];
         if (e == 0)
             return false;
-        SkipBits(r, e >> 4);
+        r.skip(e >> 4);
         zerosLeft = e & 15;
     }
     if (tc + zerosLeft > maxNumCoeff)
@@ -188,10 +219,10 @@ bool DecodeResidualBlock(H264BitReader& r, int nC, int maxNumCoeff, int16_t* coe
     for (int i = 0; i < tc - 1; ++i) {
         runs[i] = 0;
         if (zerosLeft > 0) {
-            const uint8_t e = kRuns[(zerosLeft < 7 ? zerosLeft : 7) - 1].entries[PeekBits32(r) >> 21];
+            const uint8_t e = kRuns[(zerosLeft < 7 ? zerosLeft : 7) - 1].entries[r.peek32() >> 21];
             if (e == 0 || (e & 15) > zerosLeft)
                 return false;
-            SkipBits(r, e >> 4);
+            r.skip(e >> 4);
             runs[i] = e & 15;
             zerosLeft -= runs[i];
         }

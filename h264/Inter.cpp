@@ -4,6 +4,8 @@
 #include "h264/RefFetch.h"
 #include "h264/SliceData.h"
 
+#include <array>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,7 +17,7 @@ struct Geometry {
     int x, y, w, h;
 };
 
-Geometry geometry(int code) {
+constexpr Geometry geometry(int code) {
     switch (code) {
     case 0:
         return {0, 0, 16, 16};
@@ -78,19 +80,29 @@ const Picture* reference(const H264DecoderContext& ctx, int refIdx) {
     return p ? p : ctx.refList0[0];
 }
 
+// The 4x4 blocks (luma4x4BlkIdx bits) each partition code covers.
+constexpr std::array<uint16_t, 41> buildCoverage() {
+    std::array<uint16_t, 41> t{};
+    for (int code = 0; code < 41; ++code) {
+        const Geometry g = geometry(code);
+        for (int by = g.y / 4; by < (g.y + g.h) / 4; ++by)
+            for (int bx = g.x / 4; bx < (g.x + g.w) / 4; ++bx)
+                t[code] |= uint16_t(1u << (4 * ((by >> 1) * 2 + (bx >> 1)) + 2 * (by & 1) + (bx & 1)));
+    }
+    return t;
+}
+constexpr std::array<uint16_t, 41> kCoverage = buildCoverage();
+
 // Stores the partition's motion into the current record.
 void storeMotion(H264DecoderContext& ctx, int code, int refIdx, const int16_t* mv) {
     MacroblockMotion& m = ctx.cur->info.motion;
-    const Geometry g = geometry(code);
     const int32_t poc = reference(ctx, refIdx)->poc;
-    for (int by = g.y / 4; by < (g.y + g.h) / 4; ++by) {
-        for (int bx = g.x / 4; bx < (g.x + g.w) / 4; ++bx) {
-            const int blk = 4 * ((by >> 1) * 2 + (bx >> 1)) + 2 * (by & 1) + (bx & 1);
-            m.mv[blk][0] = mv[0];
-            m.mv[blk][1] = mv[1];
-            m.refIdx[blk >> 2] = int8_t(refIdx);
-            m.refPoc[blk >> 2] = poc;
-        }
+    for (uint32_t blocks = kCoverage[code]; blocks; blocks &= blocks - 1) {
+        const int blk = std::countr_zero(blocks);
+        m.mv[blk][0] = mv[0];
+        m.mv[blk][1] = mv[1];
+        m.refIdx[blk >> 2] = int8_t(refIdx);
+        m.refPoc[blk >> 2] = poc;
     }
 }
 

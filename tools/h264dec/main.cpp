@@ -84,8 +84,10 @@ public:
         auto rows = [&](const uint8_t* plane, int stride, int x, int y, int w, int h) {
             for (int r = 0; r < h; ++r) {
                 const uint8_t* row = plane + size_t(y + r) * stride + x;
-                whole_.update(row, size_t(w));
-                frame.update(row, size_t(w));
+                if (options_.md5)
+                    whole_.update(row, size_t(w));
+                if (options_.frameMd5)
+                    frame.update(row, size_t(w));
                 if (file_)
                     std::fwrite(row, 1, size_t(w), file_);
             }
