@@ -165,7 +165,6 @@ void fillFromSlice(H264DecoderContext& ctx, Picture& p, uint32_t frameNum, bool 
     p.height = int32_t(sps.height);
     p.crop[0] = int32_t(sps.cropLeft), p.crop[1] = int32_t(sps.cropRight);
     p.crop[2] = int32_t(sps.cropTop), p.crop[3] = int32_t(sps.cropBottom);
-    p.sliceType = ctx.slice.sliceType;
     p.marking = RefPicMarking{};
 }
 

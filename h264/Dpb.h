@@ -33,7 +33,6 @@ struct Picture {
     int32_t longTermPicNum = 0;
     int32_t poc = 0, topPoc = 0, bottomPoc = 0;
     uint32_t nalUnitType = 0;
-    uint32_t sliceType = 0;
     int32_t kind = 0;
     uint32_t picSizeInMbs = 0;
     int32_t crop[4] = {};

@@ -55,7 +55,6 @@ struct alignas(16) CurrentMacroblock {
     ChromaResidualBlock cbResidual, crResidual;
     EdgeStrengths strengths;
     alignas(16) int16_t coefficients[16];
-    int16_t chromaDc[2][4];
 
     int mbType = 0;
     int codedBlockPattern = 0;

@@ -127,6 +127,44 @@ TEST(PictureBuffer, FrameNumGaps) {
     EXPECT_EQ(refused.lumas(), (std::vector<int>{10, 20, 40}));
 }
 
+TEST(PictureBuffer, FrameNumWrapsInLongSequences) {
+    Sequence q(4); // MaxFrameNum 16
+    q.intra(1);
+    for (uint32_t k = 1; k < 40; ++k)
+        q.reference(uint8_t(k + 1), k % 16);
+    q.probe(40 % 16);           // frame_num 7 last: PicNum 7
+    q.probe(40 % 16, {{0, 2}}); // PicNum 5: three back, across no wrap
+    Sequence w(4);
+    w.intra(1);
+    for (uint32_t k = 1; k < 34; ++k)
+        w.reference(uint8_t(k + 1), k % 16);
+    w.probe(34 % 16, {{0, 2}}); // current frame_num 2: PicNum -1, frame_num 15 before the wrap
+    const std::vector<int> a = q.lumas(), b = w.lumas();
+    ASSERT_EQ(a.size(), 42u);
+    EXPECT_EQ(a[40], 40);
+    EXPECT_EQ(a[41], 38);
+    ASSERT_EQ(b.size(), 35u);
+    EXPECT_EQ(b[34], 32);
+}
+
+TEST(PictureBuffer, FieldPairSeiMarksPicturesAsFields) {
+    Sequence q(4);
+    std::vector<uint8_t> sei;
+    appendNal(sei, 0, 6, {0xE0, 0x01, 0x01, 0x80});
+    q.add(sei);
+    q.intra(10);
+    q.reference(20, 1);
+    q.reference(30, 2);
+    std::vector<uint8_t> off;
+    appendNal(off, 0, 6, {0xE0, 0x01, 0x00, 0x80});
+    q.add(off);
+    q.reference(40, 3);
+    std::vector<int> kinds;
+    for (const Frame& f : decodeStream(q.stream, smallConfig()).frames)
+        kinds.push_back(f.kind);
+    EXPECT_EQ(kinds, (std::vector<int>{1, 2, 1, 0}));
+}
+
 TEST(PictureBuffer, OutputOrderFollowsTheOrderCountsOnlyWithZeroCopy) {
     Sequence q(4, 0);
     q.sps.log2MaxPocLsbMinus4 = 1; // MaxPicOrderCntLsb 32
