@@ -164,7 +164,7 @@ uint16_t readToken(BitCache& r, int nC) {
 bool DecodeResidualBlock(H264BitReader& reader, int nC, int maxNumCoeff, int16_t* coefficients,
                          int* totalCoeff) {
     BitCache r(reader);
-    std::memset(coefficients, 0, sizeof(int16_t) * size_t(maxNumCoeff));
+    std::memset(coefficients, 0, 16 * sizeof(int16_t));
     *totalCoeff = 0;
     const uint16_t tok = readToken(r, nC);
     const int tokenLen = tok & 31, tc = tok >> 5 & 31, t1 = tok >> 10;

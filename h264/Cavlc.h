@@ -11,7 +11,8 @@ namespace h264 {
 struct H264BitReader;
 
 // One residual_block: levels in scan order (index 0 = first coefficient of the block's scan range) into
-// `coefficients` (zeroed first), TotalCoeff into `totalCoeff`. nC -1 is chroma DC. false on a coding error.
+// the 16 entries of `coefficients` (zeroed first), TotalCoeff into `totalCoeff`. nC -1 is chroma DC. false on
+// a coding error.
 bool DecodeResidualBlock(H264BitReader& r, int nC, int maxNumCoeff, int16_t* coefficients, int* totalCoeff);
 
 // The residual of an Intra_4x4 or inter macroblock (luma by coded_block_pattern, then chroma); the

@@ -93,7 +93,7 @@ bool decodeChroma(H264DecoderContext& ctx) {
     const int qpc = ctx.mb.qpc, shift = qpc / 6, scale = kLevelScale[qpc % 6];
     int32_t dc[2][4];
     for (int plane = 0; plane < 2; ++plane) {
-        int16_t levels[4];
+        int16_t levels[16];
         int tc = 0;
         if (!DecodeResidualBlock(ctx.reader, -1, 4, levels, &tc) || ctx.reader.overrun())
             return false;
@@ -107,7 +107,7 @@ bool decodeChroma(H264DecoderContext& ctx) {
         for (int blk = 0; blk < 4; ++blk) {
             std::memset(c.coefficients, 0, sizeof c.coefficients);
             if (pattern == 2) {
-                int16_t levels[15];
+                int16_t levels[16];
                 int tc = 0;
                 if (!DecodeResidualBlock(ctx.reader, chromaNc(ctx, plane, blk), 15, levels, &tc) ||
                     ctx.reader.overrun())

@@ -15,6 +15,8 @@ int decodeOurs(const std::vector<uint8_t>& stream, unsigned level) {
     config.maxWidthInMbs = 45;
     config.maxHeightInMbs = 36;
     config.dpbFrames = 16;
+    // Zero-copy, as the peers hand out their own buffers too.
+    config.flags = H264_FLAG_ZERO_COPY;
     H264DecoderContext* d = H264DecoderCreateAtLevel(&config, level);
     DecodedPicture p;
     int pictures = 0;

@@ -1,4 +1,5 @@
-// bench_decode: frames per second of our decoder (SSE2 and portable kernels), libavcodec with one thread
+// bench_decode: frames per second of our decoder (SSE2 and portable kernels, zero-copy output), libavcodec
+// with one thread
 // and OpenH264 on the same SD streams (x264 baseline: 720x576 25p at 2, 4 and 8 Mbit/s, 720x288 50p),
 // and the ratio of each peer to ours. Needs x264 and ffmpeg to make the streams. Not a test.
 #include "bench/decode/Peers.h"
