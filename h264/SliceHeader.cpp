@@ -40,9 +40,11 @@ int32_t parseWeights(H264BitReader& r, SliceHeader& s) {
         return H264ERR_WEIGHT_DENOM;
     t.lumaLog2Denom = int32_t(lumaDenom);
     t.chromaLog2Denom = int32_t(chromaDenom);
+    // Indices past the active ones (a reference index is read in 5 bits) get the default weights.
+    for (ExplicitWeight& w : t.list0)
+        w = ExplicitWeight{1 << lumaDenom, 0, {1 << chromaDenom, 1 << chromaDenom}, {0, 0}};
     for (uint32_t i = 0; i <= s.numRefIdxL0ActiveMinus1; ++i) {
         ExplicitWeight& w = t.list0[i];
-        w = ExplicitWeight{1 << lumaDenom, 0, {1 << chromaDenom, 1 << chromaDenom}, {0, 0}};
         if (ReadFlag(r)) {
             w.lumaWeight = ReadSe(r);
             w.lumaOffset = ReadSe(r);
