@@ -108,7 +108,6 @@ public:
     void SetAudioClock(DWORD clock) { audioClock_ = clock; }
     bool AudioRunning() const { return audioRunning_; }
     void SetAudioRunning(bool running) { audioRunning_ = running; }
-    int OutputSubtype() const { return outputSubtype_; }
     HWND MainWindow() const { return mainWindow_; }
     KQ_AV_SourceFilter* SourceFilter() const { return source_; }
 
@@ -192,7 +191,6 @@ private:
 
     std::atomic<DWORD> audioClock_{0};
     std::atomic<bool> audioRunning_{false};
-    std::atomic<int> outputSubtype_{0};
 
     std::mutex callMutex_;
     std::condition_variable callsDone_;

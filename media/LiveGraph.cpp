@@ -94,7 +94,6 @@ HRESULT KQ_AV_LiveContext::connectPins() {
     audio = source_->GetPin(1);
     if (!audio || FAILED(ConnectPinsDirect(graph_, audio, soundInput)))
         return AV_E_PINS_NOT_CONNECTED;
-    outputSubtype_ = source_->VideoSubtypeCode();
     return S_OK;
 }
 

@@ -135,7 +135,7 @@ bool KQ_AV_VideoDecode::handlePicture(int durationMs) {
 
 DWORD KQ_AV_VideoDecode::rowBytes() const {
     const DWORD packed = 2 * static_cast<DWORD>(width_);
-    if (live_->OutputSubtype() != VIDEO_SUBTYPE_UYVY)
+    if (filter_->VideoSubtypeCode() != VIDEO_SUBTYPE_UYVY)
         return packed; // YUY2 rows are packed without the pitch
     return std::max(pitch_, packed);
 }
@@ -144,7 +144,8 @@ bool KQ_AV_VideoDecode::pack(const PlanarPicture& picture, int width, int rows) 
     const DWORD stride = rowBytes();
     if (static_cast<size_t>(rows) * stride > outputSize_)
         return false;
-    const PackKernel kernel = live_->OutputSubtype() == VIDEO_SUBTYPE_UYVY ? kernels_.uyvy : kernels_.yuy2;
+    const PackKernel kernel =
+        filter_->VideoSubtypeCode() == VIDEO_SUBTYPE_UYVY ? kernels_.uyvy : kernels_.yuy2;
     kernel(picture, output_.get(), width, rows, static_cast<int>(stride));
     return true;
 }

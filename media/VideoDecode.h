@@ -1,7 +1,8 @@
 // KQ_AV_VideoDecode: the live video thread. It takes access units (MediaUnit) from the live context's video
 // input ring while the audio thread reports audio running, decodes them, joins field pairs with the
-// deinterlacer, packs each frame as UYVY rows at the surface pitch or as YUY2 rows of twice the width, and
-// delivers it on the "Video Out" pin with a duration that keeps it in step with the audio clock.
+// deinterlacer, packs each frame as UYVY rows at the surface pitch or as YUY2 rows of twice the width (as the
+// pin's accepted connection asks), and delivers it on the "Video Out" pin with a duration that keeps it in
+// step with the audio clock.
 //
 // Ownership and threads: the live context creates the object, calls Start and later Stop (after the graph
 // was stopped, so no delivery waits in the renderer); the ring, filter and context are borrowed and outlive

@@ -127,10 +127,10 @@ constexpr DWORD kWidth = 720, kHeight = 288, kPitch = 1536;
 // A graph holding the source filter and the capture sinks its pins connect to.
 class SourceBench {
 public:
-    SourceBench() {
+    explicit SourceBench(DWORD width = kWidth, DWORD height = kHeight, DWORD pitch = kPitch) {
         source_ = new KQ_AV_SourceFilter();
         source_->AddRef();
-        source_->VideoPin()->SetPictureFormat(kWidth, kHeight, kPitch);
+        source_->VideoPin()->SetPictureFormat(width, height, pitch);
         EXPECT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                    graph_.ReleaseAndGetVoidAddressOf()),
                   S_OK);
