@@ -4,7 +4,8 @@
 // exists.
 //
 // Threads: every call comes from the control dispatcher thread, never from the UI thread, and may run
-// while the UI thread uses the player (the player guards what it shares).
+// while the UI thread uses the player (the player guards what it shares). No call may wait for the UI
+// thread: that thread may be closing the control channel, which waits for the dispatcher.
 #pragma once
 
 #include "platform/win32/Types.h"
