@@ -55,8 +55,12 @@ void KQ_TCP_ControlChannel::HandleReply(const BoxControlFrame& reply) {
     }
     const HWND window = request->window;
     const DWORD value = reply.value();
-    const auto result = [&](UINT ok, UINT failed, WPARAM wParam = 0) {
-        PostToWindow(window, value == 1 ? ok : failed, wParam);
+    // Success (1) with its wParam, anything else the failure with none.
+    const auto result = [&](UINT ok, UINT failed, WPARAM okWParam = 0) {
+        if (value == 1)
+            PostToWindow(window, ok, okWParam);
+        else
+            PostToWindow(window, failed);
     };
     switch (command) {
     case BOX_CMD_LOGIN:
@@ -95,7 +99,7 @@ void KQ_TCP_ControlChannel::HandleReply(const BoxControlFrame& reply) {
             std::memcpy(userBlock_.data(), reply.bytes.data() + BoxControlFrame::kPayloadAt,
                         userBlock_.size());
         }
-        result(WM_BOX_USERS_RECEIVED, WM_BOX_USERS_FAILED, value == 1 ? reply.bytes[175] : 0);
+        result(WM_BOX_USERS_RECEIVED, WM_BOX_USERS_FAILED, reply.bytes[175]);
         return;
     case BOX_CMD_CHANGE_PASSWORD:
         if (value == 1 || value == 0) {
