@@ -42,19 +42,6 @@ int limitResult(const relay::RendezvousState& s) {
 
 } // namespace
 
-const wchar_t* RelayStageText(int stage) {
-    switch (stage) {
-    case 2:
-        return L"Connecting to Server";
-    case 3:
-        return L"Verifying Device...";
-    case 4:
-        return L"Connecting to Device";
-    default:
-        return L"";
-    }
-}
-
 void StartWinsock() {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
@@ -118,7 +105,7 @@ int UnmapRendezvousPorts() {
 
 int RunServerRendezvous(const std::wstring& firstServer, const std::wstring& secondServer,
                         const std::wstring& deviceId, SOCKET* controlSocket, SOCKET* streamSocket,
-                        std::wstring* boxAddress, const RendezvousProgress& progress) {
+                        std::wstring* boxAddress, const RendezvousProgress& progress, bool* accepted) {
     StartWinsock();
     relay::RendezvousState& s = relay::State();
     s.Reset();
@@ -168,6 +155,8 @@ int RunServerRendezvous(const std::wstring& firstServer, const std::wstring& sec
     s.probeThreads.clear();
     s.stop = nullptr;
 
+    if (accepted)
+        *accepted = s.peerKnown;
     if (boxAddress)
         *boxAddress =
             s.secondStageSeen ? platform::FromLegacy(s.secondStageReply.AddressText()) : std::wstring();

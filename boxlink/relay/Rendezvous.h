@@ -18,21 +18,21 @@
 #include <functional>
 #include <string>
 
-// Called on the exchange thread at each stage (2 "Connecting to Server", 3 "Verifying Device...", 4
-// "Connecting to Device"); it may only post (the stage goes to the main window as WM_BOX_CONNECT_PROGRESS,
-// whose handler shows RelayStageText on the UI thread).
+// Called on the exchange thread at each stage (2 connecting to the server, 3 verifying the device, 4
+// connecting to the device); it may only post.
 using RendezvousProgress = std::function<void(int stage)>;
-const wchar_t* RelayStageText(int stage);
 
 constexpr int kRendezvousConnected = 1000;
 
 // Returns kRendezvousConnected with two connected blocking sockets (control, audio/video), which the caller
 // then owns; the router mappings stay until UnmapRendezvousPorts. Any other result is a code from 1001 to
 // 1013, the out sockets are untouched and the mappings deleted. boxAddress receives the address of the
-// last second-stage reply (empty when none came) in every case.
+// last second-stage reply (empty when none came) in every case; accepted tells whether that reply was the
+// server's acceptance for this device.
 int RunServerRendezvous(const std::wstring& firstServer, const std::wstring& secondServer,
                         const std::wstring& deviceId, SOCKET* controlSocket, SOCKET* streamSocket,
-                        std::wstring* boxAddress, const RendezvousProgress& progress = {});
+                        std::wstring* boxAddress, const RendezvousProgress& progress = {},
+                        bool* accepted = nullptr);
 
 // Starts the socket layer (its result is ignored).
 void StartWinsock();

@@ -115,6 +115,16 @@ template <class Pred> bool eventually(Pred pred, int timeoutMs = 2000) {
     return true;
 }
 
+// Whether a connection of the box's pair receives exactly text.
+inline bool boxReceives(fakes::FakeRelayBox& box, int pair, const std::string& text) {
+    return eventually([&] {
+        for (const std::string& data : box.Received(pair))
+            if (data == text)
+                return true;
+        return false;
+    });
+}
+
 namespace relayscript {
 using Reply = fakes::FakeRelayServer::Reply;
 inline Reply goOn() {

@@ -30,7 +30,8 @@ protected:
 };
 
 // Each accepted state with the box doing its side: the control socket comes from pair A, the audio/video
-// socket from pair B, both blocking and connected to the box.
+// socket from pair B (or from pair A too, when both of its probes connected before pair B had one), both
+// blocking and connected to the box.
 TEST_F(RendezvousProbes, EachStateConnectsBothPairs) {
     for (std::uint32_t state = 1; state <= 8; ++state) {
         const bool boxListens = state != 2 && state != 5;
@@ -45,8 +46,10 @@ TEST_F(RendezvousProbes, EachStateConnectsBothPairs) {
         EXPECT_TRUE(blocking(o.control) && blocking(o.stream)) << state;
         ASSERT_EQ(platform::Send(o.control, "control", 7), 7);
         ASSERT_EQ(platform::Send(o.stream, "stream", 6), 6);
-        EXPECT_EQ(box.Read(0, 7, 2000), "control") << state;
-        EXPECT_EQ(box.Read(1, 6, 2000), "stream") << state;
+        EXPECT_TRUE(boxReceives(box, 0, "control")) << state;
+        EXPECT_TRUE(boxReceives(box, 1, "stream") ||
+                    (boxListens && boxConnects && boxReceives(box, 0, "stream")))
+            << state;
 
         // The mappings stay for the connection and go with UnmapRendezvousPorts.
         EXPECT_EQ(gateway.Mappings(),
@@ -99,7 +102,7 @@ TEST_F(RendezvousProbes, FailedProbesGiveUp) {
         EXPECT_LT(o.elapsedMs, 90000u) << c.name;
         if (c.pairAConnects) {
             ASSERT_EQ(box.Connections(0), 1) << c.name;
-            EXPECT_EQ(box.Read(0, 1, 1000), "") << c.name; // closed by the PC
+            EXPECT_TRUE(eventually([&] { return box.Closed(0); })) << c.name; // by the PC's probe
         }
     }
 }

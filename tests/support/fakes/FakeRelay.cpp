@@ -1,6 +1,7 @@
 #include "tests/support/fakes/FakeRelay.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <netinet/in.h>
@@ -96,9 +97,9 @@ FakeRelayBox::~FakeRelayBox() {
     for (int l : listeners_)
         if (l >= 0)
             ::close(l);
-    for (auto& pair : sockets_)
-        for (int s : pair)
-            ::close(s);
+    for (auto& pair : connections_)
+        for (const Connection& c : pair)
+            ::close(c.socket);
 }
 
 void FakeRelayBox::Start(const RelayPacket& request) {
@@ -130,7 +131,7 @@ void FakeRelayBox::run() {
                 const int s = ::accept(p.fd, nullptr, nullptr);
                 std::lock_guard lock(mutex_);
                 if (s >= 0)
-                    sockets_[pair].push_back(s);
+                    connections_[pair].push_back(Connection{s, {}, false});
             }
         }
         if (!options_.connect || !started_)
@@ -150,7 +151,7 @@ void FakeRelayBox::run() {
             if (::connect(s, reinterpret_cast<const sockaddr*>(&pc), sizeof pc) == 0) {
                 connected[pair] = true;
                 std::lock_guard lock(mutex_);
-                sockets_[pair].push_back(s);
+                connections_[pair].push_back(Connection{s, {}, false});
             } else {
                 ::close(s);
             }
@@ -158,37 +159,43 @@ void FakeRelayBox::run() {
     }
 }
 
-std::string FakeRelayBox::Read(int pair, std::size_t n, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::string data;
-    while (data.size() < n && std::chrono::steady_clock::now() < deadline) {
-        std::vector<pollfd> fds;
-        {
-            std::lock_guard lock(mutex_);
-            for (int s : sockets_[pair])
-                fds.push_back({s, POLLIN, 0});
+void FakeRelayBox::readWaiting(int pair) {
+    for (Connection& c : connections_[pair]) {
+        char buffer[256];
+        ssize_t got = 0;
+        while (!c.closed && (got = ::recv(c.socket, buffer, sizeof buffer, MSG_DONTWAIT)) != 0) {
+            if (got < 0) {
+                c.closed = errno != EAGAIN && errno != EWOULDBLOCK;
+                break;
+            }
+            c.data.append(buffer, static_cast<std::size_t>(got));
         }
-        if (fds.empty()) {
-            ::usleep(20000);
-            continue;
-        }
-        if (::poll(fds.data(), fds.size(), 20) <= 0)
-            continue;
-        for (const pollfd& p : fds) {
-            if (!(p.revents & POLLIN))
-                continue;
-            char buffer[256];
-            const ssize_t got = ::recv(p.fd, buffer, std::min(sizeof buffer, n - data.size()), MSG_DONTWAIT);
-            if (got > 0)
-                data.append(buffer, static_cast<std::size_t>(got));
-        }
+        if (got == 0)
+            c.closed = true;
     }
+}
+
+std::vector<std::string> FakeRelayBox::Received(int pair) {
+    std::lock_guard lock(mutex_);
+    readWaiting(pair);
+    std::vector<std::string> data;
+    for (const Connection& c : connections_[pair])
+        data.push_back(c.data);
     return data;
+}
+
+bool FakeRelayBox::Closed(int pair) {
+    std::lock_guard lock(mutex_);
+    readWaiting(pair);
+    for (const Connection& c : connections_[pair])
+        if (!c.closed)
+            return false;
+    return true;
 }
 
 int FakeRelayBox::Connections(int pair) const {
     std::lock_guard lock(mutex_);
-    return static_cast<int>(sockets_[pair].size());
+    return static_cast<int>(connections_[pair].size());
 }
 
 FakeRelayServer::FakeRelayServer(std::string address, std::uint16_t port, Script script, FakeRelayBox* box)

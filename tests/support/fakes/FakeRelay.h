@@ -48,8 +48,10 @@ public:
     std::uint16_t Port(int pair) const { return ports_[pair]; } // 0 pair A, 1 pair B
     // Called by the server as it sends an accepted reply; the first call counts.
     void Start(const RelayPacket& request);
-    // Up to n bytes from whichever connection of the pair has data, within timeoutMs (real time).
-    std::string Read(int pair, std::size_t n, int timeoutMs);
+    // Per connection of the pair, everything it has received so far (what is waiting is read first).
+    std::vector<std::string> Received(int pair);
+    // Whether the PC has closed every connection of the pair.
+    bool Closed(int pair);
     int Connections(int pair) const;
 
 private:
@@ -62,8 +64,15 @@ private:
     std::uint16_t targets_[2] = {0, 0};
     std::atomic<bool> started_{false};
     std::atomic<bool> stop_{false};
+    struct Connection {
+        int socket;
+        std::string data;
+        bool closed = false;
+    };
+    void readWaiting(int pair);
+
     mutable std::mutex mutex_;
-    std::vector<int> sockets_[2];
+    std::vector<Connection> connections_[2];
     std::thread thread_;
 };
 
