@@ -40,6 +40,9 @@ KQ_TCP_BoxClient::~KQ_TCP_BoxClient() {
 
 void KQ_TCP_BoxClient::SetStreamReceiver(std::unique_ptr<StreamReceiverControl> receiver) {
     std::lock_guard lock(connectionMutex_);
+    if (receiverStarted_)
+        receiver_->Stop();
+    receiverStarted_ = false;
     receiver_ = std::move(receiver);
 }
 
@@ -91,11 +94,14 @@ bool KQ_TCP_BoxClient::StartStream() {
         return true;
     if (link_.mode == BOX_MODE_LAN) {
         const std::vector<std::string> addresses = AddressList();
-        if (!addresses.empty())
+        if (!addresses.empty()) {
             receiver_->StartLan(addresses.front());
+            receiverStarted_ = true;
+        }
     } else if (link_.mode == BOX_MODE_RELAY && streamSocket_ != INVALID_SOCKET) {
         receiver_->StartRelay(streamSocket_);
         streamSocket_ = INVALID_SOCKET; // the receiver's now
+        receiverStarted_ = true;
     }
     return true;
 }
@@ -135,8 +141,9 @@ void KQ_TCP_BoxClient::closeRelay() {
 }
 
 void KQ_TCP_BoxClient::teardown() {
-    if (receiver_)
+    if (receiverStarted_)
         receiver_->Stop();
+    receiverStarted_ = false;
     closeRelay();
     channel_.Close();
     for (SOCKET* s : {&controlSocket_, &streamSocket_}) {

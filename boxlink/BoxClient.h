@@ -105,6 +105,7 @@ private:
     BoxLinkState link_;
     KQ_TCP_ControlChannel channel_{link_};
     std::unique_ptr<StreamReceiverControl> receiver_;
+    bool receiverStarted_ = false; // since StartStream, until it is stopped
     std::unique_ptr<RelayPath> relay_;
 
     std::mutex connectionMutex_; // Login, StartStream, Disconnect, CloseControlSocket

@@ -47,7 +47,8 @@ constexpr std::size_t roomAfter(std::size_t lengthAt) {
 }
 
 void putBytes(BoxControlFrame& frame, std::size_t at, const void* data, std::size_t n) {
-    std::memcpy(frame.bytes.data() + at, data, n);
+    if (n)
+        std::memcpy(frame.bytes.data() + at, data, n);
 }
 
 void putCounted(BoxControlFrame& frame, std::size_t lengthAt, const std::string& text) {

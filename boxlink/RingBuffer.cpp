@@ -1,10 +1,18 @@
 #include "boxlink/RingBuffer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
+void KQ_TCP_RingBuffer::Release::operator()(BYTE* p) const {
+    std::free(p);
+}
+
 KQ_TCP_RingBuffer::KQ_TCP_RingBuffer(DWORD size)
-    : size_(size), buffer_(size ? std::make_unique<BYTE[]>(size) : nullptr) {}
+    : size_(size), buffer_(size ? static_cast<BYTE*>(std::calloc(size, 1)) : nullptr) {
+    if (!buffer_)
+        size_ = 0; // no buffer: every operation fails
+}
 
 KQ_TCP_RingBuffer::~KQ_TCP_RingBuffer() = default;
 

@@ -35,6 +35,9 @@ private:
 
     std::atomic<DWORD> write_{0};
     std::atomic<DWORD> read_{0};
+    struct Release {
+        void operator()(BYTE* p) const;
+    };
     DWORD size_;
-    std::unique_ptr<BYTE[]> buffer_;
+    std::unique_ptr<BYTE[], Release> buffer_; // calloc: large zero buffers come as untouched pages
 };

@@ -5,7 +5,8 @@
 //
 // Threads: the calls come from the control dispatcher thread and (LiveSink) the stream parser thread,
 // never from the UI thread, and may run while the UI thread uses the player (the player guards what it
-// shares).
+// shares). No call may wait for the UI thread: that thread may be closing the control channel, which
+// waits for the dispatcher.
 #pragma once
 
 #include "media/LiveUnitSink.h"

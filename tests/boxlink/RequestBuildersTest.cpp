@@ -677,4 +677,23 @@ TEST_F(RequestBuildersTest, IrBlockGoesOutRaw) {
     EXPECT_TRUE(nothingSent());
 }
 
+TEST(ChannelLifecycleTest, CloseRightAfterTheStartStopsBothThreads) {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    BoxLinkState link;
+    KQ_TCP_ControlChannel channel(link);
+    for (int i = 0; i < 100; ++i) {
+        int fds[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+        channel.Adopt(fds[0]);
+        channel.StartThreads();
+        if (i % 2)
+            ::close(fds[1]); // the box goes away as well
+        channel.Close();
+        EXPECT_FALSE(channel.SendLogout(0));
+        if (i % 2 == 0)
+            ::close(fds[1]);
+    }
+}
+
 } // namespace

@@ -378,7 +378,11 @@ void TestBox::schedule(const std::shared_ptr<Connection>& c, std::vector<Bytes> 
     cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
     std::erase_if(cuts, [&](std::size_t at) { return at == 0 || at >= all.size(); });
     cuts.push_back(all.size());
+    // Writes of one connection never interleave: a group starts after what is still queued there.
     platform::Duration due = platform::DeadlineAfter(delayMs);
+    for (const Pending& p : pending_)
+        if (p.connection == c)
+            due = std::max(due, p.due);
     std::size_t from = 0;
     for (std::size_t to : cuts) {
         pending_.push_back(
@@ -446,6 +450,12 @@ std::vector<Bytes> TestBox::LanProbes() const {
 int TestBox::ControlConnections() const {
     std::lock_guard lock(mutex_);
     return controlCount_;
+}
+
+int TestBox::OpenControlConnections() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(
+        std::count_if(controls_.begin(), controls_.end(), [](const auto& c) { return !c->closed; }));
 }
 
 int TestBox::StreamConnections() const {

@@ -29,9 +29,9 @@ namespace testbox {
 
 // How bytes the box sends are cut into writes.
 struct Delivery {
-    bool coalesce = false;         // all in one write; otherwise one write per message
-    std::vector<std::size_t> cuts; // or: further writes start at these offsets of the whole
-    DWORD gapMs = 0;               // between writes, on the scaled clock
+    bool coalesce = false;           // all in one write; otherwise one write per message
+    std::vector<std::size_t> cuts{}; // or: further writes start at these offsets of the whole
+    DWORD gapMs = 0;                 // between writes, on the scaled clock
 };
 
 // The box's answer to one request.
@@ -40,12 +40,12 @@ struct Reply {
     std::uint32_t value = 1;
     std::uint32_t value2 = 0;
     std::uint32_t value3 = 0;
-    std::vector<std::pair<std::size_t, Bytes>> bytes; // frame bytes set at these offsets
-    DWORD delayMs = 0;                                // after the request arrived, scaled clock
-    int copies = 1;                                   // 2: the same reply twice
-    Bytes garbage;                                    // written just before the reply
-    std::vector<Bytes> then;                          // the box's messages that follow the reply
-    Delivery delivery;
+    std::vector<std::pair<std::size_t, Bytes>> bytes{}; // frame bytes set at these offsets
+    DWORD delayMs = 0;                                  // after the request arrived, scaled clock
+    int copies = 1;                                     // 2: the same reply twice
+    Bytes garbage{};                                    // written just before the reply
+    std::vector<Bytes> then{};                          // the box's messages that follow the reply
+    Delivery delivery{};
 };
 
 struct ReceivedFrame {
@@ -104,7 +104,8 @@ public:
     std::vector<ReceivedFrame> Frames() const;
     std::vector<ReceivedFrame> FramesOf(std::uint32_t command) const;
     std::vector<Bytes> LanProbes() const;
-    int ControlConnections() const; // accepted so far
+    int ControlConnections() const;     // accepted so far
+    int OpenControlConnections() const; // not yet closed by the PC
     int StreamConnections() const;
     std::vector<std::uint16_t> FirmwareChunkLengths() const;
     Bytes FirmwareBytes() const;
