@@ -8,6 +8,7 @@
 #include "platform/dshow/TransformFilter.h"
 
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
@@ -60,22 +61,32 @@ public:
     }
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
         request->cBuffers = buffers_;
-        request->cbBuffer = 512;
+        request->cbBuffer = bufferSize;
         ALLOCATOR_PROPERTIES actual{};
         return allocator->SetProperties(request, &actual);
     }
-    // One sample with stream times [start, stop) in 100 ns units.
-    HRESULT deliver(REFERENCE_TIME start, REFERENCE_TIME stop, DWORD flags = 0) {
+    // One sample with stream times [start, stop) in 100 ns units, carrying `bytes` (4 zero bytes if none).
+    HRESULT deliver(REFERENCE_TIME start, REFERENCE_TIME stop, const std::vector<BYTE>& bytes = {},
+                    DWORD flags = 0) {
         IMediaSample* sample = nullptr;
         HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, flags);
         if (FAILED(hr))
             return hr;
         sample->SetTime(&start, &stop);
-        sample->SetActualDataLength(4);
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        if (bytes.empty()) {
+            std::memset(data, 0, 4);
+            sample->SetActualDataLength(4);
+        } else {
+            std::memcpy(data, bytes.data(), bytes.size());
+            sample->SetActualDataLength(static_cast<LONG>(bytes.size()));
+        }
         hr = Deliver(sample);
         sample->Release();
         return hr;
     }
+    LONG bufferSize = 512;
 
 private:
     std::vector<CMediaType> offered_;
