@@ -268,10 +268,11 @@ inline HRESULT TestRendererPin::Inactive() {
 class TestTransform final : public CTransformFilter {
 public:
     static TestTransform* make(const GUID& from, const GUID& to) {
-        auto* f = new TestTransform(from, to);
+        auto* f = create(from, to);
         f->AddRef();
         return f;
     }
+    static TestTransform* create(const GUID& from, const GUID& to) { return new TestTransform(from, to); }
     HRESULT CheckInputType(const CMediaType* in) override {
         return *in->Subtype() == from_ ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
     }
