@@ -1,92 +1,90 @@
-// The free helpers on a graph: pins and filters by name, adding filters by class, connecting, emptying the
-// graph, finding an interface anywhere in it and the windowless set-up of the video renderer.
-#include "media/Graph.h"
+#include "media/GraphHelpers.h"
 
-#include "media/GraphInterfaces.h"
 #include "platform/com/Com.h"
 #include "platform/dshow/Vmr.h"
 #include "platform/win32/Text.h"
 
+#include <cstring>
 #include <cwchar>
 #include <string>
 
 using platform::ComPtr;
+using platform::Query;
 
 namespace {
 
-constexpr int kNameBytes = 128;
+constexpr size_t kNameBytes = 128;
 
-// Names compare as the ANSI code page renders them, at most 128 bytes each.
-std::string ansiName(const wchar_t* name) {
-    std::string text = platform::ToLegacy(name);
-    if (text.size() > kNameBytes)
-        text.resize(kNameBytes);
-    return text;
+// A pin or filter name in the legacy code page, cut to what a 128-byte buffer holds.
+std::string legacyName(const wchar_t* name) {
+    std::string bytes = platform::ToLegacy(name);
+    if (bytes.size() > kNameBytes - 1)
+        bytes.resize(kNameBytes - 1);
+    return bytes;
 }
 
 } // namespace
 
-HRESULT FindPin(IBaseFilter* filter, int direction, const wchar_t* name, IPin** pin) {
+HRESULT FindPin(IBaseFilter* filter, int direction, LPCWSTR name, IPin** pin) {
     if (!filter || !pin)
         return E_FAIL;
     *pin = nullptr;
     ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.ReleaseAndGetAddressOf())) || !pins)
+    HRESULT hr = filter->EnumPins(pins.ReleaseAndGetAddressOf());
+    if (FAILED(hr) || !pins)
         return E_FAIL;
     const PIN_DIRECTION wanted = direction == 0 ? PINDIR_OUTPUT : PINDIR_INPUT;
-    const std::string wantedName = name ? ansiName(name) : std::string();
-    for (;;) {
-        ComPtr<IPin> next;
-        ULONG fetched = 0;
-        if (pins->Next(1, next.ReleaseAndGetAddressOf(), &fetched) != S_OK || fetched != 1)
-            return E_FAIL;
-        PIN_DIRECTION pinDirection = PINDIR_INPUT;
-        if (FAILED(next->QueryDirection(&pinDirection)) || pinDirection != wanted)
+    const std::string wantedName = name ? legacyName(name) : std::string();
+    IPin* candidate = nullptr;
+    while ((hr = pins->Next(1, &candidate, nullptr)) == S_OK) {
+        ComPtr<IPin> held = ComPtr<IPin>::Adopt(candidate);
+        PIN_INFO info{};
+        if (FAILED(candidate->QueryPinInfo(&info)))
             continue;
-        if (name) {
-            PIN_INFO info{};
-            if (FAILED(next->QueryPinInfo(&info)))
-                continue;
-            if (info.pFilter)
-                info.pFilter->Release();
-            if (ansiName(info.achName).find(wantedName) == std::string::npos)
-                continue;
-        }
-        *pin = next.Get(); // borrowed: the filter keeps the pin
+        if (info.pFilter)
+            info.pFilter->Release();
+        if (info.dir != wanted)
+            continue;
+        info.achName[MAX_PIN_NAME - 1] = L'\0';
+        if (name && legacyName(info.achName).find(wantedName) == std::string::npos)
+            continue;
+        *pin = candidate; // borrowed: the filter keeps its pin
         return S_OK;
     }
+    return E_FAIL;
 }
 
-HRESULT FindFilterByName(IGraphBuilder* graph, const wchar_t* name, IBaseFilter** filter) {
+HRESULT FindFilterByName(IGraphBuilder* graph, LPCWSTR name, IBaseFilter** filter) {
     if (!graph || !name || !filter)
         return E_FAIL;
     *filter = nullptr;
     ComPtr<IEnumFilters> filters;
     if (FAILED(graph->EnumFilters(filters.ReleaseAndGetAddressOf())) || !filters)
         return E_FAIL;
-    for (;;) {
-        ComPtr<IBaseFilter> next;
-        ULONG fetched = 0;
-        if (filters->Next(1, next.ReleaseAndGetAddressOf(), &fetched) != S_OK || fetched != 1)
-            return E_FAIL;
+    IBaseFilter* candidate = nullptr;
+    while (filters->Next(1, &candidate, nullptr) == S_OK) {
+        ComPtr<IBaseFilter> held = ComPtr<IBaseFilter>::Adopt(candidate);
         FILTER_INFO info{};
-        if (FAILED(next->QueryFilterInfo(&info)))
+        if (FAILED(candidate->QueryFilterInfo(&info)))
             continue;
         if (info.pGraph)
             info.pGraph->Release();
+        info.achName[MAX_FILTER_NAME - 1] = L'\0';
         if (std::wcscmp(info.achName, name) == 0) {
-            *filter = next.Get(); // borrowed: the graph keeps the filter
+            *filter = candidate; // borrowed: the graph keeps its filter
             return S_OK;
         }
     }
+    return E_FAIL;
 }
 
-HRESULT FindFilterPin(IGraphBuilder* graph, const wchar_t* filterName, const wchar_t* pinName, int direction,
-                      IPin** pin) {
-    IBaseFilter* filter = nullptr;
-    if (!graph || FAILED(FindFilterByName(graph, filterName, &filter)))
+HRESULT FindFilterPin(IGraphBuilder* graph, LPCWSTR filterName, LPCWSTR pinName, int direction, IPin** pin) {
+    if (!graph)
         return E_FAIL;
-    return FindPin(filter, direction, pinName, pin);
+    IBaseFilter* filter = nullptr;
+    if (FAILED(FindFilterByName(graph, filterName, &filter)))
+        return E_FAIL;
+    return FAILED(FindPin(filter, direction, pinName, pin)) ? E_FAIL : S_OK;
 }
 
 HRESULT ConnectPinsDirect(IGraphBuilder* graph, IPin* out, IPin* in) {
@@ -96,7 +94,7 @@ HRESULT ConnectPinsDirect(IGraphBuilder* graph, IPin* out, IPin* in) {
     return FAILED(hr) ? E_FAIL : hr;
 }
 
-HRESULT AddFilterByClsid(IGraphBuilder* graph, REFCLSID clsid, const wchar_t* name) {
+HRESULT AddFilterByClsid(IGraphBuilder* graph, REFCLSID clsid, LPCWSTR name) {
     if (!graph)
         return E_FAIL;
     ComPtr<IBaseFilter> filter;
@@ -104,23 +102,26 @@ HRESULT AddFilterByClsid(IGraphBuilder* graph, REFCLSID clsid, const wchar_t* na
                                 filter.ReleaseAndGetVoidAddressOf())) ||
         !filter)
         return E_FAIL;
-    return FAILED(graph->AddFilter(filter.Get(), name)) ? E_FAIL : S_OK;
+    const HRESULT hr = graph->AddFilter(filter.Get(), name);
+    return FAILED(hr) ? E_FAIL : hr;
 }
 
 HRESULT RemoveAllFilters(IGraphBuilder* graph) {
     if (!graph)
         return E_FAIL;
-    for (;;) {
-        ComPtr<IEnumFilters> filters;
+    ComPtr<IEnumFilters> filters;
+    if (FAILED(graph->EnumFilters(filters.ReleaseAndGetAddressOf())) || !filters)
+        return E_FAIL;
+    IBaseFilter* first = nullptr;
+    while (filters->Next(1, &first, nullptr) == S_OK) {
+        ComPtr<IBaseFilter> held = ComPtr<IBaseFilter>::Adopt(first);
+        if (FAILED(graph->RemoveFilter(first)))
+            return E_FAIL; // a filter that will not go would make this loop for ever
+        held.Reset();
         if (FAILED(graph->EnumFilters(filters.ReleaseAndGetAddressOf())) || !filters)
             return E_FAIL;
-        ComPtr<IBaseFilter> first;
-        ULONG fetched = 0;
-        if (filters->Next(1, first.ReleaseAndGetAddressOf(), &fetched) != S_OK || fetched != 1)
-            return S_OK;
-        if (FAILED(graph->RemoveFilter(first.Get())))
-            return E_FAIL; // would come back first for ever
     }
+    return S_OK;
 }
 
 HRESULT FindGraphInterface(IGraphBuilder* graph, REFIID iid, void** out) {
@@ -130,16 +131,15 @@ HRESULT FindGraphInterface(IGraphBuilder* graph, REFIID iid, void** out) {
     ComPtr<IEnumFilters> filters;
     if (FAILED(graph->EnumFilters(filters.ReleaseAndGetAddressOf())) || !filters)
         return E_FAIL;
-    HRESULT last = E_FAIL;
-    for (;;) {
-        ComPtr<IBaseFilter> next;
-        ULONG fetched = 0;
-        if (filters->Next(1, next.ReleaseAndGetAddressOf(), &fetched) != S_OK || fetched != 1)
-            return last;
-        last = next->QueryInterface(iid, out);
-        if (SUCCEEDED(last))
-            return last;
+    HRESULT hr = E_FAIL;
+    IBaseFilter* filter = nullptr;
+    while (filters->Next(1, &filter, nullptr) == S_OK) {
+        ComPtr<IBaseFilter> held = ComPtr<IBaseFilter>::Adopt(filter);
+        hr = filter->QueryInterface(iid, out);
+        if (SUCCEEDED(hr))
+            return hr;
     }
+    return hr;
 }
 
 HRESULT FindFileSourceInterface(IGraphBuilder* graph, IFileSourceFilter** out) {
@@ -149,42 +149,46 @@ HRESULT FindFileSourceInterface(IGraphBuilder* graph, IFileSourceFilter** out) {
     ComPtr<IEnumFilters> filters;
     if (FAILED(graph->EnumFilters(filters.ReleaseAndGetAddressOf())) || !filters)
         return E_FAIL;
-    for (;;) {
-        ComPtr<IBaseFilter> next;
-        ULONG fetched = 0;
-        if (filters->Next(1, next.ReleaseAndGetAddressOf(), &fetched) != S_OK || fetched != 1)
-            return E_FAIL;
-        if (SUCCEEDED(next->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(out))))
-            return S_OK;
+    HRESULT hr = E_FAIL;
+    IBaseFilter* filter = nullptr;
+    while (filters->Next(1, &filter, nullptr) == S_OK) {
+        ComPtr<IBaseFilter> held = ComPtr<IBaseFilter>::Adopt(filter);
+        hr = filter->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(out));
+        if (SUCCEEDED(hr))
+            return hr;
         ComPtr<IEnumPins> pins;
-        if (FAILED(next->EnumPins(pins.ReleaseAndGetAddressOf())) || !pins)
+        if (FAILED(filter->EnumPins(pins.ReleaseAndGetAddressOf())) || !pins)
             continue;
-        for (;;) {
-            ComPtr<IPin> pin;
-            if (pins->Next(1, pin.ReleaseAndGetAddressOf(), &fetched) != S_OK || fetched != 1)
-                break;
-            if (SUCCEEDED(pin->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(out))))
-                return S_OK;
+        IPin* pin = nullptr;
+        while (pins->Next(1, &pin, nullptr) == S_OK) {
+            ComPtr<IPin> pinHeld = ComPtr<IPin>::Adopt(pin);
+            hr = pin->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(out));
+            if (SUCCEEDED(hr))
+                return hr;
         }
     }
+    return hr;
 }
 
 HRESULT ConfigureVmrWindowless(IGraphBuilder* graph, HWND window) {
-    constexpr DWORD kVmr7Streams = 4;
-    if (const auto config = FindGraphFace<IVMRFilterConfig9>(graph, IID_IVMRFilterConfig9)) {
-        config->SetRenderingMode(VMR9Mode_Windowless);
-        const auto control = FindGraphFace<IVMRWindowlessControl9>(graph, IID_IVMRWindowlessControl9);
-        if (!control)
+    ComPtr<IVMRFilterConfig9> config9;
+    if (SUCCEEDED(FindGraphInterface(graph, IID_IVMRFilterConfig9, config9.ReleaseAndGetVoidAddressOf()))) {
+        config9->SetRenderingMode(VMR9Mode_Windowless);
+        ComPtr<IVMRWindowlessControl9> control;
+        if (FAILED(
+                FindGraphInterface(graph, IID_IVMRWindowlessControl9, control.ReleaseAndGetVoidAddressOf())))
             return E_FAIL;
         control->SetVideoClippingWindow(window);
         control->SetAspectRatioMode(VMR9ARMode_None);
         return S_OK;
     }
-    if (const auto config = FindGraphFace<IVMRFilterConfig>(graph, IID_IVMRFilterConfig)) {
+    ComPtr<IVMRFilterConfig> config;
+    if (SUCCEEDED(FindGraphInterface(graph, IID_IVMRFilterConfig, config.ReleaseAndGetVoidAddressOf()))) {
         config->SetRenderingMode(VMRMode_Windowless);
-        config->SetNumberOfStreams(kVmr7Streams);
-        const auto control = FindGraphFace<IVMRWindowlessControl>(graph, IID_IVMRWindowlessControl);
-        if (!control)
+        config->SetNumberOfStreams(4);
+        ComPtr<IVMRWindowlessControl> control;
+        if (FAILED(
+                FindGraphInterface(graph, IID_IVMRWindowlessControl, control.ReleaseAndGetVoidAddressOf())))
             return E_FAIL;
         control->SetVideoClippingWindow(window);
         control->SetAspectRatioMode(VMR_ARMODE_NONE);

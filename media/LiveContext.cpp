@@ -4,7 +4,8 @@
 
 #include "media/AccessUnitKind.h"
 #include "media/AudioDecode.h"
-#include "media/Graph.h"
+#include "media/AvGraph.h"
+#include "media/GraphHelpers.h"
 #include "media/VideoDecode.h"
 
 #include "platform/win32/Clock.h"

@@ -30,6 +30,9 @@ class KQ_AV_SourceFilter;
 class KQ_AV_VideoDecode;
 struct IGraphBuilder;
 
+// The live start's code for pins that could not be connected.
+constexpr HRESULT KQ_AV_E_PINS_NOT_CONNECTED = static_cast<HRESULT>(0x80040238u);
+
 struct LivePictureSize {
     DWORD width;
     DWORD height;

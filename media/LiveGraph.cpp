@@ -3,7 +3,8 @@
 #include "media/LiveContext.h"
 
 #include "media/AudioDecode.h"
-#include "media/Graph.h"
+#include "media/AvGraph.h"
+#include "media/GraphHelpers.h"
 #include "media/PlayerMessages.h"
 #include "media/SourceFilter.h"
 #include "media/VideoDecode.h"
@@ -79,13 +80,13 @@ HRESULT KQ_AV_LiveContext::connectPins() {
     IPin* video = nullptr;
     IPin* audio = nullptr;
     if (FAILED(FindFilterPin(graph_, kSourceName, nullptr, 0, &video)))
-        return AV_E_PINS_NOT_CONNECTED;
+        return KQ_AV_E_PINS_NOT_CONNECTED;
     IPin* renderer = nullptr;
     if (FAILED(FindFilterPin(graph_, kVmr9Name, nullptr, 1, &renderer)) &&
         FAILED(FindFilterPin(graph_, kVmr7Name, nullptr, 1, &renderer)))
         return E_FAIL;
     if (FAILED(ConnectPinsDirect(graph_, video, renderer)))
-        return AV_E_PINS_NOT_CONNECTED;
+        return KQ_AV_E_PINS_NOT_CONNECTED;
     IBaseFilter* sound = nullptr;
     IPin* soundInput = nullptr;
     if (FAILED(FindFilterByName(graph_, kAudioRendererName, &sound)) ||
@@ -93,7 +94,7 @@ HRESULT KQ_AV_LiveContext::connectPins() {
         return E_FAIL;
     audio = source_->GetPin(1);
     if (!audio || FAILED(ConnectPinsDirect(graph_, audio, soundInput)))
-        return AV_E_PINS_NOT_CONNECTED;
+        return KQ_AV_E_PINS_NOT_CONNECTED;
     return S_OK;
 }
 

@@ -1,5 +1,9 @@
 #include "media/LiveContext.h"
 
-DWORD KQ_AV_LiveContext::ProbePitch(HWND, DWORD width, DWORD) {
-    return 2 * width;
+#include "platform/ddraw/DirectDraw.h"
+
+DWORD KQ_AV_LiveContext::ProbePitch(HWND window, DWORD width, DWORD height) {
+    CVD_DIRECTX_Draw probe;
+    probe.Create(window, static_cast<int>(width), static_cast<int>(height), nullptr);
+    return probe.GetPitch();
 }

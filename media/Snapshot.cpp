@@ -1,76 +1,120 @@
-// KQ_AV_Graph::SaveSnapshot: the renderer's current image, written with a file header to a temporary
-// bitmap, loaded into the image class and saved in the format the target's extension names.
-#include "media/Graph.h"
+// KQ_AV_Graph::SaveSnapshot: the renderer's current image, through a temporary bitmap file, saved by the
+// image class in the format of the target's extension.
+#include "media/Snapshot.h"
 
-#include "media/GraphInterfaces.h"
+#include "media/AvGraph.h"
+#include "media/GraphHelpers.h"
 #include "platform/com/Com.h"
 #include "platform/dshow/Vmr.h"
 #include "platform/gdi/Image.h"
 #include "platform/win32/Paths.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-constexpr DWORD kTempPathChars = 1024;
-constexpr WORD kBitmapType = 0x4D42; // "BM"
+constexpr unsigned long long kMaxImageBytes = 1ULL << 28;
 
-// The bytes of the renderer's image (header, colour table, pixels) and the offset of its pixels in a file.
-struct ImageLayout {
-    DWORD imageSize;
-    DWORD pixelOffset;
-};
-
-ImageLayout layoutOf(const BITMAPINFOHEADER& header) {
-    const DWORD paletteEntries = header.biBitCount <= 8 ? 1u << header.biBitCount : 0;
-    return {header.biSize + header.biSizeImage + 4 * header.biClrUsed,
-            static_cast<DWORD>(sizeof(BITMAPFILEHEADER)) + header.biSize + 4 * paletteEntries};
+bool writeAll(int fd, const void* data, size_t length) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (length > 0) {
+        const ssize_t written = ::write(fd, bytes, length);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes += written;
+        length -= static_cast<size_t>(written);
+    }
+    return true;
 }
 
-// The current image of the VMR-9 renderer, else of the VMR-7 one; null when neither gives one.
-BYTE* currentImage(IGraphBuilder* graph) {
-    BYTE* image = nullptr;
-    if (const auto vmr9 = FindGraphFace<IVMRWindowlessControl9>(graph, IID_IVMRWindowlessControl9))
-        return SUCCEEDED(vmr9->GetCurrentImage(&image)) ? image : nullptr;
-    if (const auto vmr7 = FindGraphFace<IVMRWindowlessControl>(graph, IID_IVMRWindowlessControl))
-        return SUCCEEDED(vmr7->GetCurrentImage(&image)) ? image : nullptr;
-    return nullptr;
-}
-
-std::wstring temporaryBitmapPath() {
-    wchar_t folder[kTempPathChars] = {};
-    const DWORD length = GetTempPathW(kTempPathChars, folder);
-    if (length == 0 || length >= kTempPathChars)
-        return {};
-    return std::wstring(folder, length) + L"__tmp_.bmp";
-}
-
-bool writeBitmap(const std::wstring& path, const BYTE* image) {
-    BITMAPINFOHEADER header;
-    std::memcpy(&header, image, sizeof(header));
-    const ImageLayout layout = layoutOf(header);
-    const BITMAPFILEHEADER file{kBitmapType, static_cast<DWORD>(sizeof(BITMAPFILEHEADER)) + layout.imageSize,
-                                0, 0, layout.pixelOffset};
-    std::ofstream out(platform::NativePath(path), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
-    out.write(reinterpret_cast<const char*>(image), layout.imageSize);
-    return static_cast<bool>(out);
+// Creates or truncates the temporary file, refusing a link (or anything but a plain file of its own) in
+// its place, and writes the header and the image. The folder is this user's private temporary folder.
+bool writeTemporary(const std::wstring& path, const BITMAPFILEHEADER& header, const BYTE* image,
+                    DWORD imageBytes) {
+    const int fd =
+        ::open(platform::NativePath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == ::getuid();
+    ok = ok && writeAll(fd, &header, sizeof header) && writeAll(fd, image, imageBytes);
+    ok = ::close(fd) == 0 && ok;
+    return ok;
 }
 
 } // namespace
 
-HRESULT KQ_AV_Graph::SaveSnapshot(const wchar_t* path) {
-    BYTE* image = currentImage(graph_);
+bool BuildSnapshotFileHeader(const BITMAPINFOHEADER& info, BITMAPFILEHEADER* header, DWORD* imageBytes) {
+    if (info.biSize < sizeof(BITMAPINFOHEADER) || info.biSize > 124 || info.biWidth <= 0 ||
+        info.biHeight == 0 || info.biBitCount == 0 || info.biBitCount > 32)
+        return false;
+    unsigned long long palette = info.biClrUsed;
+    if (palette == 0 && info.biBitCount <= 8)
+        palette = 1ULL << info.biBitCount;
+    if (palette > 256)
+        return false;
+    const unsigned long long masks =
+        info.biCompression == BI_BITFIELDS && info.biSize == sizeof(BITMAPINFOHEADER) ? 3 * sizeof(DWORD) : 0;
+    unsigned long long pixels = info.biSizeImage;
+    if (pixels == 0)
+        pixels = ((static_cast<unsigned long long>(info.biWidth) * info.biBitCount + 31) / 32) * 4 *
+                 static_cast<unsigned long long>(std::llabs(info.biHeight));
+    const unsigned long long offset = sizeof(BITMAPFILEHEADER) + info.biSize + masks + 4 * palette;
+    const unsigned long long image = info.biSize + masks + 4 * palette + pixels;
+    if (image > kMaxImageBytes)
+        return false;
+    header->bfType = 0x4D42;
+    header->bfSize = static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + image);
+    header->bfReserved1 = 0;
+    header->bfReserved2 = 0;
+    header->bfOffBits = static_cast<DWORD>(offset);
+    *imageBytes = static_cast<DWORD>(image);
+    return true;
+}
+
+HRESULT KQ_AV_Graph::SaveSnapshot(LPCWSTR targetPath) {
+    if (!targetPath)
+        return E_POINTER;
+    BYTE* image = nullptr;
+    platform::ComPtr<IVMRWindowlessControl9> nine;
+    platform::ComPtr<IVMRWindowlessControl> seven;
+    if (SUCCEEDED(
+            FindGraphInterface(graph_, IID_IVMRWindowlessControl9, nine.ReleaseAndGetVoidAddressOf()))) {
+        if (FAILED(nine->GetCurrentImage(&image)))
+            return E_FAIL;
+    } else if (SUCCEEDED(FindGraphInterface(graph_, IID_IVMRWindowlessControl,
+                                            seven.ReleaseAndGetVoidAddressOf()))) {
+        if (FAILED(seven->GetCurrentImage(&image)))
+            return E_FAIL;
+    } else {
+        return E_FAIL;
+    }
     if (!image)
         return E_FAIL;
-    const std::wstring temporary = temporaryBitmapPath();
-    const bool written = !temporary.empty() && writeBitmap(temporary, image);
+
+    BITMAPINFOHEADER info;
+    std::memcpy(&info, image, sizeof info);
+    BITMAPFILEHEADER header{};
+    DWORD imageBytes = 0;
+    wchar_t folder[1024];
+    const DWORD length = GetTempPathW(1024, folder);
+    const bool written = BuildSnapshotFileHeader(info, &header, &imageBytes) && length > 0 && length < 1024 &&
+                         writeTemporary(std::wstring(folder) + L"__tmp_.bmp", header, image, imageBytes);
     CoTaskMemFree(image);
     if (!written)
         return E_FAIL;
+
     CImage picture;
-    picture.Load(temporary.c_str());
-    return picture.Save(path);
+    picture.Load((std::wstring(folder) + L"__tmp_.bmp").c_str());
+    const HRESULT hr = picture.Save(targetPath);
+    picture.Destroy();
+    return hr;
 }

@@ -164,11 +164,15 @@ HRESULT CClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
 }
 
 HRESULT CClassFactory::LockServer(BOOL lock) {
+    LockModule(lock);
+    return S_OK;
+}
+
+void CClassFactory::LockModule(BOOL lock) {
     if (lock)
         ++g_serverLocks;
     else if (g_serverLocks > 0)
         --g_serverLocks;
-    return S_OK;
 }
 
 bool CClassFactory::ServerLocked() {

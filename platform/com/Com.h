@@ -55,16 +55,17 @@ using ClassCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** out);
 // Safe from static initialisers.
 void RegisterBuiltinClass(REFCLSID clsid, ClassCreator creator);
 
-// A creator for a class derived from CUnknown whose static CreateInstance(outer, &hr) returns a new object
-// without a reference.
-template <class T> HRESULT CreateCUnknown(IUnknown* outer, REFIID iid, void** out) {
+// A creator over a function that returns a new CUnknown-derived object without a reference (or null with
+// the failure in *hr), and the same for a class with such a static CreateInstance.
+template <CUnknown* (*Make)(IUnknown* outer, HRESULT* hr)>
+HRESULT CreateWith(IUnknown* outer, REFIID iid, void** out) {
     if (!out)
         return E_POINTER;
     *out = nullptr;
     if (outer && iid != IID_IUnknown)
         return CLASS_E_NOAGGREGATION;
     HRESULT hr = S_OK;
-    CUnknown* object = T::CreateInstance(outer, &hr);
+    CUnknown* object = Make(outer, &hr);
     if (!object)
         return FAILED(hr) ? hr : E_OUTOFMEMORY;
     if (FAILED(hr)) {
@@ -75,6 +76,10 @@ template <class T> HRESULT CreateCUnknown(IUnknown* outer, REFIID iid, void** ou
     hr = object->NonDelegatingQueryInterface(iid, out);
     object->NonDelegatingRelease();
     return hr;
+}
+
+template <class T> HRESULT CreateCUnknown(IUnknown* outer, REFIID iid, void** out) {
+    return CreateWith<&T::CreateInstance>(outer, iid, out);
 }
 
 // A class factory over a creator; DllGetClassObject of a server library hands these out. LockServer counts
@@ -90,6 +95,8 @@ public:
 
     // True while a client holds a LockServer lock in this module.
     static bool ServerLocked();
+    // What LockServer does, for other factories of the module.
+    static void LockModule(BOOL lock);
 
 private:
     ~CClassFactory() = default;

@@ -2,11 +2,14 @@
 #include "platform/dshow/Uuids.h"
 
 #include "platform/com/Com.h"
+#include "platform/dshow/AacDecoder.h"
 #include "platform/dshow/Allocator.h"
+#include "platform/dshow/AudioRenderer.h"
+#include "platform/dshow/FileSource.h"
 #include "platform/dshow/FilterGraph.h"
+#include "platform/dshow/Mp4Demux.h"
 #include "platform/dshow/SystemClock.h"
-
-#include <atomic>
+#include "platform/dshow/VideoRenderer.h"
 
 const CLSID CLSID_FilterGraph = platform::MakeGuid("E436EBB3-524F-11CE-9F53-0020AF0BA770");
 const CLSID CLSID_SystemClock = platform::MakeGuid("E436EBB1-524F-11CE-9F53-0020AF0BA770");
@@ -25,17 +28,20 @@ const bool g_registered = [] {
     platform::RegisterBuiltinClass(CLSID_FilterGraph, &platform::CreateCUnknown<FilterGraph>);
     platform::RegisterBuiltinClass(CLSID_SystemClock, &platform::CreateCUnknown<SystemClock>);
     platform::RegisterBuiltinClass(CLSID_MemoryAllocator, &platform::CreateCUnknown<CMemAllocator>);
+    platform::RegisterBuiltinClass(CLSID_DSoundRender,
+                                   &platform::CreateCUnknown<platform::dshow::AudioRenderer>);
+    platform::RegisterBuiltinClass(CLSID_AsyncReader, &platform::CreateCUnknown<platform::dshow::FileSource>);
+    platform::RegisterBuiltinClass(CLSID_KqMp4Demux, &platform::CreateCUnknown<platform::dshow::Mp4Demux>);
+    platform::RegisterBuiltinClass(CLSID_KqAudioDecode,
+                                   &platform::CreateCUnknown<platform::dshow::AacDecoder>);
+    using platform::dshow::VideoRenderer;
+    platform::RegisterBuiltinClass(CLSID_VideoMixingRenderer9,
+                                   &platform::CreateWith<&VideoRenderer::CreateVmr9>);
+    platform::RegisterBuiltinClass(CLSID_VideoMixingRenderer,
+                                   &platform::CreateWith<&VideoRenderer::CreateVmr7>);
+    platform::RegisterBuiltinClass(CLSID_VideoRendererDefault,
+                                   &platform::CreateWith<&VideoRenderer::CreateDefault>);
     return true;
 }();
 
-std::atomic<bool> g_vmr9Fails{false};
-
 } // namespace
-
-namespace platform::dshow {
-
-void SetVmr9CreationFails(bool fails) {
-    g_vmr9Fails = fails;
-}
-
-} // namespace platform::dshow

@@ -2,7 +2,7 @@
 // pauses the graph, the caches a recording starts from, a full video ring and the tear-down of pushes.
 #include "media/LiveContext.h"
 #include "media/AudioFillPacer.h"
-#include "media/Graph.h"
+#include "media/AvGraph.h"
 
 #include "platform/win32/Clock.h"
 
@@ -112,28 +112,28 @@ TEST(LiveContextTest, AudioFillHysteresis) {
 TEST(LiveContextTest, AudioFillRunsAndPausesTheGraph) {
     KQ_AV_Graph holder;
     ASSERT_EQ(holder.CreateGraph(), S_OK);
-    KQ_AV_LiveContext live(holder.Builder(), &holder, nullptr);
+    KQ_AV_LiveContext live(holder.GetGraph(), &holder, nullptr);
     ASSERT_EQ(live.AllocateInputRings(0, 0x10000), S_OK);
     const Bytes frame = unit(1000, 0, 1000); // 1004 bytes in the ring
 
     for (int i = 0; i < 9; ++i)
         live.PushAudio(frame.data(), 1000, kGoOn);
-    EXPECT_EQ(holder.State(), GRAPH_STOPPED) << "9036 bytes are queued before the 10th unit";
+    EXPECT_EQ(holder.GetState(), KQ_AV_Graph::kStopped) << "9036 bytes are queued before the 10th unit";
     live.PushAudio(frame.data(), 1000, kGoOn);
-    EXPECT_EQ(holder.State(), GRAPH_RUNNING);
+    EXPECT_EQ(holder.GetState(), KQ_AV_Graph::kRunning);
 
     live.FlushAudio();
     live.PushAudio(frame.data(), 1000, kGoOn);
-    EXPECT_EQ(holder.State(), GRAPH_PAUSED);
+    EXPECT_EQ(holder.GetState(), KQ_AV_Graph::kPaused);
     live.FlushAudio();
 
     live.HoldGraph();
     for (int i = 0; i < 12; ++i)
         live.PushAudio(frame.data(), 1000, kGoOn);
-    EXPECT_EQ(holder.State(), GRAPH_PAUSED) << "held: a stop or restart is under way";
+    EXPECT_EQ(holder.GetState(), KQ_AV_Graph::kPaused) << "held: a stop or restart is under way";
     live.ReleaseGraph();
     live.PushAudio(frame.data(), 1000, kGoOn);
-    EXPECT_EQ(holder.State(), GRAPH_RUNNING);
+    EXPECT_EQ(holder.GetState(), KQ_AV_Graph::kRunning);
     holder.Stop();
 }
 

@@ -295,16 +295,16 @@ TEST_F(GraphTest, StreamTimeContinuesAcrossPauseAndRun) {
     ASSERT_EQ(graph_->ConnectDirect(source->pin(0), renderer->pin(), nullptr), S_OK);
     ASSERT_EQ(control_->Run(), S_OK);
     Sleep(300);
-    ASSERT_EQ(control_->Pause(), S_OK);
     REFERENCE_TIME atPause = 0;
-    renderer->StreamTime(atPause);
+    renderer->StreamTime(atPause); // just before the pause
+    ASSERT_EQ(control_->Pause(), S_OK);
     Sleep(2000); // paused: stream time stands still
     ASSERT_EQ(control_->Run(), S_OK);
     REFERENCE_TIME afterRun = 0;
     renderer->StreamTime(afterRun);
     platform::SetTimeScale(1.0);
     EXPECT_GE(atPause, 300 * 10000);
-    EXPECT_GE(afterRun, atPause - 10000);
+    EXPECT_GE(afterRun, atPause);
     EXPECT_LT(afterRun, atPause + 1000 * 10000); // far less than the 2 s of the pause
 }
 

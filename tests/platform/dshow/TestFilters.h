@@ -8,6 +8,7 @@
 #include "platform/dshow/TransformFilter.h"
 
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
@@ -60,22 +61,32 @@ public:
     }
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
         request->cBuffers = buffers_;
-        request->cbBuffer = 512;
+        request->cbBuffer = bufferSize;
         ALLOCATOR_PROPERTIES actual{};
         return allocator->SetProperties(request, &actual);
     }
-    // One sample with stream times [start, stop) in 100 ns units.
-    HRESULT deliver(REFERENCE_TIME start, REFERENCE_TIME stop, DWORD flags = 0) {
+    // One sample with stream times [start, stop) in 100 ns units, carrying `bytes` (4 zero bytes if none).
+    HRESULT deliver(REFERENCE_TIME start, REFERENCE_TIME stop, const std::vector<BYTE>& bytes = {},
+                    DWORD flags = 0) {
         IMediaSample* sample = nullptr;
         HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, flags);
         if (FAILED(hr))
             return hr;
         sample->SetTime(&start, &stop);
-        sample->SetActualDataLength(4);
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        if (bytes.empty()) {
+            std::memset(data, 0, 4);
+            sample->SetActualDataLength(4);
+        } else {
+            std::memcpy(data, bytes.data(), bytes.size());
+            sample->SetActualDataLength(static_cast<LONG>(bytes.size()));
+        }
         hr = Deliver(sample);
         sample->Release();
         return hr;
     }
+    LONG bufferSize = 512;
 
 private:
     std::vector<CMediaType> offered_;
@@ -84,9 +95,10 @@ private:
 
 class TestSource final : public CBaseFilter {
 public:
-    // One output pin per list of offered types.
-    static TestSource* make(std::vector<std::vector<CMediaType>> pins, LONG buffers = 1) {
-        auto* f = new TestSource(std::move(pins), buffers);
+    // One output pin per list of offered types, named "Out 0", "Out 1"... unless names are given.
+    static TestSource* make(std::vector<std::vector<CMediaType>> pins, LONG buffers = 1,
+                            std::vector<std::wstring> names = {}) {
+        auto* f = new TestSource(std::move(pins), buffers, std::move(names));
         f->AddRef();
         return f;
     }
@@ -97,12 +109,13 @@ public:
     TestSourcePin* pin(int index) { return pins_[static_cast<size_t>(index)].get(); }
 
 private:
-    TestSource(std::vector<std::vector<CMediaType>> pins, LONG buffers)
+    TestSource(std::vector<std::vector<CMediaType>> pins, LONG buffers, std::vector<std::wstring> names)
         : CBaseFilter(L"TestSource", nullptr, &lock_, GUID_NULL) {
-        int n = 0;
-        for (auto& offered : pins)
-            pins_.push_back(std::make_unique<TestSourcePin>(
-                this, &lock_, (L"Out " + std::to_wstring(n++)).c_str(), std::move(offered), buffers));
+        for (size_t n = 0; n < pins.size(); ++n) {
+            const std::wstring name = n < names.size() ? names[n] : L"Out " + std::to_wstring(n);
+            pins_.push_back(
+                std::make_unique<TestSourcePin>(this, &lock_, name.c_str(), std::move(pins[n]), buffers));
+        }
     }
     CCritSec lock_;
     std::vector<std::unique_ptr<TestSourcePin>> pins_;
@@ -257,10 +270,11 @@ inline HRESULT TestRendererPin::Inactive() {
 class TestTransform final : public CTransformFilter {
 public:
     static TestTransform* make(const GUID& from, const GUID& to) {
-        auto* f = new TestTransform(from, to);
+        auto* f = create(from, to);
         f->AddRef();
         return f;
     }
+    static TestTransform* create(const GUID& from, const GUID& to) { return new TestTransform(from, to); }
     HRESULT CheckInputType(const CMediaType* in) override {
         return *in->Subtype() == from_ ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
     }
