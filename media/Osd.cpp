@@ -84,6 +84,11 @@ bool KQ_AV_OSD::KeepGoing() {
     return false;
 }
 
+bool KQ_AV_OSD::Looping() {
+    Hold hold(this);
+    return looping_;
+}
+
 void KQ_AV_OSD::Deactivate() {
     Hold hold(this);
     active_ = false;

@@ -88,6 +88,7 @@ public:
     // has left the loop, the next activation asks for a new thread; until then the running one goes on.
     bool Activate();  // true when no thread runs the loop (a new one must be started)
     bool KeepGoing(); // false when the thread should leave its loop
+    bool Looping();   // a thread is inside its loop
     void Deactivate();
     bool TakeDirty();
     void MarkDirty();
