@@ -126,11 +126,17 @@ bool KQ_AV_VideoDecode::handlePicture(int durationMs) {
     BYTE* y = frame_.get();
     BYTE* u = y + lumaSize;
     BYTE* v = u + lumaSize / 4;
-    if (VD_Deinterlace(deinterlacer_, y, u, v, p.lumaPlane, p.cbPlane, p.crPlane, p.kind) != DEINTERLACE_OK ||
-        p.kind != PICTURE_KIND_FIELD_2)
-        return false; // the first field of a pair is only stored
+    if (VD_Deinterlace(deinterlacer_, y, u, v, p.lumaPlane, p.cbPlane, p.crPlane, p.kind) != DEINTERLACE_OK)
+        return false;
+    if (p.kind == PICTURE_KIND_FIELD_1) {
+        firstFieldMs_ = durationMs; // the first field of a pair is only stored
+        return false;
+    }
+    // The frame shows both fields: it lasts as long as the units of both.
+    const int frameMs = firstFieldMs_ + durationMs;
+    firstFieldMs_ = 0;
     return pack({y, u, v, width_, width_ / 2}, width_, 2 * height_) &&
-           Deliver(static_cast<DWORD>(2 * height_), rowBytes(), durationMs);
+           Deliver(static_cast<DWORD>(2 * height_), rowBytes(), frameMs);
 }
 
 DWORD KQ_AV_VideoDecode::rowBytes() const {
@@ -159,7 +165,7 @@ bool KQ_AV_VideoDecode::setUp(Layout layout, int width, int height) {
     height_ = height;
     const size_t rows = layout == Layout::Fields ? 2 * static_cast<size_t>(height) : height;
     outputSize_ = rows * std::max<size_t>(pitch_, 2 * static_cast<size_t>(width));
-    output_.reset(new (std::nothrow) BYTE[outputSize_]);
+    output_.reset(new (std::nothrow) BYTE[outputSize_]()); // the rows' padding stays zero
     if (!output_)
         return false;
     if (layout == Layout::Frame)

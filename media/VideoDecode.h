@@ -74,6 +74,7 @@ private:
     std::unique_ptr<BYTE[]> output_;
     size_t outputSize_ = 0;
     DeinterlaceState* deinterlacer_ = nullptr;
+    int firstFieldMs_ = 0; // the duration of the unit that brought the pending first field out
     int failures_ = 0;
 
     std::atomic<bool> run_{true};

@@ -114,12 +114,34 @@ Match findSamples(const Bytes& played, const Bytes& expected) {
     return match;
 }
 
+// Audio records that go on after the fixture's for `milliseconds`: its frames again, 32 ms apart.
+Bytes moreSound(const streamfixture::Fixture& fixture, DWORD milliseconds) {
+    std::vector<const streamfixture::Record*> frames;
+    DWORD last = 0;
+    for (const streamfixture::Record& r : fixture.records())
+        if (!r.video) {
+            frames.push_back(&r);
+            last = r.timestamp;
+        }
+    Bytes wire;
+    for (DWORD t = 32; t <= milliseconds; t += 32)
+        streamfixture::appendMediaRecord(wire, 10, last + t, frames[(t / 32) % frames.size()]->payload);
+    return wire;
+}
+
 TEST(LivePipelineTest, FixturesPlayAsTheReferenceDecodesThem) {
     TempFolder folder;
     const std::string pcmFile = (folder / "played.raw").string();
     // SDL's audio is not yet open in this process: its disk driver keeps the sound it plays.
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", pcmFile.c_str(), 1);
+
+    CVD_DIRECTX_Draw probe;
+    ASSERT_EQ(probe.Create(nullptr, kWidth, kFrameHeight, nullptr), 0);
+    const int pitch = static_cast<int>(probe.GetPitch());
+    const std::vector<Bytes> expected = referenceFrames(folder, pitch);
+    if (expected.empty())
+        GTEST_SKIP() << "ffmpeg is not installed";
 
     HWND window = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
     platform::gdi::SetWindowClientSize(window, kWidth, kFrameHeight);
@@ -142,6 +164,7 @@ TEST(LivePipelineTest, FixturesPlayAsTheReferenceDecodesThem) {
     ASSERT_TRUE(player->Osd());
     player->Osd()->HideOverlay();
     ASSERT_TRUE(platform::PumpUntil([&] { return !player->Osd()->Looping(); }, kWait));
+    player->Osd()->DisableMixer(); // a draw that was under way at the hide has set the bitmap again
 
     KQ_TCP_BoxClient client;
     client.SetPlayer(player.get());
@@ -151,16 +174,10 @@ TEST(LivePipelineTest, FixturesPlayAsTheReferenceDecodesThem) {
     ASSERT_TRUE(box.WaitConnected(kWait));
     const streamfixture::Fixture& fixture = streamfixture::fixture();
     box.Send(fixture.wire());
-
-    // Audio plays until its ring is empty, and the video goes on only while it does: wait until the
-    // frames stop coming.
-    size_t presented = 0;
-    for (int quiet = 0, waited = 0; quiet < 5 && waited < 200; ++waited) {
-        platform::PumpFor(100);
-        const size_t now = surface.frames().size();
-        quiet = now == presented && now > 0 ? quiet + 1 : 0;
-        presented = now;
-    }
+    // The video is decoded only while audio plays: more sound after the fixture's keeps it going however
+    // slowly this machine decodes. The last picture stays in the decoder, waiting for a next unit.
+    box.Send(moreSound(fixture, 60000));
+    ASSERT_TRUE(platform::PumpUntil([&] { return surface.frames().size() >= expected.size() - 1; }, 60000));
     receiver.Stop();
     client.SetPlayer(nullptr);
     player.reset(); // stops the graph; SDL has been given all it plays
@@ -168,14 +185,8 @@ TEST(LivePipelineTest, FixturesPlayAsTheReferenceDecodesThem) {
     DestroyWindow(window);
     const std::vector<Bytes> frames = surface.frames();
 
-    CVD_DIRECTX_Draw probe;
-    ASSERT_EQ(probe.Create(nullptr, kWidth, kFrameHeight, nullptr), 0);
-    ASSERT_EQ(surface.pitch(), static_cast<int>(probe.GetPitch()));
-    const std::vector<Bytes> expected = referenceFrames(folder, surface.pitch());
-    if (expected.empty())
-        GTEST_SKIP() << "ffmpeg is not installed";
-    ASSERT_GE(frames.size(), expected.size() / 2) << "most of the stream has come out";
-    ASSERT_LE(frames.size(), expected.size());
+    EXPECT_EQ(surface.pitch(), pitch);
+    ASSERT_EQ(frames.size(), expected.size() - 1);
     for (size_t i = 0; i < frames.size(); ++i)
         ASSERT_TRUE(frames[i] == expected[i]) << "frame " << i << " of " << frames.size();
 
@@ -187,9 +198,12 @@ TEST(LivePipelineTest, FixturesPlayAsTheReferenceDecodesThem) {
     const Bytes played = streamfixture::readFile(pcmFile);
     const Match match = findSamples(played, pcm);
     ASSERT_NE(match.begin, std::string::npos) << "the sound was not played";
-    EXPECT_EQ(match.agreeing, std::min(pcm.size(), played.size() - match.begin))
-        << "all that came out agrees";
+    // All that came out agrees, but for the device's last buffer, which the stop may have cut short.
+    constexpr size_t kDeviceBuffer = 4096;
+    EXPECT_GE(match.agreeing + kDeviceBuffer, std::min(pcm.size(), played.size() - match.begin));
     EXPECT_GE(match.agreeing, pcm.size() / 2) << "of " << pcm.size() << " bytes";
+    // What the sound that follows the fixture's sounds like is not compared: its first frame decodes on
+    // the state the fixture left.
 }
 
 } // namespace

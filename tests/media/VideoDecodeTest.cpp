@@ -140,7 +140,7 @@ TEST(VideoDecodeTest, FieldPairsBecomeFramesInEitherPacking) {
         const capture::Sample& b = yuy2.frames[i];
         ASSERT_EQ(a.length, static_cast<LONG>(kFrameHeight * kPitch));
         ASSERT_EQ(b.length, static_cast<LONG>(kFrameHeight * kFrameWidth * 2));
-        EXPECT_EQ(a.stop - a.start, 200000) << "20 ms";
+        EXPECT_EQ(a.stop - a.start, 400000) << "a frame lasts as long as the units of both its fields";
         bool same = true;
         for (size_t row = 0; row < kFrameHeight && same; ++row)
             for (size_t pair = 0; pair < kFrameWidth * 2 && same; pair += 2)
