@@ -4,8 +4,9 @@
 set -euo pipefail
 dist=$1
 if [ ! -x "$dist/Veloq" ]; then
-  echo "run: the main program Veloq is not built yet; the runnable folder is $dist"
-  ls "$dist" 2>/dev/null || true
+  echo "run: the main program Veloq does not exist yet; nothing to start."
+  echo "run: the runnable folder $dist holds:"
+  ls -1p "$dist" 2>/dev/null | sed 's/^/  /' || true
   exit 0
 fi
 cd "$dist"

@@ -26,6 +26,26 @@ void SetNetEnvironment(NetEnvironment environment) {
     current() = std::move(environment);
 }
 
+std::uint32_t DirectedBroadcastAddress() {
+    const NetEnvironment env = GetNetEnvironment();
+    std::uint32_t address = 0;
+    if (!env.directedBroadcast.empty())
+        return ParseIpv4(env.directedBroadcast, address) ? address : 0;
+    for (const Adapter& adapter : AdapterTable())
+        if (!adapter.addresses.empty())
+            return adapter.addresses[0].address | ~adapter.addresses[0].mask;
+    return 0;
+}
+
+std::uint32_t GatewayAddress() {
+    const NetEnvironment env = GetNetEnvironment();
+    std::uint32_t address = 0;
+    if (!env.gateway.empty())
+        return ParseIpv4(env.gateway, address) ? address : 0;
+    const std::vector<Adapter> table = AdapterTable();
+    return table.empty() ? 0 : table[0].gateway;
+}
+
 NetEnvironment LoopbackNetEnvironment() {
     NetEnvironment env;
     std::uint32_t loopback = 0;

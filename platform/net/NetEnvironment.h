@@ -55,6 +55,12 @@ struct NetEnvironment {
 NetEnvironment GetNetEnvironment();
 void SetNetEnvironment(NetEnvironment environment);
 
+// The two destinations that come from the adapter table unless the environment names them, in network byte
+// order (0 when neither gives one): the directed broadcast of the table's first address, and the first
+// adapter's default gateway.
+std::uint32_t DirectedBroadcastAddress();
+std::uint32_t GatewayAddress();
+
 // Everything on loopback: destinations 127.0.0.1, one adapter "lo-test" with 127.0.0.1/8 and gateway
 // 127.0.0.1, host name "veloq-test", and only "localhost" and that host name resolving (to 127.0.0.1).
 NetEnvironment LoopbackNetEnvironment();

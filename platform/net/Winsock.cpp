@@ -92,8 +92,7 @@ int closesocket(SOCKET s) {
 }
 
 int ioctlsocket(SOCKET s, long command, ULONG* argument) {
-    constexpr long kLinuxFionbio = 0x5421; // FIONBIO of <sys/ioctl.h>, should a caller include it
-    if ((command != FIONBIO_MODE && command != kLinuxFionbio) || !argument) {
+    if (command != static_cast<long>(FIONBIO) || !argument) {
         errno = EINVAL;
         return SOCKET_ERROR;
     }

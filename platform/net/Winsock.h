@@ -15,6 +15,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <vector>
@@ -37,10 +38,7 @@ int WSAStartup(WORD version, WSADATA* data);
 int WSACleanup();
 int WSAGetLastError();
 int closesocket(SOCKET s);
-constexpr long FIONBIO_MODE = 0x8004667E; // the Winsock FIONBIO request
-#ifndef FIONBIO
-#define FIONBIO FIONBIO_MODE
-#endif
+// Only FIONBIO (the value of <sys/ioctl.h>): a non-zero argument makes the socket non-blocking.
 int ioctlsocket(SOCKET s, long command, ULONG* argument);
 
 constexpr int WSAEINTR = 10004;

@@ -202,8 +202,12 @@ void SetValue(Document& doc, std::wstring_view section, std::wstring_view key,
                 doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(*line));
         return;
     }
-    std::wstring_view v = *value;
-    v = v.substr(0, v.find_first_of(L"\r\n"));
+    std::wstring_view cut = *value;
+    cut = cut.substr(0, cut.find_first_of(L"\r\n"));
+    // A value that reading would trim or unquote is written in quotes, so that it reads back as it was.
+    const bool quote = !cut.empty() && (isBlank(cut.front()) || isBlank(cut.back()) || unquote(cut) != cut);
+    const std::wstring quoted = quote ? L"\"" + std::wstring(cut) + L"\"" : std::wstring(cut);
+    const std::wstring_view v = quoted;
     if (!range) {
         if (!doc.lines.empty() && !doc.finalNewline) {
             doc.lines.back() += ending;

@@ -33,7 +33,8 @@ std::vector<std::wstring> SectionNames(const Document& doc);
 std::vector<std::wstring> KeyNames(const Document& doc, std::wstring_view section);
 
 // A value without a key deletes the key; SetValue creates the section (at the end) and the key (after the
-// section's last key) when they are missing. A line break in the value ends it there.
+// section's last key) when they are missing. A line break in the value ends it there; a value with leading or
+// trailing blanks, or in quotes of its own, is written in double quotes so that it reads back unchanged.
 void SetValue(Document& doc, std::wstring_view section, std::wstring_view key,
               std::optional<std::wstring_view> value);
 void RemoveSection(Document& doc, std::wstring_view section);

@@ -121,8 +121,8 @@ int PumpPending();
 
 // For a toolkit event loop that drives this thread's queue: the hook is called, from any thread and
 // without locks held, whenever the queue gets work (a post, a sent message, a timer set or changed); the
-// loop then calls PumpPending on the owner thread. MillisecondsToNextTimer tells it when to call again
-// for timers (INFINITE when none is set).
+// loop then calls PumpPending on the owner thread. MillisecondsToNextTimer tells it, in real milliseconds,
+// when to call again for timers (INFINITE when none is set).
 void SetQueueWakeHook(std::function<void()> hook);
 DWORD MillisecondsToNextTimer();
 

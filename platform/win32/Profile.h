@@ -15,5 +15,5 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValu
 // The value's leading signed decimal integer ("55zz" is 55, "-1" is 0xFFFFFFFF, "zz" and "" are 0, kept
 // within 32 bits); the default when the key is absent.
 UINT GetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWSTR file);
-// A null value deletes the key, a null key the whole section.
+// A null value deletes the key, a null key the whole section. Values read back as written (see IniText.h).
 BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file);

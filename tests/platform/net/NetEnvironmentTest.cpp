@@ -51,6 +51,25 @@ TEST(NetEnvironmentTest, LoopbackEnvironmentKeepsEverythingOnThisMachine) {
     EXPECT_TRUE(InternetGetConnectedState(&flags, 0));
     EXPECT_EQ(flags, INTERNET_CONNECTION_LAN);
 
+    EXPECT_EQ(platform::Ipv4Text(platform::DirectedBroadcastAddress()), "127.0.0.1");
+    EXPECT_EQ(platform::Ipv4Text(platform::GatewayAddress()), "127.0.0.1");
+
+    // Without the named destinations they come from the adapter table.
+    platform::NetEnvironment fromTable = env;
+    fromTable.directedBroadcast.clear();
+    fromTable.gateway.clear();
+    std::uint32_t address = 0, mask = 0, gateway = 0;
+    platform::ParseIpv4("127.1.2.3", address);
+    platform::ParseIpv4("255.255.0.0", mask);
+    platform::ParseIpv4("127.1.0.1", gateway);
+    fromTable.adapters =
+        std::vector<platform::Adapter>{{"a", 2, platform::kAdapterEthernet, {{address, mask}}, gateway}};
+    {
+        platform::ScopedNetEnvironment table(fromTable);
+        EXPECT_EQ(platform::Ipv4Text(platform::DirectedBroadcastAddress()), "127.1.255.255");
+        EXPECT_EQ(platform::Ipv4Text(platform::GatewayAddress()), "127.1.0.1");
+    }
+
     platform::NetEnvironment offline = env;
     offline.connected = false;
     platform::ScopedNetEnvironment inner(offline);

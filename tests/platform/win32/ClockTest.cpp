@@ -22,8 +22,7 @@ TEST_F(ClockTest, SleepAndTickCountFollowTheScale) {
     Sleep(90000);
     const DWORD elapsed = GetTickCount() - before;
     EXPECT_GE(elapsed, 90000u);
-    EXPECT_LT(elapsed, 120000u);
-    EXPECT_LT(Real::now() - realBefore, std::chrono::seconds(60)); // far below 90 s: the scale was applied
+    EXPECT_LT(Real::now() - realBefore, std::chrono::seconds(45)); // far below 90 s: the scale was applied
 }
 
 TEST_F(ClockTest, ChangingTheScaleNeverMovesTheClockBack) {
@@ -42,10 +41,10 @@ TEST_F(ClockTest, TimerPeriodsAreScaledTime) {
     expiries = 0;
     SetTimer(hwnd, 7, 20000, [](HWND, UINT, UINT_PTR, DWORD) { ++expiries; });
     const DWORD start = GetTickCount();
-    ASSERT_TRUE(platform::PumpUntil([] { return expiries == 3; }, 100000));
-    const DWORD elapsed = GetTickCount() - start;
-    EXPECT_GE(elapsed, 60000u);
-    EXPECT_LT(elapsed, 80000u);
+    const auto realStart = Real::now();
+    ASSERT_TRUE(platform::PumpUntil([] { return expiries == 3; }, 1000000));
+    EXPECT_GE(GetTickCount() - start, 60000u); // never early
+    EXPECT_LT(Real::now() - realStart, std::chrono::seconds(30));
     DestroyWindow(hwnd);
 }
 

@@ -13,11 +13,15 @@
 class TempFolder {
 public:
     TempFolder() {
+        wchar_t module[4096];
+        const DWORD n = GetModuleFileNameW(nullptr, module, 4096);
+        previous_ = platform::NativePath(std::wstring_view(module, n));
         std::string pattern = (std::filesystem::temp_directory_path() / "veloq-test-XXXXXX").string();
         root_ = ::mkdtemp(pattern.data());
         platform::SetExecutablePath(root_ / "Veloq");
     }
     ~TempFolder() {
+        platform::SetExecutablePath(previous_);
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);
     }
@@ -38,5 +42,6 @@ public:
     bool exists(std::string_view relative) const { return std::filesystem::exists(root_ / relative); }
 
 private:
+    std::filesystem::path previous_;
     std::filesystem::path root_;
 };
