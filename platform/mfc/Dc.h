@@ -48,6 +48,8 @@ public:
 
     // A Windows BMP file (path in the code's form); FALSE, leaving the bitmap null, when it can't be read.
     BOOL LoadFromFile(const std::wstring& path);
+    // A picture file of any format the toolkit reads (BMP, JPEG, PNG); for the snapshot previews.
+    BOOL LoadPicture(const std::wstring& path);
     // A picture of the program's own resources: ".\res\<id>.bmp" beside the executable.
     BOOL LoadBitmap(UINT resourceId);
     BOOL CreateBitmap(int cx, int cy, COLORREF fill = 0);

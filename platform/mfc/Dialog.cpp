@@ -46,6 +46,8 @@ CDialog::CDialog(const DialogTemplate& dialogTemplate, CWnd* parent)
 CDialog::~CDialog() = default;
 
 void CDialog::MapDialogRect(RECT* rect) const {
+    if (template_.pixels)
+        return;
     // Base units of the template font: 6 x 13 pixels at 8 points.
     const int baseX = 6 * template_.pointSize;
     const int baseY = 13 * template_.pointSize;

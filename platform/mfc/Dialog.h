@@ -13,7 +13,7 @@
 struct DialogItem {
     std::wstring className; // "Button", "Static", "Edit", "ComboBox", "SysIPAddress32", or a custom class
     int id = 0;
-    short x = 0, y = 0, cx = 0, cy = 0; // dialog units
+    short x = 0, y = 0, cx = 0, cy = 0; // dialog units (pixels when the template says so)
     DWORD style = WS_VISIBLE;           // WS_CHILD is implied
     std::wstring text;
 };
@@ -23,7 +23,8 @@ struct DialogTemplate {
     std::wstring caption;
     std::wstring font = L"MS Shell Dlg";
     int pointSize = 8;
-    short x = 0, y = 0, cx = 0, cy = 0; // dialog units
+    short x = 0, y = 0, cx = 0, cy = 0; // dialog units, or pixels for a skinned window
+    bool pixels = false;                // the rectangles are pixels (skinned windows are laid out in pixels)
     DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     DWORD exStyle = 0;
     std::vector<DialogItem> items;
