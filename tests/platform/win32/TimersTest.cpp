@@ -74,15 +74,18 @@ TEST_F(TimersTest, NoExpiryAfterKillTimerFromAnotherThread) {
 
 TEST_F(TimersTest, KillTimerWaitsForAnExpiryThatIsRunning) {
     g_inProc = false;
+    g_procReturned = false;
     SetTimer(hwnd, 2, 10, slowProc);
+    std::atomic<bool> killed{false};
     std::atomic<bool> returnedFirst{false};
     std::thread killer([&] {
         while (!g_inProc)
             Sleep(1);
         EXPECT_TRUE(KillTimer(hwnd, 2));
         returnedFirst = g_procReturned.load();
+        killed = true;
     });
-    platform::PumpUntil([] { return g_procReturned.load(); });
+    EXPECT_TRUE(platform::PumpUntil([&] { return killed.load(); }));
     killer.join();
     EXPECT_TRUE(returnedFirst);
     g_inProc = false;

@@ -1,0 +1,155 @@
+#include "h264/Deblock.h"
+
+#include "h264/MacroblockTables.h"
+#include "h264/SliceData.h"
+
+#include <cstring>
+
+namespace h264 {
+
+namespace {
+
+int clip51(int v) {
+    return v < 0 ? 0 : v > 51 ? 51 : v;
+}
+
+struct Thresholds {
+    uint32_t alpha; // one value
+    uint32_t beta;
+    int indexA;
+};
+
+Thresholds thresholds(const H264DecoderContext& ctx, int qp) {
+    const int indexA = clip51(qp + 2 * ctx.slice.sliceAlphaC0OffsetDiv2);
+    const int indexB = clip51(qp + 2 * ctx.slice.sliceBetaOffsetDiv2);
+    return {kAlpha[indexA], kBeta[indexB], indexA};
+}
+
+bool allZero(const uint8_t* bs) {
+    return (bs[0] | bs[1] | bs[2] | bs[3]) == 0;
+}
+
+// Luma: one 8-sample call covers segments bs[0] and bs[1].
+void filterLuma(const H264KernelTable& k, uint8_t* p, uint8_t* q, const uint8_t* bs, const Thresholds& t) {
+    if ((bs[0] | bs[1]) == 0 || t.alpha == 0)
+        return;
+    if (bs[0] == 4) {
+        k.filterLumaEdgeStrong(p, q, t.alpha * 0x01010101u, t.beta);
+        return;
+    }
+    uint8_t tc0[4];
+    uint32_t alpha = 0;
+    for (int s = 0; s < 2; ++s) {
+        const uint8_t a = bs[s] ? uint8_t(t.alpha) : 0;
+        const uint8_t tc = bs[s] ? kTc0[t.indexA][bs[s] - 1] : 0;
+        alpha |= (uint32_t(a) | uint32_t(a) << 8) << (16 * s);
+        tc0[2 * s] = tc0[2 * s + 1] = tc;
+    }
+    k.filterLumaEdgeNormal(p, q, alpha, t.beta, tc0);
+}
+
+// Chroma: one call covers the 8 samples of both planes along an edge of four segments.
+void filterChroma(const H264KernelTable& k, uint8_t* cbP, uint8_t* cbQ, uint8_t* crP, uint8_t* crQ,
+                  const uint8_t* bs, const Thresholds& t) {
+    if (allZero(bs) || t.alpha == 0)
+        return;
+    if (bs[0] == 4) {
+        k.filterChromaEdgesStrong(cbP, cbQ, crP, crQ, t.alpha * 0x01010101u, t.beta);
+        return;
+    }
+    uint8_t tc0[4];
+    uint32_t alpha = 0;
+    for (int s = 0; s < 4; ++s) {
+        alpha |= uint32_t(bs[s] ? t.alpha : 0) << (8 * s);
+        tc0[s] = bs[s] ? kTc0[t.indexA][bs[s] - 1] : 0;
+    }
+    k.filterChromaEdgesNormal(cbP, cbQ, crP, crQ, alpha, t.beta, tc0, 8);
+}
+
+} // namespace
+
+void StoreMacroblock(H264DecoderContext& ctx) {
+    const CurrentMacroblock& c = *ctx.cur;
+    const MacroblockLayer& mb = ctx.mb;
+    const int index = ctx.current->bufferIndex;
+    const uint32_t stride = ctx.lumaStride, chromaStride = stride / 2;
+    uint8_t* y = ctx.planeY[index] + size_t(16 * mb.mbY) * stride + 16 * mb.mbX;
+    const size_t chromaOffset = size_t(8 * mb.mbY) * chromaStride + 8 * mb.mbX;
+    ctx.kernels.storeLumaMacroblock(y, &c.luma, int(stride));
+    ctx.kernels.storeChromaMacroblock(ctx.planeCb[index] + chromaOffset, ctx.planeCr[index] + chromaOffset,
+                                      &c.cb, &c.cr, int(chromaStride));
+}
+
+void DeblockMacroblock(H264DecoderContext& ctx) {
+    CurrentMacroblock& c = *ctx.cur;
+    const MacroblockLayer& mb = ctx.mb;
+    const H264KernelTable& k = ctx.kernels;
+    const EdgeStrengths& bs = c.strengths;
+    const int index = ctx.current->bufferIndex;
+    const int stride = int(ctx.lumaStride), chromaStride = stride / 2;
+    uint8_t* picY = ctx.planeY[index] + size_t(16 * mb.mbY) * stride + 16 * mb.mbX;
+    const size_t chromaOffset = size_t(8 * mb.mbY) * chromaStride + 8 * mb.mbX;
+    uint8_t* picCb = ctx.planeCb[index] + chromaOffset;
+    uint8_t* picCr = ctx.planeCr[index] + chromaOffset;
+    uint8_t* luma = c.luma.bytes;
+    uint8_t* cb = c.cb.bytes;
+    uint8_t* cr = c.cr.bytes;
+    const Thresholds inner = thresholds(ctx, c.info.qp), innerChroma = thresholds(ctx, c.info.qpc);
+    alignas(16) uint8_t edge[64];
+    alignas(16) uint8_t edge2[64];
+
+    // Vertical edges, on transposed blocks.
+    for (int q = 0; q < 4; ++q)
+        k.transpose8x8(luma + 64 * q);
+    k.transpose8x8(cb);
+    k.transpose8x8(cr);
+    if (!allZero(bs.left)) {
+        const MacroblockInfo& left = LeftInfo(ctx);
+        const Thresholds t = thresholds(ctx, (left.qp + c.info.qp + 1) >> 1);
+        const Thresholds tc = thresholds(ctx, (left.qpc + c.info.qpc + 1) >> 1);
+        k.gatherEdgeColumns(picY - 4, picY - 4 + 8 * stride, edge, stride);
+        filterLuma(k, edge, luma, bs.left, t);
+        filterLuma(k, edge + 32, luma + 128, bs.left + 2, t);
+        k.scatterEdgeColumns(picY - 4, picY - 4 + 8 * stride, edge, stride);
+        k.gatherEdgeColumns(picCb - 4, picCr - 4, edge2, chromaStride);
+        filterChroma(k, edge2 + 16, cb, edge2 + 48, cr, bs.left, tc);
+        k.scatterEdgeColumns(picCb - 4, picCr - 4, edge2, chromaStride);
+    }
+    for (int half = 0; half < 2; ++half) {
+        uint8_t* l = luma + 128 * half;
+        filterLuma(k, l, l + 32, bs.vertical[0] + 2 * half, inner);
+        filterLuma(k, l + 32, l + 64, bs.vertical[1] + 2 * half, inner);
+        filterLuma(k, l + 64, l + 96, bs.vertical[2] + 2 * half, inner);
+    }
+    filterChroma(k, cb + 16, cb + 32, cr + 16, cr + 32, bs.vertical[1], innerChroma);
+    for (int q = 0; q < 4; ++q)
+        k.transpose8x8(luma + 64 * q);
+    k.transpose8x8(cb);
+    k.transpose8x8(cr);
+
+    // Horizontal edges.
+    if (!allZero(bs.top)) {
+        const MacroblockInfo& top = TopInfo(ctx);
+        const Thresholds t = thresholds(ctx, (top.qp + c.info.qp + 1) >> 1);
+        const Thresholds tc = thresholds(ctx, (top.qpc + c.info.qpc + 1) >> 1);
+        k.gatherLumaRows(edge, edge + 32, picY - 4 * stride, stride);
+        filterLuma(k, edge, luma, bs.top, t);
+        filterLuma(k, edge + 32, luma + 64, bs.top + 2, t);
+        k.scatterLumaRows(edge + 8, edge + 40, picY - 3 * stride, stride);
+        k.gatherChromaRows(edge2, picCb - 2 * chromaStride, chromaStride);
+        k.gatherChromaRows(edge2 + 16, picCr - 2 * chromaStride, chromaStride);
+        filterChroma(k, edge2, cb, edge2 + 16, cr, bs.top, tc);
+        k.copyRow8(edge2 + 8, picCb - chromaStride);
+        k.copyRow8(edge2 + 24, picCr - chromaStride);
+    }
+    for (int half = 0; half < 2; ++half) {
+        uint8_t* l = luma + 64 * half;
+        filterLuma(k, l, l + 32, bs.horizontal[0] + 2 * half, inner);
+        filterLuma(k, l + 32, l + 128, bs.horizontal[1] + 2 * half, inner);
+        filterLuma(k, l + 128, l + 160, bs.horizontal[2] + 2 * half, inner);
+    }
+    filterChroma(k, cb + 16, cb + 32, cr + 16, cr + 32, bs.horizontal[1], innerChroma);
+    StoreMacroblock(ctx);
+}
+
+} // namespace h264

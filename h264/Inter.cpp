@@ -1,0 +1,328 @@
+#include "h264/Inter.h"
+
+#include "h264/Neighbours.h"
+#include "h264/RefFetch.h"
+#include "h264/SliceData.h"
+
+#include <array>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+
+namespace h264 {
+
+namespace {
+
+struct Geometry {
+    int x, y, w, h;
+};
+
+constexpr Geometry geometry(int code) {
+    switch (code) {
+    case 0:
+        return {0, 0, 16, 16};
+    case 1:
+        return {0, 0, 16, 8};
+    case 2:
+        return {0, 8, 16, 8};
+    case 3:
+        return {0, 0, 8, 16};
+    case 4:
+        return {8, 0, 8, 16};
+    default:
+        break;
+    }
+    const int q = (code - 5) / 9, k = (code - 5) % 9, qx = 8 * (q & 1), qy = 8 * (q >> 1);
+    switch (k) {
+    case 0:
+        return {qx, qy, 8, 8};
+    case 1:
+        return {qx, qy, 8, 4};
+    case 2:
+        return {qx, qy + 4, 8, 4};
+    case 3:
+        return {qx, qy, 4, 8};
+    case 4:
+        return {qx + 4, qy, 4, 8};
+    default:
+        return {qx + 4 * ((k - 5) & 1), qy + 4 * ((k - 5) >> 1), 4, 4};
+    }
+}
+
+int16_t median(int16_t a, int16_t b, int16_t c) {
+    const int16_t lo = a < b ? a : b, hi = a < b ? b : a;
+    const int16_t m = hi < c ? hi : c;
+    return lo > m ? lo : m;
+}
+
+void predictMotionVector(const NeighbourMotion* n, int refIdx, int16_t* mvp) {
+    const NeighbourMotion &a = n[0], &b = n[1], &c = n[2];
+    if (a.refIdx < 0 && b.refIdx < 0 && c.refIdx < 0) {
+        mvp[0] = mvp[1] = 0;
+        return;
+    }
+    if (a.available && !b.available && !c.available) {
+        mvp[0] = a.mv[0], mvp[1] = a.mv[1];
+        return;
+    }
+    const int matches = (a.refIdx == refIdx) + (b.refIdx == refIdx) + (c.refIdx == refIdx);
+    if (matches == 1) {
+        const NeighbourMotion& m = a.refIdx == refIdx ? a : b.refIdx == refIdx ? b : c;
+        mvp[0] = m.mv[0], mvp[1] = m.mv[1];
+        return;
+    }
+    mvp[0] = median(a.mv[0], b.mv[0], c.mv[0]);
+    mvp[1] = median(a.mv[1], b.mv[1], c.mv[1]);
+}
+
+const Picture* reference(const H264DecoderContext& ctx, int refIdx) {
+    const Picture* p = ctx.refList0[refIdx & 31];
+    return p ? p : ctx.refList0[0];
+}
+
+// The 4x4 blocks (luma4x4BlkIdx bits) each partition code covers.
+constexpr std::array<uint16_t, 41> buildCoverage() {
+    std::array<uint16_t, 41> t{};
+    for (int code = 0; code < 41; ++code) {
+        const Geometry g = geometry(code);
+        for (int by = g.y / 4; by < (g.y + g.h) / 4; ++by)
+            for (int bx = g.x / 4; bx < (g.x + g.w) / 4; ++bx)
+                t[code] |= uint16_t(1u << (4 * ((by >> 1) * 2 + (bx >> 1)) + 2 * (by & 1) + (bx & 1)));
+    }
+    return t;
+}
+constexpr std::array<uint16_t, 41> kCoverage = buildCoverage();
+
+// Stores the partition's motion into the current record.
+void storeMotion(H264DecoderContext& ctx, int code, int refIdx, const int16_t* mv) {
+    MacroblockMotion& m = ctx.cur->info.motion;
+    const int32_t poc = reference(ctx, refIdx)->poc;
+    for (uint32_t blocks = kCoverage[code]; blocks; blocks &= blocks - 1) {
+        const int blk = std::countr_zero(blocks);
+        m.mv[blk][0] = mv[0];
+        m.mv[blk][1] = mv[1];
+        m.refIdx[blk >> 2] = int8_t(refIdx);
+        m.refPoc[blk >> 2] = poc;
+    }
+}
+
+int lumaOffset(int x, int y) {
+    return ((y >> 3) * 2 + (x >> 3)) * 64 + (y & 7) * 8 + (x & 7);
+}
+
+void predictSamples(H264DecoderContext& ctx, int code, int refIdx, const int16_t* mv) {
+    const Geometry g = geometry(code);
+    const Picture* ref = reference(ctx, refIdx);
+    const H264KernelTable& k = ctx.kernels;
+    CurrentMacroblock& c = *ctx.cur;
+    const MacroblockLayer& mb = ctx.mb;
+    const int32_t stride = int32_t(ctx.lumaStride), chromaStride = stride / 2;
+    const int32_t width = int32_t(16 * ctx.slice.picWidthInMbs),
+                  height = int32_t(16 * ctx.slice.picHeightInMbs);
+    alignas(16) uint8_t lumaPad[22 * kPaddedStride];
+    alignas(16) uint8_t cbPad[10 * kPaddedStride];
+    alignas(16) uint8_t crPad[10 * kPaddedStride];
+    InterPredBlock b{};
+    b.mvX = mv[0];
+    b.mvY = mv[1];
+    b.referenceFrame = ref->bufferIndex;
+
+    const int index = 4 * (mv[0] & 3) + (mv[1] & 3), cls = LumaMarginClass[index];
+    RefFetchRequest lq;
+    lq.plane = ctx.planeY[ref->bufferIndex];
+    lq.area = lumaPad;
+    lq.width = g.w + (cls & 1 ? 5 : 0);
+    lq.height = g.h + (cls & 2 ? 5 : 0);
+    lq.x0 = int32_t(16 * mb.mbX) + g.x + (mv[0] >> 2) - (cls & 1 ? 2 : 0);
+    lq.y0 = int32_t(16 * mb.mbY) + g.y + (mv[1] >> 2) - (cls & 2 ? 2 : 0);
+    lq.planeWidth = width, lq.planeHeight = height;
+    FetchRefBlock(CrossingIndex(lq), lq, stride);
+    b.lumaAreaCode = 4 * code + cls;
+
+    b.xFracC = int16_t(mv[0] & 7);
+    b.yFracC = int16_t(mv[1] & 7);
+    const int chromaCase = (b.xFracC != 0) + 2 * (b.yFracC != 0);
+    RefFetchRequest cq;
+    cq.plane = ctx.planeCb[ref->bufferIndex];
+    cq.area = cbPad;
+    cq.width = g.w / 2 + (chromaCase & 1);
+    cq.height = g.h / 2 + (chromaCase >> 1);
+    cq.x0 = int32_t(8 * mb.mbX) + g.x / 2 + (mv[0] >> 3);
+    cq.y0 = int32_t(8 * mb.mbY) + g.y / 2 + (mv[1] >> 3);
+    cq.planeWidth = width / 2, cq.planeHeight = height / 2;
+    RefFetchRequest crq = cq;
+    crq.plane = ctx.planeCr[ref->bufferIndex];
+    crq.area = crPad;
+    const int crossing = CrossingIndex(cq);
+    FetchRefBlock(crossing, cq, chromaStride);
+    FetchRefBlock(crossing, crq, chromaStride);
+    b.chromaAreaCode = 4 * code + chromaCase;
+
+    uint8_t* lumaSource = lq.area;
+    uint8_t* lumaDest = c.luma.bytes + lumaOffset(g.x, g.y);
+    b.lumaStride = lq.areaStride;
+    auto luma = [&](const LumaQpelKernels* table, int sourceStep, const int* destSteps, int calls) {
+        for (int i = 0; i < calls; ++i) {
+            b.lumaSource = lumaSource + sourceStep * i;
+            b.lumaDestination = lumaDest + destSteps[i];
+            (*table)[index](&b);
+        }
+    };
+    static constexpr int kSteps64[2] = {0, 64}, kSteps16x8[4] = {0, 4, 64, 68}, kSteps4[2] = {0, 4};
+    if (g.w == 16 && g.h == 16)
+        luma(k.lumaQpel8x16, 8, kSteps64, 2);
+    else if (g.w == 16)
+        luma(k.lumaQpel4x8, 4, kSteps16x8, 4);
+    else if (g.w == 8 && g.h == 16)
+        luma(k.lumaQpel8x16, 0, kSteps4, 1);
+    else if (g.w == 8)
+        luma(g.h == 8 ? k.lumaQpel4x8 : k.lumaQpel4x4, 4, kSteps4, 2);
+    else
+        luma(g.h == 8 ? k.lumaQpel4x8 : k.lumaQpel4x4, 0, kSteps4, 1);
+
+    b.chromaStride = cq.areaStride;
+    const int chromaDest = (g.y / 2) * 8 + g.x / 2;
+    const ChromaMcKernels* table = g.w == 16 ? k.chromaMc8 : g.w == 8 ? k.chromaMc4 : &ChromaMcTable2;
+    const int rowsPerCall = g.w == 16 ? 4 : 2;
+    for (int row = 0; row < g.h / 2; row += rowsPerCall) {
+        b.cbSource = cq.area + row * b.chromaStride;
+        b.crSource = crq.area + row * b.chromaStride;
+        b.cbDestination = c.cb.bytes + chromaDest + 8 * row;
+        b.crDestination = c.cr.bytes + chromaDest + 8 * row;
+        (*table)[chromaCase](&b);
+    }
+}
+
+void predictPartition(H264DecoderContext& ctx, int code, int refIdx, const int16_t* mvd, int direction) {
+    DeriveNeighbours(ctx, code);
+    const NeighbourMotion* n = ctx.mb.neighbours;
+    int16_t mvp[2];
+    // Directional prediction of 16x8 and 8x16 halves: 0 none, else the neighbour (A 0, B 1, C 2) + 1.
+    if (direction && n[direction - 1].refIdx == refIdx) {
+        mvp[0] = n[direction - 1].mv[0];
+        mvp[1] = n[direction - 1].mv[1];
+    } else {
+        predictMotionVector(n, refIdx, mvp);
+    }
+    const int16_t mv[2] = {int16_t(uint16_t(mvp[0]) + uint16_t(mvd[0])),
+                           int16_t(uint16_t(mvp[1]) + uint16_t(mvd[1]))};
+    storeMotion(ctx, code, refIdx, mv);
+    predictSamples(ctx, code, refIdx, mv);
+}
+
+void combine(H264DecoderContext& ctx) {
+    CurrentMacroblock& c = *ctx.cur;
+    CombineContext& cc = ctx.mb.combine;
+    cc.codedBlockPattern = c.mbType == MB_P_SKIP ? 0 : c.codedBlockPattern;
+    std::memcpy(cc.refIdx, c.info.motion.refIdx, 4);
+    static constexpr int kChromaOffset[4] = {0, 4, 32, 36};
+    const PredCombineKernel kernel = (*ctx.kernels.predCombine)[4 * ctx.slice.weightMode + 1];
+    for (int q = 0; q < 4; ++q) {
+        const CombineRequest request{c.luma.bytes + 64 * q, c.cb.bytes + kChromaOffset[q],
+                                     c.cr.bytes + kChromaOffset[q], q};
+        kernel(&request, &cc);
+    }
+}
+
+// bS of the segment between block p of macroblock `pm` and block q of the current macroblock.
+uint8_t motionStrength(const MacroblockInfo& pm, int p, const MacroblockInfo& qm, int q) {
+    if (pm.totalCoeff[p] || qm.totalCoeff[q])
+        return 2;
+    const MacroblockMotion &a = pm.motion, &b = qm.motion;
+    if (a.refPoc[p >> 2] != b.refPoc[q >> 2])
+        return 1;
+    return std::abs(a.mv[p][0] - b.mv[q][0]) >= 4 || std::abs(a.mv[p][1] - b.mv[q][1]) >= 4;
+}
+
+void edgeStrengths(H264DecoderContext& ctx) {
+    CurrentMacroblock& c = *ctx.cur;
+    EdgeStrengths& bs = c.strengths;
+    const MacroblockLayer& mb = ctx.mb;
+    const bool sliceEdges = ctx.slice.disableDeblockingFilterIdc == 2;
+    static constexpr uint8_t kLeftPairs[4][2] = {{5, 0}, {7, 2}, {13, 8}, {15, 10}};
+    static constexpr uint8_t kTopPairs[4][2] = {{10, 0}, {11, 1}, {14, 4}, {15, 5}};
+    const MacroblockInfo &left = LeftInfo(ctx), &top = TopInfo(ctx);
+    for (int s = 0; s < 4; ++s) {
+        bs.left[s] = mb.mbX == 0 || (sliceEdges && !mb.availLeft) ? 0
+                     : isIntra(left.motion.type)
+                         ? 4
+                         : motionStrength(left, kLeftPairs[s][0], c.info, kLeftPairs[s][1]);
+        bs.top[s] = mb.mbY == 0 || (sliceEdges && !mb.availTop) ? 0
+                    : isIntra(top.motion.type)
+                        ? 4
+                        : motionStrength(top, kTopPairs[s][0], c.info, kTopPairs[s][1]);
+    }
+    if (c.mbType == MB_P_SKIP) {
+        ctx.kernels.clearInnerStrengths(&bs);
+    } else if (c.mbType == MB_P16x16) {
+        ctx.kernels.innerStrengthsFromCoefficients(c.info.totalCoeff, &bs);
+    } else {
+        static constexpr uint8_t kInner[6][4][2] = {
+            {{0, 1}, {2, 3}, {8, 9}, {10, 11}},   {{1, 4}, {3, 6}, {9, 12}, {11, 14}},
+            {{4, 5}, {6, 7}, {12, 13}, {14, 15}}, {{0, 2}, {1, 3}, {4, 6}, {5, 7}},
+            {{2, 8}, {3, 9}, {6, 12}, {7, 13}},   {{8, 10}, {9, 11}, {12, 14}, {13, 15}}};
+        for (int e = 0; e < 6; ++e) {
+            uint8_t* out = e < 3 ? bs.vertical[e] : bs.horizontal[e - 3];
+            for (int s = 0; s < 4; ++s)
+                out[s] = motionStrength(c.info, kInner[e][s][0], c.info, kInner[e][s][1]);
+        }
+    }
+}
+
+void finishInter(H264DecoderContext& ctx) {
+    combine(ctx);
+    if (ctx.slice.disableDeblockingFilterIdc != 1)
+        edgeStrengths(ctx);
+}
+
+} // namespace
+
+void PredictInterMacroblock(H264DecoderContext& ctx) {
+    CurrentMacroblock& c = *ctx.cur;
+    switch (c.mbType) {
+    case MB_P16x16:
+        predictPartition(ctx, 0, c.refIdx[0], c.mvd[0], 0);
+        break;
+    case MB_P16x8:
+        predictPartition(ctx, 1, c.refIdx[0], c.mvd[0], 2);
+        predictPartition(ctx, 2, c.refIdx[1], c.mvd[1], 1);
+        break;
+    case MB_P8x16:
+        predictPartition(ctx, 3, c.refIdx[0], c.mvd[0], 1);
+        predictPartition(ctx, 4, c.refIdx[1], c.mvd[1], 3);
+        break;
+    default: {
+        // Every quadrant's reference is known before the first sub-partition is predicted.
+        MacroblockMotion& m = c.info.motion;
+        for (int q = 0; q < 4; ++q) {
+            m.refIdx[q] = c.refIdx[q];
+            m.refPoc[q] = reference(ctx, c.refIdx[q])->poc;
+        }
+        static constexpr int kFirstCode[4] = {0, 1, 3, 5}, kParts[4] = {1, 2, 2, 4};
+        for (int q = 0; q < 4; ++q) {
+            const int sub = c.subMbType[q];
+            for (int s = 0; s < kParts[sub]; ++s)
+                predictPartition(ctx, 5 + 9 * q + kFirstCode[sub] + s, c.refIdx[q], c.mvd[4 * q + s], 0);
+        }
+        break;
+    }
+    }
+    finishInter(ctx);
+}
+
+void PredictPSkip(H264DecoderContext& ctx) {
+    CurrentMacroblock& c = *ctx.cur;
+    DeriveNeighbours(ctx, 0);
+    const NeighbourMotion* n = ctx.mb.neighbours;
+    int16_t mv[2] = {0, 0};
+    const bool zeroA = n[0].refIdx == 0 && n[0].mv[0] == 0 && n[0].mv[1] == 0;
+    const bool zeroB = n[1].refIdx == 0 && n[1].mv[0] == 0 && n[1].mv[1] == 0;
+    if (n[0].available && n[1].available && !zeroA && !zeroB)
+        predictMotionVector(n, 0, mv);
+    c.refIdx[0] = c.refIdx[1] = c.refIdx[2] = c.refIdx[3] = 0;
+    storeMotion(ctx, 0, 0, mv);
+    predictSamples(ctx, 0, 0, mv);
+    finishInter(ctx);
+}
+
+} // namespace h264

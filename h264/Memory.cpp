@@ -1,0 +1,28 @@
+#include "h264/Memory.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace h264 {
+
+// The distance to the aligned address (1..16) is kept in the byte just before it.
+void* AlignedAllocZero(size_t size) {
+    if (size > SIZE_MAX - 16)
+        return nullptr;
+    auto* raw = static_cast<uint8_t*>(std::calloc(1, size + 16));
+    if (!raw)
+        return nullptr;
+    const size_t shift = 16 - (reinterpret_cast<uintptr_t>(raw) & 15);
+    uint8_t* aligned = raw + shift;
+    aligned[-1] = uint8_t(shift);
+    return aligned;
+}
+
+void AlignedFree(void* block) {
+    if (!block)
+        return;
+    auto* aligned = static_cast<uint8_t*>(block);
+    std::free(aligned - aligned[-1]);
+}
+
+} // namespace h264

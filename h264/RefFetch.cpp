@@ -1,0 +1,62 @@
+#include "h264/RefFetch.h"
+
+namespace h264 {
+
+namespace {
+
+int32_t clampTo(int32_t v, int32_t limit) {
+    return v < 0 ? 0 : v >= limit ? limit - 1 : v;
+}
+
+void direct(RefFetchRequest& q, int32_t stride) {
+    q.area = const_cast<uint8_t*>(q.plane) + int64_t(q.y0) * stride + q.x0;
+    q.areaStride = stride;
+}
+
+// One routine per clamped axis set, so no sample tests the axes its index does not name.
+template <bool clampX, bool clampY> void padded(RefFetchRequest& q, int32_t stride) {
+    for (int32_t r = 0; r < q.height; ++r) {
+        const int32_t y = clampY ? clampTo(q.y0 + r, q.planeHeight) : q.y0 + r;
+        const uint8_t* row = q.plane + int64_t(y) * stride;
+        uint8_t* out = q.area + r * kPaddedStride;
+        for (int32_t c = 0; c < q.width; ++c)
+            out[c] = row[clampX ? clampTo(q.x0 + c, q.planeWidth) : q.x0 + c];
+    }
+    q.areaStride = kPaddedStride;
+}
+
+using FetchRoutine = void (*)(RefFetchRequest&, int32_t);
+
+// Indices naming two opposite edges cannot arise (planes are at least 32 samples wide and high) and
+// fall back to clamping both axes.
+constexpr FetchRoutine kFetchTable[16] = {
+    direct,
+    padded<true, false>,
+    padded<true, false>,
+    padded<true, true>,
+    padded<false, true>,
+    padded<true, true>,
+    padded<true, true>,
+    padded<true, true>,
+    padded<false, true>,
+    padded<true, true>,
+    padded<true, true>,
+    padded<true, true>,
+    padded<false, true>,
+    padded<true, true>,
+    padded<true, true>,
+    padded<true, true>,
+};
+
+} // namespace
+
+int CrossingIndex(const RefFetchRequest& q) {
+    return (q.x0 < 0 ? 1 : 0) | (q.x0 + q.width > q.planeWidth ? 2 : 0) | (q.y0 < 0 ? 4 : 0) |
+           (q.y0 + q.height > q.planeHeight ? 8 : 0);
+}
+
+void FetchRefBlock(int crossing, RefFetchRequest& request, int32_t planeStride) {
+    kFetchTable[crossing & 15](request, planeStride);
+}
+
+} // namespace h264

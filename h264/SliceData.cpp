@@ -1,0 +1,264 @@
+#include "h264/SliceData.h"
+
+#include "h264/Cavlc.h"
+#include "h264/Deblock.h"
+#include "h264/Inter.h"
+#include "h264/Intra.h"
+#include "h264/MacroblockTables.h"
+
+#include <cstring>
+
+namespace h264 {
+
+namespace {
+
+bool readFailed(const H264BitReader& r) {
+    return r.invalid || r.overrun();
+}
+
+void setQp(H264DecoderContext& ctx, int qp) {
+    MacroblockLayer& mb = ctx.mb;
+    mb.qp = qp;
+    int i = qp + ctx.activePps.chromaQpIndexOffset;
+    i = i < 0 ? 0 : i > 51 ? 51 : i;
+    mb.qpc = ChromaQpTable[i];
+}
+
+void setupNeighbours(H264DecoderContext& ctx) {
+    MacroblockLayer& mb = ctx.mb;
+    const uint32_t w = ctx.slice.picWidthInMbs, first = ctx.slice.firstMbInSlice, a = mb.address;
+    mb.availLeft = mb.mbX > 0 && a - 1 >= first;
+    mb.availTop = mb.mbY > 0 && a - w >= first;
+    mb.availTopRight = mb.mbY > 0 && mb.mbX + 1 < w && a - w + 1 >= first;
+    mb.availTopLeft = mb.mbY > 0 && mb.mbX > 0 && a - w - 1 >= first;
+}
+
+// mb_qp_delta, when the pattern calls for it; false when it lies outside -26..25.
+bool readQpDelta(H264DecoderContext& ctx) {
+    if (ctx.cur->codedBlockPattern == 0)
+        return true;
+    const int32_t delta = ReadSe(ctx.reader);
+    if (delta < -26 || delta > 25)
+        return false;
+    setQp(ctx, (ctx.mb.qp + delta + 52) % 52);
+    return true;
+}
+
+bool readCbp(H264DecoderContext& ctx, const uint8_t* table) {
+    const uint32_t code = ReadUe(ctx.reader);
+    if (code > 47)
+        return false;
+    ctx.cur->codedBlockPattern = table[code];
+    return true;
+}
+
+int8_t readRefIdx(H264BitReader& r, uint32_t n) {
+    if (n == 0)
+        return 0;
+    if (n == 1)
+        return int8_t(!ReadBits(r, 1));
+    return int8_t(ReadUe(r) & 31);
+}
+
+void readMvd(H264BitReader& r, int16_t* mvd) {
+    mvd[0] = int16_t(ReadSe(r));
+    mvd[1] = int16_t(ReadSe(r));
+}
+
+bool parseInter(H264DecoderContext& ctx) {
+    CurrentMacroblock& c = *ctx.cur;
+    H264BitReader& r = ctx.reader;
+    const uint32_t n = ctx.slice.numRefIdxL0ActiveMinus1;
+    bool ok = true;
+    switch (c.mbType) {
+    case MB_P16x16:
+        if (n > 1) {
+            const uint32_t v = ReadUe(r);
+            ok = v <= n;
+            c.refIdx[0] = int8_t(v & 31);
+        } else {
+            c.refIdx[0] = readRefIdx(r, n);
+        }
+        readMvd(r, c.mvd[0]);
+        break;
+    case MB_P16x8:
+    case MB_P8x16:
+        c.refIdx[0] = readRefIdx(r, n);
+        c.refIdx[1] = readRefIdx(r, n);
+        readMvd(r, c.mvd[0]);
+        readMvd(r, c.mvd[1]);
+        break;
+    default: { // P_8x8, P_8x8ref0
+        for (int q = 0; q < 4; ++q) {
+            const uint32_t sub = ReadUe(r);
+            ok = ok && sub <= 3;
+            c.subMbType[q] = uint8_t(sub & 3);
+        }
+        for (int q = 0; q < 4; ++q)
+            c.refIdx[q] = c.mbType == MB_P8x8REF0 ? 0 : readRefIdx(r, n);
+        static constexpr int kParts[4] = {1, 2, 2, 4};
+        for (int q = 0; q < 4; ++q)
+            for (int s = 0; s < kParts[c.subMbType[q]]; ++s)
+                readMvd(r, c.mvd[4 * q + s]);
+        break;
+    }
+    }
+    return ok && readCbp(ctx, kCbpInter) && readQpDelta(ctx);
+}
+
+bool parseIntra4x4(H264DecoderContext& ctx) {
+    CurrentMacroblock& c = *ctx.cur;
+    H264BitReader& r = ctx.reader;
+    for (int blk = 0; blk < 16; ++blk) {
+        c.prevIntraFlag[blk] = uint8_t(ReadBits(r, 1));
+        if (!c.prevIntraFlag[blk])
+            c.remIntraMode[blk] = uint8_t(ReadBits(r, 3));
+    }
+    const uint32_t chroma = ReadUe(r);
+    c.chromaMode = int(chroma & 3);
+    return chroma <= 3 && readCbp(ctx, kCbpIntra) && readQpDelta(ctx);
+}
+
+bool parseIntra16x16(H264DecoderContext& ctx) {
+    CurrentMacroblock& c = *ctx.cur;
+    const int a = c.mbType - 18;
+    c.codedBlockPattern = a > 17 ? 15 + 16 * (((a - 2) >> 2) & 3) : 16 * (((a - 6) >> 2) & 3);
+    c.intra16x16Mode = (a - 6) & 3;
+    const uint32_t chroma = ReadUe(ctx.reader);
+    c.chromaMode = int(chroma & 3);
+    if (chroma > 3)
+        return false;
+    const int32_t delta = ReadSe(ctx.reader);
+    if (delta < -26 || delta > 25)
+        return false;
+    setQp(ctx, (ctx.mb.qp + delta + 52) % 52);
+    return true;
+}
+
+void resetInfo(H264DecoderContext& ctx, int type) {
+    MacroblockInfo& info = ctx.cur->info;
+    info.motion.type = int16_t(type);
+    std::memset(info.intraModes, 2, sizeof info.intraModes);
+}
+
+int decodeMacroblock(H264DecoderContext& ctx, bool pSlice) {
+    CurrentMacroblock& c = *ctx.cur;
+    H264BitReader& r = ctx.reader;
+    const uint32_t code = ReadUe(r);
+    if (code > (pSlice ? 30u : 25u) || readFailed(r))
+        return MB_ERR_PARSE;
+    c.mbType = int(code) + (pSlice ? 18 : 23);
+    resetInfo(ctx, c.mbType);
+    if (c.mbType == MB_IPCM)
+        return DecodeIPcm(ctx) ? 0 : MB_ERR_PARSE;
+
+    bool parsed = false;
+    if (c.mbType == MB_I4x4)
+        parsed = parseIntra4x4(ctx);
+    else if (isIntra(c.mbType))
+        parsed = parseIntra16x16(ctx);
+    else
+        parsed = parseInter(ctx);
+    if (!parsed || readFailed(r))
+        return MB_ERR_PARSE;
+    const bool residual =
+        c.mbType == MB_I4x4 || !isIntra(c.mbType) ? DecodeResidual(ctx) : DecodeResidual16x16(ctx);
+    if (!residual || readFailed(r))
+        return MB_ERR_RESIDUAL;
+    c.info.qp = uint8_t(ctx.mb.qp);
+    c.info.qpc = uint8_t(ctx.mb.qpc);
+    if (isIntra(c.mbType))
+        return ReconstructIntraMacroblock(ctx) ? MB_ERR_RECONSTRUCTION : 0;
+    PredictInterMacroblock(ctx);
+    return 0;
+}
+
+void decodeSkipped(H264DecoderContext& ctx) {
+    CurrentMacroblock& c = *ctx.cur;
+    c.mbType = MB_P_SKIP;
+    c.codedBlockPattern = 0;
+    resetInfo(ctx, MB_P_SKIP);
+    std::memset(c.info.totalCoeff, 0, sizeof c.info.totalCoeff);
+    c.info.qp = uint8_t(ctx.mb.qp);
+    c.info.qpc = uint8_t(ctx.mb.qpc);
+    PredictPSkip(ctx);
+}
+
+// Keeps the unfiltered edges, deblocks (or stores) the macroblock, records it for its neighbours and moves
+// on. true when the picture is complete.
+bool finishMacroblock(H264DecoderContext& ctx) {
+    CurrentMacroblock& c = *ctx.cur;
+    MacroblockLayer& mb = ctx.mb;
+    const uint8_t* y = c.luma.bytes;
+    std::memcpy(c.info.bottomY, y + 128 + 56, 8);
+    std::memcpy(c.info.bottomY + 8, y + 192 + 56, 8);
+    std::memcpy(c.info.bottomCb, c.cb.bytes + 56, 8);
+    std::memcpy(c.info.bottomCr, c.cr.bytes + 56, 8);
+    for (int row = 0; row < 16; ++row)
+        mb.leftY[row] = y[(row >> 3) * 128 + 64 + (row & 7) * 8 + 7];
+    for (int row = 0; row < 8; ++row) {
+        mb.leftCb[row] = c.cb.bytes[row * 8 + 7];
+        mb.leftCr[row] = c.cr.bytes[row * 8 + 7];
+    }
+    if (ctx.slice.disableDeblockingFilterIdc == 1)
+        StoreMacroblock(ctx);
+    else
+        DeblockMacroblock(ctx);
+    mb.rows[mb.mbY & 1][mb.mbX] = c.info;
+    ++mb.address;
+    if (++mb.mbX == ctx.slice.picWidthInMbs) {
+        mb.mbX = 0;
+        ++mb.mbY;
+    }
+    return mb.mbY >= ctx.slice.picHeightInMbs;
+}
+
+} // namespace
+
+int DecodeSliceData(H264DecoderContext& ctx) {
+    const SliceHeader& s = ctx.slice;
+    MacroblockLayer& mb = ctx.mb;
+    H264BitReader& r = ctx.reader;
+    if (s.firstMbInSlice >= s.picSizeInMbs)
+        return 1;
+    mb.address = s.firstMbInSlice;
+    mb.mbX = s.firstMbInSlice % s.picWidthInMbs;
+    mb.mbY = s.firstMbInSlice / s.picWidthInMbs;
+    setQp(ctx, s.sliceQp);
+    CombineContext& cc = mb.combine;
+    cc.weights = &s.weights;
+    cc.lumaResidual = &ctx.cur->lumaResidual;
+    cc.cbResidual = &ctx.cur->cbResidual;
+    cc.crResidual = &ctx.cur->crResidual;
+    cc.cb = &ctx.cur->cb;
+    cc.cr = &ctx.cur->cr;
+    const bool pSlice = s.sliceType == SLICE_P;
+    for (;;) {
+        if (pSlice) {
+            const uint32_t run = ReadUe(r);
+            if (readFailed(r))
+                return MB_ERR_BITS;
+            if (uint64_t(mb.address) + run > s.picSizeInMbs)
+                return 1;
+            for (uint32_t i = 0; i < run; ++i) {
+                setupNeighbours(ctx);
+                ++ctx.mbsDecoded;
+                decodeSkipped(ctx);
+                if (finishMacroblock(ctx))
+                    return 0;
+            }
+            if (!MoreRbspData(r))
+                return 0;
+        }
+        setupNeighbours(ctx);
+        ++ctx.mbsDecoded;
+        if (const int err = decodeMacroblock(ctx, pSlice))
+            return err;
+        if (readFailed(r))
+            return MB_ERR_BITS;
+        if (finishMacroblock(ctx) || !MoreRbspData(r))
+            return 0;
+    }
+}
+
+} // namespace h264

@@ -1,0 +1,162 @@
+#include "h264/Context.h"
+#include "h264/CpuFeatures.h"
+#include "tests/h264/DecodeHelpers.h"
+#include "tests/h264/StreamWriter.h"
+
+#include <gtest/gtest.h>
+
+using namespace h264test;
+
+namespace {
+
+// Three IDR pictures of 2x2 I_PCM macroblocks with luma 10, 20, 30.
+std::vector<std::vector<uint8_t>> threeAccessUnits() {
+    SpsParams sps;
+    PpsParams pps;
+    std::vector<std::vector<uint8_t>> units;
+    for (int i = 0; i < 3; ++i) {
+        SliceParams s;
+        s.idrPicId = uint32_t(i);
+        std::vector<uint8_t> au = i == 0 ? parameterSets(sps, pps) : std::vector<uint8_t>{};
+        const std::vector<uint8_t> pic = ipcmPicture(s, sps, pps, uint8_t(10 * (i + 1)));
+        au.insert(au.end(), pic.begin(), pic.end());
+        units.push_back(au);
+    }
+    return units;
+}
+
+std::vector<uint8_t> joined(const std::vector<std::vector<uint8_t>>& units) {
+    std::vector<uint8_t> out;
+    for (const auto& u : units)
+        out.insert(out.end(), u.begin(), u.end());
+    return out;
+}
+
+TEST(DecoderApi, ConfigurationDefaultsAndLimits) {
+    struct Case {
+        H264DecoderConfig config;
+        uint32_t width, height, dpb, buffers;
+        bool zeroCopy;
+    } cases[] = {
+        {{0, 0, 0, 0, 0, 0, 0}, 45, 36, 4, 12, false},
+        {{0, 0, 200, 3, 17, 0, 0}, 45, 36, 16, 36, false},
+        {{0, 0, -1, -1, -1, 1, 0}, 45, 36, 16, 36, true},
+        {{0, 0, 2, 6, 1, 3, 0}, 2, 6, 1, 6, true},
+        {{0, 0, 128, 128, 16, 0, 0}, 128, 128, 16, 36, false},
+    };
+    for (const Case& c : cases) {
+        H264DecoderContext* d = H264DecoderCreateAtLevel(&c.config, 2);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->maxWidthInMbs, c.width);
+        EXPECT_EQ(d->maxHeightInMbs, c.height);
+        EXPECT_EQ(d->dpbFrames, c.dpb);
+        EXPECT_EQ(d->numFrameBuffers, c.buffers);
+        EXPECT_EQ(d->zeroCopy, c.zeroCopy);
+        EXPECT_EQ(d->planeCb[0][0], 128);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(d->planeY[c.buffers - 1]) % 16, 0u);
+        H264DecoderDestroy(d);
+    }
+}
+
+TEST(DecoderApi, FeatureLevelChoosesTheKernelSet) {
+    const H264DecoderConfig config = smallConfig();
+    const unsigned measured = h264::CpuFeatureLevel();
+    struct Case {
+        unsigned level;
+        int kernels; // 0: no decoder
+    } cases[] = {{0, 0}, {1, 0}, {2, 2}, {3, 2}, {4, measured >= 4 ? 4 : 2}, {5, measured >= 4 ? 4 : 2}};
+    for (const Case& c : cases) {
+        H264DecoderContext* d = H264DecoderCreateAtLevel(&config, c.level);
+        if (c.kernels == 0 || measured < 2) {
+            EXPECT_EQ(d, nullptr) << c.level;
+            continue;
+        }
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(H264DecoderGetDiagnostics(d)->kernelLevel, c.kernels) << c.level;
+        H264DecoderDestroy(d);
+    }
+}
+
+TEST(DecoderApi, BadArgumentsChangeNothing) {
+    const H264DecoderConfig config = smallConfig();
+    H264DecoderContext* d = H264DecoderCreateAtLevel(&config, 2);
+    DecodedPicture p;
+    const auto stream = joined(threeAccessUnits());
+    EXPECT_EQ(H264DecoderDecode(nullptr, stream.data(), uint32_t(stream.size()), 0, 0, &p, 0),
+              DECODE_BAD_ARGUMENT);
+    EXPECT_EQ(H264DecoderDecode(d, stream.data(), uint32_t(stream.size()), 0, 0, nullptr, 0),
+              DECODE_BAD_ARGUMENT);
+    EXPECT_EQ(H264DecoderGetPicture(d, nullptr), DECODE_BAD_ARGUMENT);
+    EXPECT_EQ(H264DecoderGetPicture(nullptr, &p), DECODE_BAD_ARGUMENT);
+    EXPECT_EQ(d->diagnostics.nalUnits, 0u);
+    EXPECT_EQ(H264DecoderGetPicture(d, &p), DECODE_NO_MORE_PICTURES);
+    H264DecoderDestroy(d);
+    H264DecoderDestroy(nullptr);
+}
+
+TEST(DecoderApi, OneAccessUnitPerCallComesOutTwoCallsLater) {
+    const H264DecoderConfig config = smallConfig();
+    H264DecoderContext* d = H264DecoderCreateAtLevel(&config, 2);
+    const auto units = threeAccessUnits();
+    DecodedPicture p;
+    std::vector<int> results;
+    for (size_t i = 0; i < units.size(); ++i) {
+        int r = H264DecoderDecode(d, units[i].data(), uint32_t(units[i].size()), int32_t(i), 7, &p, 1);
+        results.push_back(r);
+        if (r == DECODE_OK) {
+            EXPECT_EQ(p.lumaPlane[0], 10);
+            EXPECT_EQ(p.userValue1, 1); // the call that completed its slice
+            EXPECT_EQ(p.userValue2, 7);
+            EXPECT_EQ(p.idr, 1);
+            r = H264DecoderDecode(d, nullptr, 0, 0, 0, &p, 0);
+            EXPECT_EQ(r, DECODE_NEED_MORE_DATA);
+        }
+    }
+    EXPECT_EQ(results, (std::vector<int>{DECODE_NEED_MORE_DATA, DECODE_NEED_MORE_DATA, DECODE_OK}));
+    // The end of the unit flushes the remaining pictures one per call, once.
+    EXPECT_EQ(H264DecoderDecode(d, nullptr, 0, 0, 0, &p, DECODE_FLAG_END_OF_UNIT), DECODE_OK);
+    EXPECT_EQ(p.lumaPlane[0], 20);
+    EXPECT_EQ(H264DecoderDecode(d, nullptr, 0, 0, 0, &p, DECODE_FLAG_END_OF_UNIT), DECODE_OK);
+    EXPECT_EQ(p.lumaPlane[0], 30);
+    EXPECT_EQ(H264DecoderDecode(d, nullptr, 0, 0, 0, &p, DECODE_FLAG_END_OF_UNIT), DECODE_NO_MORE_PICTURES);
+    EXPECT_EQ(H264DecoderDecode(d, nullptr, 0, 0, 0, &p, DECODE_FLAG_END_OF_UNIT), DECODE_NO_MORE_PICTURES);
+    // Data of length 0 is no data.
+    EXPECT_EQ(H264DecoderDecode(d, units[0].data(), 0, 0, 0, &p, 0), DECODE_NEED_MORE_DATA);
+    H264DecoderDestroy(d);
+}
+
+TEST(DecoderApi, AnySplitOfTheInputGivesTheSamePictures) {
+    const auto stream = joined(threeAccessUnits());
+    const Decoded whole = decodeStream(stream, smallConfig());
+    ASSERT_EQ(whole.frames.size(), 3u);
+    for (size_t chunk : {1, 2, 3, 5, 64, 383}) {
+        const Decoded split = decodeStream(stream, smallConfig(), 2, chunk);
+        EXPECT_EQ(md5Hex(split.frames), md5Hex(whole.frames)) << chunk;
+        EXPECT_EQ(split.frames.size(), 3u) << chunk;
+    }
+}
+
+TEST(DecoderApi, ZeroCopyHandsOutFrameBuffers) {
+    const Decoded d = decodeStream(joined(threeAccessUnits()), smallConfig(16, H264_FLAG_ZERO_COPY));
+    ASSERT_EQ(d.frames.size(), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(d.frames[i].y[0], 10 * (i + 1));
+}
+
+TEST(DecoderApi, EmptyAndOverlongUnitsAreSkipped) {
+    const auto units = threeAccessUnits();
+    std::vector<uint8_t> stream = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1};
+    stream.insert(stream.end(), units[0].begin(), units[0].end());
+    // A unit longer than the NAL buffer of a 2x6 decoder (400 bytes a macroblock plus 4096).
+    stream.insert(stream.end(), {0, 0, 0, 1, 0x06});
+    stream.insert(stream.end(), 400 * 12 + 5000, 0x55);
+    stream.insert(stream.end(), units[1].begin(), units[1].end());
+    H264DecoderConfig config = smallConfig();
+    config.maxWidthInMbs = 2, config.maxHeightInMbs = 6;
+    const Decoded d = decodeStream(stream, config);
+    EXPECT_EQ(d.frames.size(), 2u);
+    EXPECT_GE(d.diagnostics.emptyUnits, 2u);
+    EXPECT_EQ(d.diagnostics.droppedUnits, 1u);
+}
+
+} // namespace

@@ -1,0 +1,215 @@
+// Reference lists, marking, order counts and gaps, observed through probe pictures: a non-reference P
+// picture of skipped macroblocks copies reference index 0, so its luma names the picture that the
+// list (after reordering and marking) puts first.
+#include "tests/h264/DecodeHelpers.h"
+#include "tests/h264/StreamWriter.h"
+
+#include <gtest/gtest.h>
+
+using namespace h264test;
+
+namespace {
+
+struct Sequence {
+    SpsParams sps;
+    PpsParams pps;
+    std::vector<uint8_t> stream;
+    uint32_t idr = 0;
+
+    explicit Sequence(int numRefFrames = 4, int pocType = 2) {
+        sps.numRefFrames = numRefFrames;
+        sps.pocType = pocType;
+        sps.log2MaxPocLsbMinus4 = 0;
+        stream = parameterSets(sps, pps);
+    }
+    void add(const std::vector<uint8_t>& unit) { stream.insert(stream.end(), unit.begin(), unit.end()); }
+    SliceParams slice(uint32_t frameNum, int nalRefIdc = 1) const {
+        SliceParams s;
+        s.nalUnitType = 1;
+        s.sliceType = 5;
+        s.frameNum = frameNum;
+        s.nalRefIdc = nalRefIdc;
+        return s;
+    }
+    // An IDR picture of luma `value`.
+    void intra(uint8_t value, bool longTerm = false) {
+        SliceParams s;
+        s.idrPicId = idr++;
+        s.longTermReference = longTerm;
+        add(ipcmPicture(s, sps, pps, value));
+    }
+    // A reference P picture of I_PCM macroblocks of luma `value`.
+    void reference(uint8_t value, uint32_t frameNum, std::vector<Mmco> mmco = {}) {
+        SliceParams s = slice(frameNum);
+        s.adaptiveMarking = !mmco.empty();
+        s.mmco = std::move(mmco);
+        add(ipcmPicture(s, sps, pps, value));
+    }
+    void probe(uint32_t frameNum, std::vector<std::pair<uint32_t, uint32_t>> reorder = {},
+               uint32_t pocLsb = 0) {
+        SliceParams s = slice(frameNum, 0);
+        s.reorder = std::move(reorder);
+        s.pocLsb = pocLsb;
+        add(skipPicture(s, sps, pps));
+    }
+    std::vector<int> lumas(const H264DecoderConfig& config = smallConfig()) const {
+        std::vector<int> out;
+        for (const Frame& f : decodeStream(stream, config).frames)
+            out.push_back(f.y[0]);
+        return out;
+    }
+};
+
+TEST(PictureBuffer, InitialListAndReordering) {
+    Sequence q;
+    q.intra(10);
+    q.reference(20, 1);
+    q.reference(30, 2);
+    q.reference(40, 3);
+    q.probe(4);                   // PicNum 3 first
+    q.probe(4, {{0, 1}});         // 4 - 2
+    q.probe(4, {{0, 3}});         // 4 - 4
+    q.probe(4, {{1, 0}});         // 5: no such picture, the command is skipped
+    q.probe(4, {{0, 3}, {1, 0}}); // 0, then 1: the first command stands
+    q.probe(4, {{0, 99}});        // abs_diff_pic_num_minus1 beyond MaxPicNum: refused
+    EXPECT_EQ(q.lumas(), (std::vector<int>{10, 20, 30, 40, 40, 30, 10, 40, 10}));
+}
+
+TEST(PictureBuffer, LongTermReferencesAndMemoryManagement) {
+    Sequence q;
+    q.intra(10, true); // long-term index 0
+    q.reference(20, 1);
+    q.reference(30, 2, {{4, 2}, {3, 0, 1}}); // max index 1; PicNum 1 becomes long-term 1
+    q.probe(3);                              // short-term first
+    q.probe(3, {{2, 1}});
+    q.probe(3, {{2, 0}});
+    q.reference(40, 3, {{2, 0}}); // long-term 0 unmarked
+    q.probe(4, {{2, 0}});
+    q.probe(4, {{2, 1}});
+    q.reference(50, 4, {{1, 0}}); // PicNum 3 (40) unmarked
+    q.probe(5, {{0, 1}});         // PicNum 3: gone, 50 stays first
+    q.probe(5, {{0, 2}});         // PicNum 2: 30
+    q.reference(60, 5, {{5}});    // everything unmarked, frame_num 0 from now
+    q.probe(1, {{2, 1}});
+    EXPECT_EQ(q.lumas(), (std::vector<int>{10, 20, 30, 30, 20, 10, 40, 40, 20, 50, 50, 30, 60, 60}));
+}
+
+TEST(PictureBuffer, SlidingWindowKeepsNumRefFrames) {
+    Sequence q(2);
+    q.intra(10);
+    q.reference(20, 1);
+    q.reference(30, 2);
+    q.probe(3, {{0, 2}}); // PicNum 0 slid out
+    q.probe(3, {{0, 1}}); // PicNum 1
+    EXPECT_EQ(q.lumas(), (std::vector<int>{10, 20, 30, 30, 20}));
+}
+
+TEST(PictureBuffer, FrameNumGaps) {
+    Sequence allowed(2);
+    allowed.sps.gapsAllowed = true;
+    allowed.stream = parameterSets(allowed.sps, allowed.pps);
+    allowed.intra(10);
+    allowed.reference(20, 5); // frame_nums 1 to 4 missing: only the last two are made up
+    allowed.probe(6, {{0, 0}});
+    allowed.probe(6, {{0, 2}}); // PicNum 3: made up, slid out by the picture of frame_num 5
+    const Decoded d = decodeStream(allowed.stream, smallConfig());
+    EXPECT_EQ(d.diagnostics.gapFrames, 2u);
+    ASSERT_EQ(d.frames.size(), 4u);
+    EXPECT_EQ(d.frames[2].y[0], 20);
+    EXPECT_EQ(d.frames[3].y[0], 20);
+
+    Sequence refused(2);
+    refused.intra(10);
+    refused.reference(20, 3); // forward without gaps allowed: decoded all the same
+    refused.reference(30, 2); // backwards: refused, and P slices wait for the next I or IDR slice
+    refused.probe(4);
+    refused.intra(40);
+    EXPECT_EQ(refused.lumas(), (std::vector<int>{10, 20, 40}));
+}
+
+TEST(PictureBuffer, FrameNumWrapsInLongSequences) {
+    Sequence q(4); // MaxFrameNum 16
+    q.intra(1);
+    for (uint32_t k = 1; k < 40; ++k)
+        q.reference(uint8_t(k + 1), k % 16);
+    q.probe(40 % 16);           // frame_num 7 last: PicNum 7
+    q.probe(40 % 16, {{0, 2}}); // PicNum 5: three back, across no wrap
+    Sequence w(4);
+    w.intra(1);
+    for (uint32_t k = 1; k < 34; ++k)
+        w.reference(uint8_t(k + 1), k % 16);
+    w.probe(34 % 16, {{0, 2}}); // current frame_num 2: PicNum -1, frame_num 15 before the wrap
+    const std::vector<int> a = q.lumas(), b = w.lumas();
+    ASSERT_EQ(a.size(), 42u);
+    EXPECT_EQ(a[40], 40);
+    EXPECT_EQ(a[41], 38);
+    ASSERT_EQ(b.size(), 35u);
+    EXPECT_EQ(b[34], 32);
+}
+
+TEST(PictureBuffer, FieldPairSeiMarksPicturesAsFields) {
+    Sequence q(4);
+    std::vector<uint8_t> sei;
+    appendNal(sei, 0, 6, {0xE0, 0x01, 0x01, 0x80});
+    q.add(sei);
+    q.intra(10);
+    q.reference(20, 1);
+    q.reference(30, 2);
+    std::vector<uint8_t> off;
+    appendNal(off, 0, 6, {0xE0, 0x01, 0x00, 0x80});
+    q.add(off);
+    q.reference(40, 3);
+    std::vector<int> kinds;
+    for (const Frame& f : decodeStream(q.stream, smallConfig()).frames)
+        kinds.push_back(f.kind);
+    EXPECT_EQ(kinds, (std::vector<int>{1, 2, 1, 0}));
+}
+
+TEST(PictureBuffer, OutputOrderFollowsTheOrderCountsOnlyWithZeroCopy) {
+    Sequence q(4, 0);
+    q.sps.log2MaxPocLsbMinus4 = 1; // MaxPicOrderCntLsb 32
+    q.stream = parameterSets(q.sps, q.pps);
+    q.intra(10);
+    const uint32_t lsbs[] = {12, 4, 8};
+    for (int i = 0; i < 3; ++i)
+        q.probe(1, {}, lsbs[i]);
+    std::vector<int> pocs;
+    for (const Frame& f : decodeStream(q.stream, smallConfig()).frames)
+        pocs.push_back(f.poc);
+    EXPECT_EQ(pocs, (std::vector<int>{0, 12, 4, 8}));
+    pocs.clear();
+    for (const Frame& f : decodeStream(q.stream, smallConfig(16, H264_FLAG_ZERO_COPY)).frames)
+        pocs.push_back(f.poc);
+    EXPECT_EQ(pocs, (std::vector<int>{0, 4, 8, 12}));
+}
+
+TEST(PictureBuffer, OrderCountTypesZeroAndOne) {
+    Sequence zero(4, 0);
+    zero.stream = parameterSets(zero.sps, zero.pps); // MaxPicOrderCntLsb 16
+    zero.intra(10);
+    const uint32_t lsbs[] = {8, 14, 2, 10};
+    for (uint32_t i = 0; i < 4; ++i) {
+        SliceParams s = zero.slice(i + 1);
+        s.pocLsb = lsbs[i];
+        zero.add(ipcmPicture(s, zero.sps, zero.pps, 20));
+    }
+    std::vector<int> pocs;
+    for (const Frame& f : decodeStream(zero.stream, smallConfig()).frames)
+        pocs.push_back(f.poc);
+    EXPECT_EQ(pocs, (std::vector<int>{0, 8, 14, 18, 26}));
+
+    Sequence one(4, 1);
+    one.sps.offsetForRefFrame = {2};
+    one.sps.offsetForNonRefPic = -1;
+    one.stream = parameterSets(one.sps, one.pps);
+    one.intra(10);
+    one.reference(20, 1);
+    one.probe(2);
+    one.reference(30, 2);
+    pocs.clear();
+    for (const Frame& f : decodeStream(one.stream, smallConfig()).frames)
+        pocs.push_back(f.poc);
+    EXPECT_EQ(pocs, (std::vector<int>{0, 2, 1, 4}));
+}
+
+} // namespace
