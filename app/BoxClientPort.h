@@ -11,12 +11,12 @@
 
 // The six values a login hands on by value.
 struct LoginParams {
-    int sourceCode = 0;  // the box's numbering: 0 CV, 1 SV, 2 TV
-    int frequency = 0;   // the last channel's frequency in 1/16 MHz, 0 when none
+    int sourceCode = 0; // the box's numbering: 0 CV, 1 SV, 2 TV
+    int frequency = 0;  // the last channel's frequency in 1/16 MHz, 0 when none
     int countryCode = 0;
-    int tvSystem = 0;    // the country's TV-system flag
-    int loginType = 0;   // 0 box ID, 1 IP address, 2 host name
-    int confirm = 0;     // 0, or kLoginConfirmed after the box asked to take over
+    int tvSystem = 0;  // the country's TV-system flag
+    int loginType = 0; // 0 box ID, 1 IP address, 2 host name
+    int confirm = 0;   // 0, or kLoginConfirmed after the box asked to take over
 };
 constexpr int kLoginConfirmed = 251;
 

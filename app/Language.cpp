@@ -17,8 +17,8 @@ bool g_languageMenuBuilt = false;
 
 std::wstring readText(const std::wstring& section, const std::wstring& key, DWORD bufferSize) {
     std::vector<wchar_t> buffer(bufferSize, L'\0');
-    const DWORD n = GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer.data(), bufferSize,
-                                             kLanguageFile);
+    const DWORD n =
+        GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer.data(), bufferSize, kLanguageFile);
     return std::wstring(buffer.data(), n);
 }
 
@@ -34,18 +34,18 @@ struct Label {
 };
 
 constexpr Label kPopupItems[] = {
-    {32772, L"KQ_S_MENU_STOP"},     {32776, L"KQ_S_MENU_PLAY"},       {32778, L"KQ_S_MENU_RECORD"},
-    {32780, L"KQ_S_MENU_SNAP"},     {32782, L"KQ_S_MENU_SCHEDULE"},   {32785, L"KQ_S_MENU_SRC_TV"},
-    {32786, L"KQ_S_MENU_SRC_CV"},   {32787, L"KQ_S_MENU_SRC_SV"},     {32797, L"KQ_S_MENU_ASPECT_FREE"},
+    {32772, L"KQ_S_MENU_STOP"},      {32776, L"KQ_S_MENU_PLAY"},      {32778, L"KQ_S_MENU_RECORD"},
+    {32780, L"KQ_S_MENU_SNAP"},      {32782, L"KQ_S_MENU_SCHEDULE"},  {32785, L"KQ_S_MENU_SRC_TV"},
+    {32786, L"KQ_S_MENU_SRC_CV"},    {32787, L"KQ_S_MENU_SRC_SV"},    {32797, L"KQ_S_MENU_ASPECT_FREE"},
     {32798, L"KQ_S_MENU_ASPECT_43"}, {32799, L"KQ_S_MENU_ASPECT_WS"}, {32866, L"KQ_S_MENU_TOPMOST"},
-    {32805, L"KQ_S_MENU_MUTE"},     {32807, L"KQ_S_MENU_SETTING"},    {32809, L"KQ_S_MENU_OSD"},
-    {32863, L"KQ_S_MENU_UPDATE"},   {32881, L"KQ_S_MENU_TRANFILE"},
+    {32805, L"KQ_S_MENU_MUTE"},      {32807, L"KQ_S_MENU_SETTING"},   {32809, L"KQ_S_MENU_OSD"},
+    {32863, L"KQ_S_MENU_UPDATE"},    {32881, L"KQ_S_MENU_TRANFILE"},
 };
 constexpr Label kPopupPositions[] = {
     {5, L"KQ_S_MENU_SRC"}, {6, L"KQ_S_MENU_CHANNELS"}, {7, L"KQ_S_MENU_LANG"}, {8, L"KQ_S_MENU_ASPECT"}};
 constexpr Label kSkinItems[] = {
-    {32868, L"KQ_S_COLOR_GRAY"},   {32869, L"KQ_S_COLOR_GREEN"},         {32870, L"KQ_S_COLOR_ORANGE"},
-    {32871, L"KQ_S_COLOR_PINK"},   {32872, L"KQ_S_COLOR_PURPLISHPINK"},  {32873, L"KQ_S_COLOR_CYAN"},
+    {32868, L"KQ_S_COLOR_GRAY"},   {32869, L"KQ_S_COLOR_GREEN"},        {32870, L"KQ_S_COLOR_ORANGE"},
+    {32871, L"KQ_S_COLOR_PINK"},   {32872, L"KQ_S_COLOR_PURPLISHPINK"}, {32873, L"KQ_S_COLOR_CYAN"},
     {32874, L"KQ_S_COLOR_PURPLE"}, {32875, L"KQ_S_COLOR_BABYBLUE"},
 };
 constexpr Label kFileItems[] = {{32883, L"KQ_S_MENU_OPENBOXFILE"}, {32884, L"KQ_S_MENU_OPENLOCALFILE"}};

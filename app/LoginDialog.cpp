@@ -94,7 +94,8 @@ KQ_UI_CLoginDialog::KQ_UI_CLoginDialog() : CDialog(LoginPaneTemplate()) {
     });
     MapUpdateUI(IDC_LOGIN_BUTTON, [this](CCmdUI*) {
         const int state = app().m_uiState;
-        loginButton_.SetOn(!(state == UI_STATE_INIT || (state >= UI_STATE_FILE_PLAY && state <= UI_STATE_FILE_BACKWRAD)));
+        loginButton_.SetOn(
+            !(state == UI_STATE_INIT || (state >= UI_STATE_FILE_PLAY && state <= UI_STATE_FILE_BACKWRAD)));
     });
     for (UINT id : {IDC_LOGIN_ID, IDC_LOGIN_USER, IDC_LOGIN_PASSWORD, IDC_LOGIN_REMEMBER})
         MapUpdateUI(id, [](CCmdUI* ui) { ui->Enable(TRUE); });
@@ -156,7 +157,8 @@ BOOL KQ_UI_CLoginDialog::OnInitDialog() {
             combo->SetWindowText(record.text1);
             GetDlgItem(IDC_LOGIN_USER)->SetWindowText(record.text2);
             GetDlgItem(IDC_LOGIN_PASSWORD)->SetWindowText(record.text3);
-            static_cast<CIPAddressCtrl*>(GetDlgItem(IDC_LOGIN_IP))->SetAddress(static_cast<DWORD>(record.value));
+            static_cast<CIPAddressCtrl*>(GetDlgItem(IDC_LOGIN_IP))
+                ->SetAddress(static_cast<DWORD>(record.value));
             GetDlgItem(IDC_LOGIN_HOST)->SetWindowText(record.text4);
         }
     } else {
@@ -246,7 +248,8 @@ bool KQ_UI_CLoginDialog::readInput(LoginInput& input) {
     case LOGIN_MODE_IP: {
         DWORD address = 0;
         if (static_cast<CIPAddressCtrl*>(GetDlgItem(IDC_LOGIN_IP))->GetAddress(address) != 4) {
-            showError(this, InputError{L"Enter IP Address Error!", true, L"Solvane Player", MB_ICONINFORMATION});
+            showError(this,
+                      InputError{L"Enter IP Address Error!", true, L"Solvane Player", MB_ICONINFORMATION});
             return false;
         }
         input.ipAddress = address;
@@ -314,7 +317,8 @@ void KQ_UI_CLoginDialog::OnLoginButton() {
     a.m_session.curChannelIndex = -1;
     if (!c.m_channelTable.empty()) {
         const std::wstring history = GetLoginHistoryPath(c.m_userRecord.text1, g_userDataRoot);
-        const int last = static_cast<int>(GetPrivateProfileIntW(L"Last Channel", L"channel", 0, history.c_str()));
+        const int last =
+            static_cast<int>(GetPrivateProfileIntW(L"Last Channel", L"channel", 0, history.c_str()));
         for (std::size_t i = 0; i < c.m_channelTable.size(); ++i)
             if (c.m_channelTable[i].channel == last) {
                 a.m_session.curChannelIndex = static_cast<int>(i);
@@ -395,7 +399,8 @@ LRESULT KQ_UI_CLoginDialog::onLoginOk(LPARAM country) {
     KQ_UI_VeloqApp& a = app();
     KQ_AppConfig& c = a.m_config;
     KQ_UI_VeloqDlg* main = a.m_pMainDlg;
-    WritePrivateProfileStringW(L"Transform Port", L"port", std::to_wstring(a.m_session.transformPort).c_str(), kProperty);
+    WritePrivateProfileStringW(L"Transform Port", L"port", std::to_wstring(a.m_session.transformPort).c_str(),
+                               kProperty);
     if (main)
         main->SetSourceIndicator(-1);
     a.m_session.loggedIn = 1;
@@ -476,8 +481,9 @@ LRESULT KQ_UI_CLoginDialog::onLoginOk(LPARAM country) {
         combo->AddString(c.m_userRecord.text1);
 
     if (a.m_pBoxClient && main)
-        a.m_pBoxClient->SendSetPicture(main->m_hWnd, static_cast<BYTE>(c.m_brightness), static_cast<BYTE>(c.m_contrast),
-                                       static_cast<BYTE>(c.m_hue), static_cast<BYTE>(c.m_saturation));
+        a.m_pBoxClient->SendSetPicture(main->m_hWnd, static_cast<BYTE>(c.m_brightness),
+                                       static_cast<BYTE>(c.m_contrast), static_cast<BYTE>(c.m_hue),
+                                       static_cast<BYTE>(c.m_saturation));
     tips_.UpdateTipText(L"Logout", &loginButton_);
     if (main)
         main->SetFocus();

@@ -21,8 +21,8 @@ class KQ_UI_VeloqApp;
 // What the login pane checked and hands on.
 struct LoginInput {
     int loginType = 0;
-    std::wstring loginId;  // the configuration's login ID (the box ID, address or host name)
-    std::wstring address;  // what the connection manager is given
+    std::wstring loginId; // the configuration's login ID (the box ID, address or host name)
+    std::wstring address; // what the connection manager is given
     DWORD ipAddress = 0;
     std::wstring user;
     std::wstring password;

@@ -48,26 +48,21 @@ const MenuTemplate& SkinMenuTemplate() {
 }
 
 const MenuTemplate& FileMenuTemplate() {
-    static const MenuTemplate t = {{0,
-                                    L"File",
-                                    {{ID_MENU_OPEN_BOX_FILE, L"Box file", {}, 0},
-                                     {ID_MENU_OPEN_LOCAL_FILE, L"Local file", {}, 0}},
-                                    0}};
+    static const MenuTemplate t = {
+        {0,
+         L"File",
+         {{ID_MENU_OPEN_BOX_FILE, L"Box file", {}, 0}, {ID_MENU_OPEN_LOCAL_FILE, L"Local file", {}, 0}},
+         0}};
     return t;
 }
 
 const AcceleratorTable& MainAccelerators() {
     static const AcceleratorTable t = {
-        {FVIRTKEY, VK_SPACE, ID_KEY_PLAY_PAUSE},
-        {FVIRTKEY, VK_F1 + 10, ID_KEY_FULL_SCREEN}, // F11
-        {FVIRTKEY, VK_PRIOR, ID_KEY_CHANNEL_UP},
-        {FVIRTKEY, VK_NEXT, ID_KEY_CHANNEL_DOWN},
-        {FVIRTKEY, VK_ADD, ID_KEY_VOLUME_UP},
-        {FVIRTKEY, VK_SUBTRACT, ID_KEY_VOLUME_DOWN},
-        {FVIRTKEY | FCONTROL, 'R', ID_MENU_RECORD},
-        {FVIRTKEY | FCONTROL, 'S', ID_MENU_SNAP},
-        {FVIRTKEY | FCONTROL, 'M', ID_MENU_MUTE},
-        {FVIRTKEY | FCONTROL, 'O', ID_MENU_OPEN_LOCAL_FILE},
+        {FVIRTKEY, VK_SPACE, ID_KEY_PLAY_PAUSE},    {FVIRTKEY, VK_F1 + 10, ID_KEY_FULL_SCREEN}, // F11
+        {FVIRTKEY, VK_PRIOR, ID_KEY_CHANNEL_UP},    {FVIRTKEY, VK_NEXT, ID_KEY_CHANNEL_DOWN},
+        {FVIRTKEY, VK_ADD, ID_KEY_VOLUME_UP},       {FVIRTKEY, VK_SUBTRACT, ID_KEY_VOLUME_DOWN},
+        {FVIRTKEY | FCONTROL, 'R', ID_MENU_RECORD}, {FVIRTKEY | FCONTROL, 'S', ID_MENU_SNAP},
+        {FVIRTKEY | FCONTROL, 'M', ID_MENU_MUTE},   {FVIRTKEY | FCONTROL, 'O', ID_MENU_OPEN_LOCAL_FILE},
     };
     return t;
 }

@@ -43,7 +43,7 @@ constexpr int kPopupChannelsPosition = 6;
 constexpr int kPopupLanguagePosition = 7;
 constexpr int kPopupAspectPosition = 8;
 
-const MenuTemplate& PopupMenuTemplate(); // 166
-const MenuTemplate& SkinMenuTemplate();  // 192
-const MenuTemplate& FileMenuTemplate();  // 205
+const MenuTemplate& PopupMenuTemplate();    // 166
+const MenuTemplate& SkinMenuTemplate();     // 192
+const MenuTemplate& FileMenuTemplate();     // 205
 const AcceleratorTable& MainAccelerators(); // 171

@@ -20,7 +20,8 @@ constexpr int kKeyUp = 14;
 std::wstring profileName(const KQ_AppConfig& c) {
     const std::wstring history = GetLoginHistoryPath(c.m_userRecord.text1, g_userDataRoot);
     std::vector<wchar_t> buffer(256, L'\0');
-    const DWORD n = GetPrivateProfileStringW(L"Profile Setting", L"Profile", L"", buffer.data(), 256, history.c_str());
+    const DWORD n =
+        GetPrivateProfileStringW(L"Profile Setting", L"Profile", L"", buffer.data(), 256, history.c_str());
     return std::wstring(buffer.data(), n);
 }
 
@@ -204,7 +205,8 @@ LRESULT KQ_UI_TVPaneDlg::onChannelSet() {
         a.m_pPlayer->ShowInfoText(entry.name, false);
     const std::wstring history = GetLoginHistoryPath(a.m_config.m_userRecord.text1, g_userDataRoot);
     if (!history.empty())
-        WritePrivateProfileStringW(L"Last Channel", L"channel", std::to_wstring(entry.channel).c_str(), history.c_str());
+        WritePrivateProfileStringW(L"Last Channel", L"channel", std::to_wstring(entry.channel).c_str(),
+                                   history.c_str());
     return 0;
 }
 
@@ -244,8 +246,8 @@ void KQ_UI_RemotePaneDlg::ApplySkinLayout() {
     ShapePane(*this, region_, pictures[kPicBackground], pane);
     for (int k = 0; k < kRemoteKeyCount; ++k) {
         KQ_UI_ImageButton& key = keys_[static_cast<std::size_t>(k)];
-        key.SetSkin(pictures, a.m_config.m_remoteKeys[static_cast<std::size_t>(k)], pane.cx > 0 ? pane.cx : 150,
-                    pane.cy > 0 ? pane.cy : 408);
+        key.SetSkin(pictures, a.m_config.m_remoteKeys[static_cast<std::size_t>(k)],
+                    pane.cx > 0 ? pane.cx : 150, pane.cy > 0 ? pane.cy : 408);
         key.Place();
     }
     Invalidate();
@@ -267,5 +269,6 @@ void KQ_UI_RemotePaneDlg::onKey(int id) {
     const auto it = keys.find(id);
     if (!a.m_pBoxClient || it == keys.end() || !it->second.learned)
         return;
-    a.m_pBoxClient->SendIrKey(m_hWnd, static_cast<DWORD>(id - (kFirstRemoteKey - 1)), profileName(a.m_config));
+    a.m_pBoxClient->SendIrKey(m_hWnd, static_cast<DWORD>(id - (kFirstRemoteKey - 1)),
+                              profileName(a.m_config));
 }

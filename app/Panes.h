@@ -24,10 +24,10 @@ public:
     BOOL OnInitDialog() override;
     void ApplySkinLayout();
 
-    bool SelectChannelIndex(int index);  // sends the request; false when there is no such channel
+    bool SelectChannelIndex(int index); // sends the request; false when there is no such channel
     bool SelectChannelNumber(int number);
     void StepChannel(int step);
-    void ShowChannelIndex(int index);    // the display only, no request
+    void ShowChannelIndex(int index); // the display only, no request
     const std::wstring& Typed() const { return typed_; }
     std::wstring DisplayText() const { return display_.Text(); }
 

@@ -57,7 +57,8 @@ CRect skinRect(const SkinItemLayout& layout, CWnd* window) {
 
 void ButtonFrames::cut(const std::array<CBitmap, 5>& window, const CRect& rect) {
     for (int i = 0; i < 4; ++i)
-        frame[static_cast<std::size_t>(i)] = cutPicture(window[static_cast<std::size_t>(kPicNormal + i)], rect);
+        frame[static_cast<std::size_t>(i)] =
+            cutPicture(window[static_cast<std::size_t>(kPicNormal + i)], rect);
     // A state picture that is missing borrows the normal look.
     for (CBitmap& f : frame)
         if (f.IsNull())
@@ -66,7 +67,8 @@ void ButtonFrames::cut(const std::array<CBitmap, 5>& window, const CRect& rect) 
 
 void ButtonFrames::strip(const CBitmap& picture, int cx, int cy, int row) {
     for (int i = 0; i < 4; ++i)
-        frame[static_cast<std::size_t>(i)] = cutPicture(picture, CRect(i * cx, row * cy, (i + 1) * cx, (row + 1) * cy));
+        frame[static_cast<std::size_t>(i)] =
+            cutPicture(picture, CRect(i * cx, row * cy, (i + 1) * cx, (row + 1) * cy));
     for (CBitmap& f : frame)
         if (f.IsNull())
             f = frame[0];
@@ -80,15 +82,16 @@ void ButtonFrames::draw(CDC& dc, const RECT& rect, UINT itemState, const std::ws
     }
     const bool down = itemState & ODS_SELECTED;
     dc.FillSolidRect(rect, RGB(212, 208, 200));
-    dc.Draw3dRect(rect, down ? RGB(128, 128, 128) : RGB(255, 255, 255), down ? RGB(255, 255, 255) : RGB(64, 64, 64));
+    dc.Draw3dRect(rect, down ? RGB(128, 128, 128) : RGB(255, 255, 255),
+                  down ? RGB(255, 255, 255) : RGB(64, 64, 64));
     RECT inner = rect;
     dc.SetBkMode(TRANSPARENT);
     dc.SetTextColor((itemState & ODS_DISABLED) ? RGB(128, 128, 128) : RGB(0, 0, 0));
     dc.DrawText(text, &inner, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
-void KQ_UI_ImageButton::SetSkin(const std::array<CBitmap, 5>& window, const SkinItemLayout& layout, int skinCx,
-                                int skinCy) {
+void KQ_UI_ImageButton::SetSkin(const std::array<CBitmap, 5>& window, const SkinItemLayout& layout,
+                                int skinCx, int skinCy) {
     layout_ = layout;
     frames_.cut(window, PlaceLayout(layout, skinCx, skinCy));
     Invalidate(FALSE);
@@ -116,7 +119,8 @@ void KQ_UI_SwitchButton::SetOn(bool on) {
 }
 
 void KQ_UI_SwitchButton::DrawItem(LPDRAWITEMSTRUCT item) {
-    (on_ && !second_.empty() ? second_ : frames_).draw(*item->pDC, item->rcItem, item->itemState, GetWindowText());
+    (on_ && !second_.empty() ? second_ : frames_)
+        .draw(*item->pDC, item->rcItem, item->itemState, GetWindowText());
 }
 
 void KQ_UI_SourceButton::SetSourceFaces(const CBitmap& grid) {
@@ -134,7 +138,8 @@ void KQ_UI_SourceButton::DrawItem(LPDRAWITEMSTRUCT item) {
     const bool own = indicator_ >= 0 && !faces_[static_cast<std::size_t>(indicator_)].empty();
     static const wchar_t* const kNames[3] = {L"TV", L"CV", L"SV"};
     (own ? faces_[static_cast<std::size_t>(indicator_)] : frames_)
-        .draw(*item->pDC, item->rcItem, item->itemState, indicator_ >= 0 ? kNames[indicator_] : GetWindowText());
+        .draw(*item->pDC, item->rcItem, item->itemState,
+              indicator_ >= 0 ? kNames[indicator_] : GetWindowText());
 }
 
 KQ_UI_CheckBox::KQ_UI_CheckBox() {
@@ -165,8 +170,8 @@ void KQ_UI_CheckBox::DrawItem(LPDRAWITEMSTRUCT item) {
                                     ((item->itemState & ODS_DISABLED) ? DFCS_INACTIVE : 0));
 }
 
-void KQ_UI_New_Slider::SetSkin(const std::array<CBitmap, 5>& window, const std::array<SkinItemLayout, 2>& layout,
-                               int skinCx, int skinCy) {
+void KQ_UI_New_Slider::SetSkin(const std::array<CBitmap, 5>& window,
+                               const std::array<SkinItemLayout, 2>& layout, int skinCx, int skinCy) {
     layout_ = layout;
     groove_ = cutPicture(window[kPicNormal], PlaceLayout(layout[0], skinCx, skinCy));
     const CRect thumb = PlaceLayout(layout[1], skinCx, skinCy);
@@ -218,7 +223,8 @@ void KQ_UI_New_Slider::OnPaint() {
         drawPicture(dc, groove_, 0, grooveTop);
     } else {
         dc.FillSolidRect(0, grooveTop, client.right, layout_[0].cy, RGB(60, 60, 60));
-        dc.Draw3dRect(RECT{0, grooveTop, client.right, grooveTop + layout_[0].cy}, RGB(30, 30, 30), RGB(160, 160, 160));
+        dc.Draw3dRect(RECT{0, grooveTop, client.right, grooveTop + layout_[0].cy}, RGB(30, 30, 30),
+                      RGB(160, 160, 160));
     }
     const int x = thumbLeft();
     const int thumbTop = (client.bottom - layout_[1].cy) / 2;
@@ -350,12 +356,12 @@ void KQ_UI_COwnerRadio::DrawItem(LPDRAWITEMSTRUCT item) {
     item->pDC->DrawText(caption_, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
     RECT box{r.left, r.top + 1, r.left + 12, r.top + 13};
     const bool checked = (item->itemState & ODS_SELECTED) || IsSelected();
-    item->pDC->DrawFrameControl(&box, DFC_BUTTON, DFCS_BUTTONRADIO | DFCS_TRANSPARENT | (checked ? DFCS_CHECKED : 0));
+    item->pDC->DrawFrameControl(&box, DFC_BUTTON,
+                                DFCS_BUTTONRADIO | DFCS_TRANSPARENT | (checked ? DFCS_CHECKED : 0));
 }
 
 KQ_UI_COwnerRadio& LoginRadio(int loginType) {
-    static KQ_UI_COwnerRadio radios[3] = {{L"ID", LOGIN_MODE_ID, true},
-                                          {L"IP", LOGIN_MODE_IP, false},
-                                          {L"DDNS", LOGIN_MODE_DDNS, false}};
+    static KQ_UI_COwnerRadio radios[3] = {
+        {L"ID", LOGIN_MODE_ID, true}, {L"IP", LOGIN_MODE_IP, false}, {L"DDNS", LOGIN_MODE_DDNS, false}};
     return radios[std::clamp(loginType, 0, 2)];
 }

@@ -13,7 +13,6 @@
 #include <array>
 #include <string>
 
-
 // The four looks of a button, by state.
 struct ButtonFrames {
     std::array<CBitmap, 4> frame; // normal, hover, hit, disabled
@@ -88,8 +87,8 @@ class KQ_UI_New_Slider : public CWnd {
 public:
     // The groove from the window's normal picture at the track, the thumb's active look from the hover
     // picture and its disabled look from the disable picture, at the thumb's layout.
-    void SetSkin(const std::array<CBitmap, 5>& window, const std::array<SkinItemLayout, 2>& layout, int skinCx,
-                 int skinCy);
+    void SetSkin(const std::array<CBitmap, 5>& window, const std::array<SkinItemLayout, 2>& layout,
+                 int skinCx, int skinCy);
     void Place();
     void SetRange(int minimum, int maximum);
     void SetPos(int position);
@@ -143,7 +142,7 @@ class KQ_UI_CTimeStatic : public KQ_UI_TextStatic {
 public:
     void StartClock(); // the window must exist
     void StopClock();
-    void Reset(); // 00:00:00, not running
+    void Reset();   // 00:00:00, not running
     void Advance(); // one second more
     int Seconds() const { return seconds_; }
     static std::wstring Format(int seconds);

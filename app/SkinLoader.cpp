@@ -10,22 +10,24 @@ namespace {
 
 constexpr const wchar_t* kSkinFolders[kSkinCount] = {L"Gray",   L"Green", L"Orange", L"Pink",
                                                      L"Purple", L"Blue1", L"Blue2",  L"Blue3"};
-constexpr const wchar_t* kWindowSections[5] = {L"MainWnd", L"FileWnd", L"LoginWnd", L"TV_RM_Wnd", L"AV_RM_Wnd"};
+constexpr const wchar_t* kWindowSections[5] = {L"MainWnd", L"FileWnd", L"LoginWnd", L"TV_RM_Wnd",
+                                               L"AV_RM_Wnd"};
 constexpr const wchar_t* kPictureKeys[5] = {L"background", L"normal", L"hover", L"hit", L"disable"};
-constexpr const wchar_t* kMainButtons[17] = {L"min",    L"resize",    L"max",   L"record", L"capture", L"open",
-                                             L"mts",    L"setting",   L"login_dis", L"cv_sv", L"mute", L"source",
-                                             L"play",   L"speed",     L"stop",  L"back_off", L"pause"};
+constexpr const wchar_t* kMainButtons[17] = {
+    L"min",   L"resize", L"max",    L"record", L"capture", L"open", L"mts",      L"setting", L"login_dis",
+    L"cv_sv", L"mute",   L"source", L"play",   L"speed",   L"stop", L"back_off", L"pause"};
 constexpr const wchar_t* kExtSections[6] = {L"source_ext", L"max_ext",      L"mute_ext",
                                             L"record_ext", L"favorite_ext", L"login_ext"};
-constexpr const wchar_t* kTvKeys[15] = {L"TV_1", L"TV_2", L"TV_3",    L"TV_4",    L"TV_5",
-                                        L"TV_6", L"TV_7", L"TV_8",    L"TV_9",    L"TV_0",
+constexpr const wchar_t* kTvKeys[15] = {L"TV_1",    L"TV_2",     L"TV_3",   L"TV_4",   L"TV_5",
+                                        L"TV_6",    L"TV_7",     L"TV_8",   L"TV_9",   L"TV_0",
                                         L"TV_last", L"TV_enter", L"TV_fav", L"TV_dec", L"TV_inc"};
 constexpr const wchar_t* kRemoteKeys[36] = {
-    L"av_fresh", L"av_enter", L"av_up",    L"av_ok",    L"av_down",   L"av_left", L"av_right", L"av_vol_inc",
-    L"av_mute",  L"av_ch_inc", L"av_vol_dec", L"av_ch_dec", L"av_play", L"av_pause", L"av_stop", L"av_record",
-    L"av_last",  L"av_back",  L"av_speed", L"av_next",  L"av_menu",   L"av_power", L"av_a",    L"av_b",
-    L"av_c",     L"av_d",     L"av_1",     L"av_2",     L"av_3",      L"av_4",    L"av_5",     L"av_6",
-    L"av_7",     L"av_8",     L"av_9",     L"av_0"};
+    L"av_fresh", L"av_enter",   L"av_up",   L"av_ok",     L"av_down",    L"av_left",
+    L"av_right", L"av_vol_inc", L"av_mute", L"av_ch_inc", L"av_vol_dec", L"av_ch_dec",
+    L"av_play",  L"av_pause",   L"av_stop", L"av_record", L"av_last",    L"av_back",
+    L"av_speed", L"av_next",    L"av_menu", L"av_power",  L"av_a",       L"av_b",
+    L"av_c",     L"av_d",       L"av_1",    L"av_2",      L"av_3",       L"av_4",
+    L"av_5",     L"av_6",       L"av_7",    L"av_8",      L"av_9",       L"av_0"};
 
 class SkinFile {
 public:

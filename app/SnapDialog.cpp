@@ -53,12 +53,13 @@ void KQ_UI_SnapDialog::Preview::DrawItem(LPDRAWITEMSTRUCT item) {
         return;
     const CSize size = picture.GetSize();
     // Scaled to fit, aspect kept.
-    const double scale = std::min(static_cast<double>(box.Width()) / size.cx, static_cast<double>(box.Height()) / size.cy);
+    const double scale =
+        std::min(static_cast<double>(box.Width()) / size.cx, static_cast<double>(box.Height()) / size.cy);
     const int w = static_cast<int>(size.cx * scale);
     const int h = static_cast<int>(size.cy * scale);
     CDC memory;
     memory.CreateCompatibleDC(&dc);
     memory.SelectObject(&picture);
-    dc.StretchBlt(box.left + (box.Width() - w) / 2, box.top + (box.Height() - h) / 2, w, h, &memory, 0, 0, size.cx,
-                  size.cy);
+    dc.StretchBlt(box.left + (box.Width() - w) / 2, box.top + (box.Height() - h) / 2, w, h, &memory, 0, 0,
+                  size.cx, size.cy);
 }

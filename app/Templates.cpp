@@ -58,7 +58,8 @@ const DialogTemplate& LoginPaneTemplate() {
             item(L"Static", IDC_LOGIN_USER_LABEL, 16, 132, 148, 16, kOwnerStatic),
             item(L"Edit", IDC_LOGIN_USER, 16, 150, 148, 24, WS_VISIBLE | ES_AUTOHSCROLL | WS_TABSTOP),
             item(L"Static", IDC_LOGIN_PASSWORD_LABEL, 16, 186, 148, 16, kOwnerStatic),
-            item(L"Edit", IDC_LOGIN_PASSWORD, 16, 204, 148, 24, WS_VISIBLE | ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP),
+            item(L"Edit", IDC_LOGIN_PASSWORD, 16, 204, 148, 24,
+                 WS_VISIBLE | ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP),
             item(L"Button", IDC_LOGIN_REMEMBER, 16, 244, 16, 16, kOwnerButton),
             item(L"Static", IDC_LOGIN_REMEMBER_LABEL, 36, 244, 128, 16, kOwnerStatic),
             item(L"Button", IDC_LOGIN_BUTTON, 40, 330, 100, 32, kOwnerButton),
@@ -78,8 +79,8 @@ const DialogTemplate& TvPaneTemplate() {
         d.cy = 408;
         d.style = kPane;
         d.exStyle = WS_EX_TOOLWINDOW;
-        static const wchar_t* const kCaptions[kTvKeyCount] = {L"1", L"2", L"3", L"4",  L"5", L"6", L"7", L"8",
-                                                              L"9", L"0", L"<-", L"OK", L"*", L"-", L"+"};
+        static const wchar_t* const kCaptions[kTvKeyCount] = {
+            L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"0", L"<-", L"OK", L"*", L"-", L"+"};
         d.items.push_back(item(L"Static", IDC_TV_CHANNEL, 15, 60, 122, 44, kOwnerStatic));
         for (int k = 0; k < kTvKeyCount; ++k)
             d.items.push_back(item(L"Button", kFirstTvKey + k, 0, 0, 0, 0, kOwnerButton, kCaptions[k]));
@@ -99,9 +100,10 @@ const DialogTemplate& RemotePaneTemplate() {
         d.style = kPane;
         d.exStyle = WS_EX_TOOLWINDOW;
         static const wchar_t* const kCaptions[kRemoteKeyCount] = {
-            L"~",    L"E",    L"up",  L"OK",  L"down", L"<",  L">",  L"up", L"M",  L"up", L"down", L"down",
-            L"play", L"pau",  L"stop", L"rec", L"b1",  L"b2", L"f1", L"f2", L"menu", L"power", L"A", L"B",
-            L"C",    L"D",    L"1",   L"2",   L"3",    L"4",  L"5",  L"6",  L"7",  L"8",  L"9",    L"0"};
+            L"~",  L"E",    L"up",   L"OK",    L"down", L"<",    L">",   L"up", L"M",
+            L"up", L"down", L"down", L"play",  L"pau",  L"stop", L"rec", L"b1", L"b2",
+            L"f1", L"f2",   L"menu", L"power", L"A",    L"B",    L"C",   L"D",  L"1",
+            L"2",  L"3",    L"4",    L"5",     L"6",    L"7",    L"8",   L"9",  L"0"};
         for (int k = 0; k < kRemoteKeyCount; ++k)
             d.items.push_back(item(L"Button", kFirstRemoteKey + k, 0, 0, 0, 0, kOwnerButton, kCaptions[k]));
         return d;
@@ -159,7 +161,8 @@ const DialogTemplate& ErrorDialogTemplate() {
             item(L"Button", IDC_ERR_MORE, 7, 22, 61, 12, WS_VISIBLE | WS_TABSTOP),
             item(L"Button", IDOK, 158, 22, 50, 12, WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP),
             item(L"Static", IDC_ERR_SEPARATOR, 7, 40, 201, 2, WS_VISIBLE | SS_ETCHEDHORZ),
-            item(L"Edit", IDC_ERR_DETAIL, 7, 46, 201, 70, WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL),
+            item(L"Edit", IDC_ERR_DETAIL, 7, 46, 201, 70,
+                 WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL),
         };
         return d;
     }();

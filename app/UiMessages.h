@@ -20,9 +20,9 @@ constexpr UINT WM_BOX_SOURCE_CHANGED = 0x2B1A;
 constexpr UINT WM_BOX_SOURCE_FAILED = 0x2B1B;
 constexpr UINT WM_BOX_CHANNEL_SET = 0x2B25;
 constexpr UINT WM_BOX_CHANNEL_FAILED = 0x2B26;
-constexpr UINT WM_BOX_LINK_LOST = 0x2B27;      // main window
+constexpr UINT WM_BOX_LINK_LOST = 0x2B27;        // main window
 constexpr UINT WM_BOX_CONNECT_PROGRESS = 0x2B3E; // main window; wParam = stage 1 to 5
-constexpr UINT WM_BOX_TASK_NOTICE = 0x2B4B;    // main window; wParam = the 79-byte task record (payload)
+constexpr UINT WM_BOX_TASK_NOTICE = 0x2B4B;      // main window; wParam = the 79-byte task record (payload)
 constexpr UINT WM_BOX_LOGIN_CONFIRM = 0x2B4C;
 // A status text for the main window. wParam: const wchar_t* (payload, read while handling); lParam 0 for
 // the status-text control, 1 for the status line.

@@ -38,7 +38,7 @@ enum class Cell { ShownDisabled = 0, ShownEnabled = 1, Hidden = 2 };
 constexpr int kFirstMainButton = 1000;
 constexpr int kMainButtonCount = 17;
 Cell ButtonCell(int state, int buttonIndex); // button id 1000 + buttonIndex
-Cell SliderCell(int state, int slider);     // 0 volume (1020), 1 file position (1021)
+Cell SliderCell(int state, int slider);      // 0 volume (1020), 1 file position (1021)
 
 // The switches (maximise 1134, record 1018, mute 1019) and the source button 1017 per state.
 enum class Switch { On, Off, Unchanged };

@@ -26,8 +26,7 @@ std::wstring programFolder() {
     return folder;
 }
 
-template <class T>
-void deleteAndClear(T*& p) {
+template <class T> void deleteAndClear(T*& p) {
     delete p;
     p = nullptr;
 }

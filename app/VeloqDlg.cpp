@@ -24,12 +24,18 @@ struct Tip {
     const wchar_t* key;
 };
 constexpr Tip kTips[] = {
-    {IDC_BTN_MINIMIZE, L"IDS_TIPS_MINIMIZE"}, {IDC_BTN_CLOSE, L"IDS_TIPS_CLOSE"},
-    {IDC_BTN_SNAP, L"IDS_TIPS_SNAP"},         {IDC_BTN_OPEN, L"IDS_TIPS_OPEN"},
-    {IDC_BTN_MTS, L"IDS_TIPS_MTS"},           {IDC_BTN_PROPERTY, L"IDS_TIPS_PROPERTY"},
-    {IDC_BTN_PLAY, L"IDS_TIPS_PLAY"},         {IDC_BTN_PAUSE, L"IDS_TIPS_PAUSE"},
-    {IDC_BTN_STOP, L"IDS_TIPS_STOP"},         {IDC_BTN_FORWARD, L"IDS_TIPS_FORWARD"},
-    {IDC_BTN_BACKWARD, L"IDS_TIPS_BACKWARD"}, {IDC_BTN_POPUP_LEFT, L"IDS_TIPS_POPUP_LEFT"},
+    {IDC_BTN_MINIMIZE, L"IDS_TIPS_MINIMIZE"},
+    {IDC_BTN_CLOSE, L"IDS_TIPS_CLOSE"},
+    {IDC_BTN_SNAP, L"IDS_TIPS_SNAP"},
+    {IDC_BTN_OPEN, L"IDS_TIPS_OPEN"},
+    {IDC_BTN_MTS, L"IDS_TIPS_MTS"},
+    {IDC_BTN_PROPERTY, L"IDS_TIPS_PROPERTY"},
+    {IDC_BTN_PLAY, L"IDS_TIPS_PLAY"},
+    {IDC_BTN_PAUSE, L"IDS_TIPS_PAUSE"},
+    {IDC_BTN_STOP, L"IDS_TIPS_STOP"},
+    {IDC_BTN_FORWARD, L"IDS_TIPS_FORWARD"},
+    {IDC_BTN_BACKWARD, L"IDS_TIPS_BACKWARD"},
+    {IDC_BTN_POPUP_LEFT, L"IDS_TIPS_POPUP_LEFT"},
     {IDC_BTN_POPUP_RIGHT, L"IDS_TIPS_POPUP_RIGHT"},
 };
 
@@ -44,7 +50,8 @@ void placeLabel(CWnd& label, const TextLabelLayout& layout, CWnd& parent) {
 } // namespace
 
 KQ_UI_VeloqDlg::KQ_UI_VeloqDlg() : CDialog(MainWindowTemplate()) {
-    skinIndex_ = ClampSkinNumber(static_cast<int>(GetPrivateProfileIntW(L"Skin", L"value", 0, L".\\Setup\\property.ini")));
+    skinIndex_ = ClampSkinNumber(
+        static_cast<int>(GetPrivateProfileIntW(L"Skin", L"value", 0, L".\\Setup\\property.ini")));
     mapCommands();
     mapMessages();
 }
@@ -63,7 +70,8 @@ BOOL KQ_UI_VeloqDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     KQ_UI_VeloqApp& a = app();
     a.m_pMainDlg = this;
-    skinIndex_ = ClampSkinNumber(static_cast<int>(GetPrivateProfileIntW(L"Skin", L"value", 0, L".\\Setup\\property.ini")));
+    skinIndex_ = ClampSkinNumber(
+        static_cast<int>(GetPrivateProfileIntW(L"Skin", L"value", 0, L".\\Setup\\property.ini")));
     LoadSkin(SkinPath(skinIndex_), false);
 
     if (CWnd* mode = GetDlgItem(IDC_STATIC_MODE))
@@ -143,7 +151,8 @@ void KQ_UI_VeloqDlg::applySkin() {
     const int cy = main.cy > 0 ? main.cy : 408;
     for (int i = 0; i < kMainButtonCount; ++i)
         buttons_[static_cast<std::size_t>(i)].SetSkin(a.m_skin.windows[i < 12 ? kSkinMain : kSkinFile],
-                                                      a.m_config.m_mainButtons[static_cast<std::size_t>(i)], cx, cy);
+                                                      a.m_config.m_mainButtons[static_cast<std::size_t>(i)],
+                                                      cx, cy);
     maximize_.SetSkin(a.m_skin.windows[kSkinMain], a.m_config.m_mainButtons[1], cx, cy);
     maximize_.SetSecondFace(a.m_skin.ext[kExtMax]);
     record_.SetSkin(a.m_skin.windows[kSkinMain], a.m_config.m_mainButtons[3], cx, cy);
@@ -248,7 +257,8 @@ int KQ_UI_VeloqDlg::ApplyUiState(int flags) {
         GetClientRect(&client);
         video_.SetWindowPos(nullptr, kMarginLeft, kMarginTop,
                             std::max(0, static_cast<int>(client.right) - kMarginLeft - kMarginRight),
-                            std::max(0, static_cast<int>(client.bottom) - kMarginTop - kMarginBottom), SWP_NOZORDER);
+                            std::max(0, static_cast<int>(client.bottom) - kMarginTop - kMarginBottom),
+                            SWP_NOZORDER);
     }
     return 0;
 }
@@ -257,7 +267,8 @@ void KQ_UI_VeloqDlg::setToolTips() {
     for (const Tip& t : kTips)
         tips_.AddTool(GetDlgItem(t.id), LoadLanguageString(t.key));
     tips_.AddTool(&maximize_, LoadLanguageString(maximized_ ? L"IDS_TIPS_RESTORE" : L"IDS_TIPS_MAXIMIZE"));
-    tips_.AddTool(&record_, LoadLanguageString(record_.IsOn() ? L"IDS_TIPS_RECORD_STOP" : L"IDS_TIPS_RECORD"));
+    tips_.AddTool(&record_,
+                  LoadLanguageString(record_.IsOn() ? L"IDS_TIPS_RECORD_STOP" : L"IDS_TIPS_RECORD"));
     tips_.AddTool(&mute_, LoadLanguageString(L"IDS_TIPS_MUTE"));
     tips_.AddTool(&source_, LoadLanguageString(L"IDS_TIPS_SOURCE"));
     tips_.Activate(TRUE);
@@ -268,7 +279,8 @@ void KQ_UI_VeloqDlg::RelabelMenus() {
     if (CMenu* main = popup_.GetSubMenu(0); main && main->GetSubMenu(kPopupLanguagePosition)) {
         CMenu* languages = main->GetSubMenu(kPopupLanguagePosition);
         for (UINT i = 0; i < languages->GetMenuItemCount(); ++i)
-            languages->CheckMenuItem(i, MF_BYPOSITION | (static_cast<int>(i) == g_languageIndex ? MF_CHECKED : 0));
+            languages->CheckMenuItem(i, MF_BYPOSITION |
+                                            (static_cast<int>(i) == g_languageIndex ? MF_CHECKED : 0));
     }
 }
 
@@ -305,7 +317,8 @@ void KQ_UI_VeloqDlg::DockPanes() {
     RECT r;
     GetWindowRect(&r);
     if (a.m_pLoginDlg && a.m_pLoginDlg->m_hWnd)
-        a.m_pLoginDlg->SetWindowPos(nullptr, r.right + 1, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        a.m_pLoginDlg->SetWindowPos(nullptr, r.right + 1, r.top, 0, 0,
+                                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     for (CDialog* pane : {static_cast<CDialog*>(a.m_pTvPane), static_cast<CDialog*>(a.m_pRemotePane)}) {
         if (!pane || !pane->m_hWnd)
             continue;

@@ -41,12 +41,15 @@ void KQ_UI_VeloqDlg::mapCommands() {
     MapCommand(ID_MENU_SNAP, [this] { onSnapshot(); });
     MapCommand(ID_MENU_SETTING, [this] { onSettings(); });
     MapCommand(ID_MENU_SCHEDULE, [this] { onSettings(); });
-    MapCommandRange(ID_MENU_SRC_TV, ID_MENU_SRC_SV, [this](UINT id) { onSelectSource(static_cast<int>(id - ID_MENU_SRC_TV)); });
-    MapCommandRange(ID_MENU_ASPECT_FREE, ID_MENU_ASPECT_WS, [this](UINT id) { onAspect(static_cast<int>(id - ID_MENU_ASPECT_FREE)); });
+    MapCommandRange(ID_MENU_SRC_TV, ID_MENU_SRC_SV,
+                    [this](UINT id) { onSelectSource(static_cast<int>(id - ID_MENU_SRC_TV)); });
+    MapCommandRange(ID_MENU_ASPECT_FREE, ID_MENU_ASPECT_WS,
+                    [this](UINT id) { onAspect(static_cast<int>(id - ID_MENU_ASPECT_FREE)); });
     MapCommand(ID_MENU_TOPMOST, [this] { onTopMost(); });
     MapCommand(ID_MENU_MUTE, [this] { onMute(); });
     MapCommand(ID_MENU_OSD, [this] { onOsd(); });
-    MapCommandRange(ID_MENU_SKIN_FIRST, ID_MENU_SKIN_LAST, [this](UINT id) { onSkin(static_cast<int>(id - ID_MENU_SKIN_FIRST)); });
+    MapCommandRange(ID_MENU_SKIN_FIRST, ID_MENU_SKIN_LAST,
+                    [this](UINT id) { onSkin(static_cast<int>(id - ID_MENU_SKIN_FIRST)); });
     MapCommandRange(kLanguageMenuFirst, kLanguageMenuLast, [this](UINT id) { onLanguage(id); });
     MapCommandRange(ID_MENU_CHANNEL_FIRST, ID_MENU_CHANNEL_LAST, [this](UINT id) { onChannel(id); });
     MapCommand(ID_MENU_OPEN_LOCAL_FILE, [this] { onOpenLocalFile(); });
@@ -64,7 +67,9 @@ void KQ_UI_VeloqDlg::mapCommands() {
     MapCommand(ID_KEY_VOLUME_DOWN, [this] { onVolumeStep(-50); });
 
     // Menu items greyed by the UI state: what the button table allows, and what exists here.
-    auto allowed = [this](int button) { return ButtonCell(app().m_uiState, button - kFirstMainButton) == Cell::ShownEnabled; };
+    auto allowed = [this](int button) {
+        return ButtonCell(app().m_uiState, button - kFirstMainButton) == Cell::ShownEnabled;
+    };
     MapUpdateUI(ID_MENU_PLAY, [allowed](CCmdUI* ui) { ui->Enable(allowed(IDC_BTN_PLAY)); });
     MapUpdateUI(ID_MENU_STOP, [allowed](CCmdUI* ui) { ui->Enable(allowed(IDC_BTN_STOP)); });
     MapUpdateUI(ID_MENU_SNAP, [allowed](CCmdUI* ui) { ui->Enable(allowed(IDC_BTN_SNAP)); });
@@ -75,16 +80,24 @@ void KQ_UI_VeloqDlg::mapCommands() {
     MapUpdateUI(ID_MENU_MUTE, [this](CCmdUI* ui) { ui->SetCheck(muted_); });
     MapUpdateUI(ID_MENU_TOPMOST, [this](CCmdUI* ui) { ui->SetCheck(app().m_config.m_topMost != 0); });
     MapUpdateUI(ID_MENU_OSD, [this](CCmdUI* ui) { ui->SetCheck(app().m_config.m_osdEnable != 0); });
-    MapUpdateUI(ID_MENU_SETTING, [this](CCmdUI* ui) { ui->Enable(static_cast<bool>(app().m_services.openSettings)); });
-    MapUpdateUI(ID_MENU_SCHEDULE, [this](CCmdUI* ui) { ui->Enable(static_cast<bool>(app().m_services.openSettings)); });
+    MapUpdateUI(ID_MENU_SETTING,
+                [this](CCmdUI* ui) { ui->Enable(static_cast<bool>(app().m_services.openSettings)); });
+    MapUpdateUI(ID_MENU_SCHEDULE,
+                [this](CCmdUI* ui) { ui->Enable(static_cast<bool>(app().m_services.openSettings)); });
     for (UINT id : {ID_MENU_UPDATE, ID_MENU_TRANFILE, ID_MENU_OPEN_BOX_FILE})
         MapUpdateUI(id, [](CCmdUI* ui) { ui->Enable(FALSE); });
     for (UINT id = ID_MENU_SRC_TV; id <= ID_MENU_SRC_SV; ++id)
-        MapUpdateUI(id, [this](CCmdUI* ui) { ui->Enable(IsLiveState(app().m_uiState) && !IsRecordingState(app().m_uiState)); });
+        MapUpdateUI(id, [this](CCmdUI* ui) {
+            ui->Enable(IsLiveState(app().m_uiState) && !IsRecordingState(app().m_uiState));
+        });
     for (UINT id = ID_MENU_ASPECT_FREE; id <= ID_MENU_ASPECT_WS; ++id)
-        MapUpdateUI(id, [this, id](CCmdUI* ui) { ui->SetCheck(aspect_ == static_cast<int>(id - ID_MENU_ASPECT_FREE)); });
+        MapUpdateUI(id, [this, id](CCmdUI* ui) {
+            ui->SetCheck(aspect_ == static_cast<int>(id - ID_MENU_ASPECT_FREE));
+        });
     for (UINT id = ID_MENU_SKIN_FIRST; id <= ID_MENU_SKIN_LAST; ++id)
-        MapUpdateUI(id, [this, id](CCmdUI* ui) { ui->SetCheck(skinIndex_ == static_cast<int>(id - ID_MENU_SKIN_FIRST)); });
+        MapUpdateUI(id, [this, id](CCmdUI* ui) {
+            ui->SetCheck(skinIndex_ == static_cast<int>(id - ID_MENU_SKIN_FIRST));
+        });
 }
 
 void KQ_UI_VeloqDlg::setState(int state) {
@@ -128,7 +141,8 @@ void KQ_UI_VeloqDlg::onMaximize() {
                      normalRect_.bottom - normalRect_.top, SWP_NOZORDER);
     }
     maximize_.SetOn(maximized_);
-    tips_.UpdateTipText(LoadLanguageString(maximized_ ? L"IDS_TIPS_RESTORE" : L"IDS_TIPS_MAXIMIZE"), &maximize_);
+    tips_.UpdateTipText(LoadLanguageString(maximized_ ? L"IDS_TIPS_RESTORE" : L"IDS_TIPS_MAXIMIZE"),
+                        &maximize_);
 }
 
 void KQ_UI_VeloqDlg::onRecord() {
@@ -149,14 +163,16 @@ void KQ_UI_VeloqDlg::onRecord() {
         time_.StartClock();
         setState(RecordStateOf(source));
     }
-    tips_.UpdateTipText(LoadLanguageString(record_.IsOn() ? L"IDS_TIPS_RECORD_STOP" : L"IDS_TIPS_RECORD"), &record_);
+    tips_.UpdateTipText(LoadLanguageString(record_.IsOn() ? L"IDS_TIPS_RECORD_STOP" : L"IDS_TIPS_RECORD"),
+                        &record_);
 }
 
 void KQ_UI_VeloqDlg::onSnapshot() {
     KQ_UI_VeloqApp& a = app();
     if (!a.m_pPlayer)
         return;
-    const std::wstring path = mediaPath(a.m_config.m_snapPath, a.m_config.m_snapFormat == 0 ? L".bmp" : L".jpg");
+    const std::wstring path =
+        mediaPath(a.m_config.m_snapPath, a.m_config.m_snapFormat == 0 ? L".bmp" : L".jpg");
     if (SUCCEEDED(a.m_pPlayer->Snapshot(path)) && a.m_pSnapDlg)
         a.m_pSnapDlg->AddSnapshot(path);
 }
@@ -247,7 +263,8 @@ void KQ_UI_VeloqDlg::onSourceButton() {
 
 void KQ_UI_VeloqDlg::onSelectSource(int index) {
     KQ_UI_VeloqApp& a = app();
-    if (!a.m_pBoxClient || !IsLiveState(a.m_uiState) || IsRecordingState(a.m_uiState) || index < 0 || index > 2)
+    if (!a.m_pBoxClient || !IsLiveState(a.m_uiState) || IsRecordingState(a.m_uiState) || index < 0 ||
+        index > 2)
         return;
     if (a.m_pBoxClient->SendSetSource(m_hWnd, SourceLetter(index))) {
         pendingSource_ = index;
@@ -362,7 +379,8 @@ void KQ_UI_VeloqDlg::RebuildChannelMenu() {
     while (channels->GetMenuItemCount() > 0)
         channels->DeleteMenu(0, MF_BYPOSITION);
     const auto& table = app().m_config.m_channelTable;
-    const std::size_t count = std::min<std::size_t>(table.size(), ID_MENU_CHANNEL_LAST - ID_MENU_CHANNEL_FIRST + 1);
+    const std::size_t count =
+        std::min<std::size_t>(table.size(), ID_MENU_CHANNEL_LAST - ID_MENU_CHANNEL_FIRST + 1);
     for (std::size_t i = 0; i < count; ++i)
         channels->AppendMenu(MF_STRING, ID_MENU_CHANNEL_FIRST + i,
                              std::to_wstring(table[i].channel) + L"  " + table[i].name);
@@ -387,6 +405,7 @@ void KQ_UI_VeloqDlg::onVolumeStep(int step) {
 
 void KQ_UI_VeloqDlg::onFullScreen() {
     KQ_UI_VeloqApp& a = app();
-    if (a.m_pFullScreenDlg && a.m_pFullScreenDlg->m_hWnd && (IsLiveState(a.m_uiState) || IsFileState(a.m_uiState)))
+    if (a.m_pFullScreenDlg && a.m_pFullScreenDlg->m_hWnd &&
+        (IsLiveState(a.m_uiState) || IsFileState(a.m_uiState)))
         a.m_pFullScreenDlg->Enter(video_);
 }

@@ -96,7 +96,8 @@ LRESULT KQ_UI_VeloqDlg::onPlaybackEnd() {
     int next = -1;
     if (state == UI_STATE_FILE_PLAY || state == UI_STATE_FILE_FOREWARD || state == UI_STATE_FILE_BACKWRAD)
         next = UI_STATE_FILE_STOP;
-    else if (state == UI_STATE_FILE_PLAY_L || state == UI_STATE_FILE_FOREWARD_L || state == UI_STATE_FILE_BACKWRAD_L)
+    else if (state == UI_STATE_FILE_PLAY_L || state == UI_STATE_FILE_FOREWARD_L ||
+             state == UI_STATE_FILE_BACKWRAD_L)
         next = UI_STATE_FILE_STOP_L;
     if (next < 0)
         return 0;
@@ -186,15 +187,16 @@ void KQ_UI_VeloqDlg::updateModeLabel() {
     BoxClientPort* box = app().m_pBoxClient;
     if (!mode || !box)
         return;
-    static const wchar_t* const kFormats[5] = {L"QCIF: %dKbps", L"CIF: %dKbps", L"DCIF: %dKbps", L"H-D1: %dKbps",
-                                               L"D1: %dKbps"};
+    static const wchar_t* const kFormats[5] = {L"QCIF: %dKbps", L"CIF: %dKbps", L"DCIF: %dKbps",
+                                               L"H-D1: %dKbps", L"D1: %dKbps"};
     const int sizeClass = std::clamp(box->CurrentSizeClass(), 0, 4);
     wchar_t text[64];
     std::swprintf(text, 64, kFormats[sizeClass], box->BitRateKbps());
     mode->SetWindowText(text);
 }
 
-const SCHEDULE_ENTRY* KQ_UI_VeloqDlg::FindDueEntry(const std::vector<SCHEDULE_ENTRY>& entries, std::int64_t now) {
+const SCHEDULE_ENTRY* KQ_UI_VeloqDlg::FindDueEntry(const std::vector<SCHEDULE_ENTRY>& entries,
+                                                   std::int64_t now) {
     const std::time_t t = static_cast<std::time_t>(now);
     std::tm local{};
     localtime_r(&t, &local);
@@ -205,8 +207,8 @@ const SCHEDULE_ENTRY* KQ_UI_VeloqDlg::FindDueEntry(const std::vector<SCHEDULE_EN
             std::tm start{};
             localtime_r(&s, &start);
             const int seconds = start.tm_sec - local.tm_sec;
-            if ((e.dayMask & kDayBits[local.tm_wday]) && start.tm_hour == local.tm_hour && start.tm_min == local.tm_min &&
-                seconds > -20 && seconds < 20)
+            if ((e.dayMask & kDayBits[local.tm_wday]) && start.tm_hour == local.tm_hour &&
+                start.tm_min == local.tm_min && seconds > -20 && seconds < 20)
                 return &e;
         } else if (e.mode == 0) {
             const std::int64_t d = e.start - now;
@@ -248,7 +250,8 @@ void KQ_UI_VeloqDlg::schedulePoll() {
     const SCHEDULE_ENTRY current = scheduled_;
     const int source = std::clamp(current.source, 0, 2);
     if (source != a.m_session.sourceIndex) {
-        if (a.m_pBoxClient && pendingScheduleSource_ < 0 && a.m_pBoxClient->SendSetSource(m_hWnd, SourceLetter(source))) {
+        if (a.m_pBoxClient && pendingScheduleSource_ < 0 &&
+            a.m_pBoxClient->SendSetSource(m_hWnd, SourceLetter(source))) {
             pendingSource_ = pendingScheduleSource_ = source;
         }
         return;
@@ -258,7 +261,8 @@ void KQ_UI_VeloqDlg::schedulePoll() {
     if (FAILED(a.m_pPlayer->SetRecord(1, mediaPath(a.m_config.m_recordPath, L".mp4"))))
         return;
     if (current.mode == 0)
-        std::erase_if(entries, [&current](const SCHEDULE_ENTRY& e) { return e.id == current.id && e.mode == 0; });
+        std::erase_if(entries,
+                      [&current](const SCHEDULE_ENTRY& e) { return e.id == current.id && e.mode == 0; });
     scheduledRecording_ = true;
     a.m_session.scheduleStarted = 1;
     scheduleEndTick_ = GetTickCount() + static_cast<DWORD>(std::max(1, current.lengthMinutes)) * 60000u;

@@ -16,13 +16,14 @@ std::uint32_t rgbOf(int y, int u, int v) {
     const int r = std::clamp((c + 409 * e + 128) >> 8, 0, 255);
     const int g = std::clamp((c - 100 * d - 208 * e + 128) >> 8, 0, 255);
     const int b = std::clamp((c + 516 * d + 128) >> 8, 0, 255);
-    return (static_cast<std::uint32_t>(r) << 16) | (static_cast<std::uint32_t>(g) << 8) | static_cast<std::uint32_t>(b);
+    return (static_cast<std::uint32_t>(r) << 16) | (static_cast<std::uint32_t>(g) << 8) |
+           static_cast<std::uint32_t>(b);
 }
 
 } // namespace
 
-bool PackedYuvToRgb(const std::uint8_t* source, std::size_t sourceSize, int width, int height, int pitch, bool uyvy,
-                    std::uint32_t* rgb) {
+bool PackedYuvToRgb(const std::uint8_t* source, std::size_t sourceSize, int width, int height, int pitch,
+                    bool uyvy, std::uint32_t* rgb) {
     if (!source || !rgb || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
         return false;
     const std::size_t rowBytes = static_cast<std::size_t>((width + 1) / 2) * 4;
@@ -74,8 +75,8 @@ void KQ_UI_VideoBox::SetRedirect(KQ_UI_VideoBox* other) {
     Invalidate(FALSE);
 }
 
-bool KQ_UI_VideoBox::PresentFrame(const std::uint8_t* data, std::size_t size, int width, int height, int pitch,
-                                  bool uyvy) {
+bool KQ_UI_VideoBox::PresentFrame(const std::uint8_t* data, std::size_t size, int width, int height,
+                                  int pitch, bool uyvy) {
     if (KQ_UI_VideoBox* other = redirect_)
         return other->PresentFrame(data, size, width, height, pitch, uyvy);
     if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)

@@ -16,8 +16,8 @@
 
 // Packed 4:2:2 (BT.601, studio range) to 0x00RRGGBB. UYVY bytes are U Y0 V Y1, YUY2 bytes Y0 U Y1 V; each
 // source row starts pitch bytes after the one before. False, with nothing written, when the sizes don't fit.
-bool PackedYuvToRgb(const std::uint8_t* source, std::size_t sourceSize, int width, int height, int pitch, bool uyvy,
-                    std::uint32_t* rgb);
+bool PackedYuvToRgb(const std::uint8_t* source, std::size_t sourceSize, int width, int height, int pitch,
+                    bool uyvy, std::uint32_t* rgb);
 
 class KQ_UI_VideoBox : public CStatic {
 public:
@@ -28,7 +28,8 @@ public:
     // Frames go on to another box while set (the full-screen window), null to show them here again.
     void SetRedirect(KQ_UI_VideoBox* other);
 
-    bool PresentFrame(const std::uint8_t* data, std::size_t size, int width, int height, int pitch, bool uyvy);
+    bool PresentFrame(const std::uint8_t* data, std::size_t size, int width, int height, int pitch,
+                      bool uyvy);
     // A frame already in RGB (0x00RRGGBB rows, stride in bytes).
     bool PresentRgb(const std::uint32_t* rows, int width, int height, std::size_t stride);
     void Clear();

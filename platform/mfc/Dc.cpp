@@ -45,12 +45,29 @@ CBitmap& CBitmap::operator=(const CBitmap& other) {
     return *this;
 }
 
+namespace {
+
+bool loadImage(const std::wstring& path, const char* format, QImage& image) {
+    const std::string native = platform::NativePath(path).string();
+    return image.load(QString::fromStdString(native), format) && !image.isNull() &&
+           image.width() <= kMaxBitmapSide && image.height() <= kMaxBitmapSide;
+}
+
+} // namespace
+
+BOOL CBitmap::LoadPicture(const std::wstring& path) {
+    picture_.reset();
+    QImage image;
+    if (!loadImage(path, nullptr, image))
+        return FALSE;
+    picture_ = std::make_shared<Picture>(Picture{image.convertToFormat(QImage::Format_RGB32)});
+    return TRUE;
+}
+
 BOOL CBitmap::LoadFromFile(const std::wstring& path) {
     picture_.reset();
     QImage image;
-    const std::string native = platform::NativePath(path).string();
-    if (!image.load(QString::fromStdString(native), "BMP") || image.isNull() ||
-        image.width() > kMaxBitmapSide || image.height() > kMaxBitmapSide)
+    if (!loadImage(path, "BMP", image))
         return FALSE;
     picture_ = std::make_shared<Picture>(Picture{image.convertToFormat(QImage::Format_RGB32)});
     return TRUE;
