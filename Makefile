@@ -6,7 +6,7 @@ DIST := $(BUILD)/dist
 FUZZ_SECONDS ?= 8
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test fuzz-smoke fuzz clean
+.PHONY: all deps configure build run test screenshots fuzz-smoke fuzz clean
 
 all: build
 
@@ -21,6 +21,10 @@ build: configure
 
 run: build
 	@./scripts/run.sh $(DIST)
+
+# make screenshots  the windows rendered offscreen into $(BUILD)/screenshots/*.png
+screenshots: build
+	@cmake --build --preset $(PRESET) --target screenshots
 
 test: build
 	@ctest --preset $(PRESET) -j $(JOBS)

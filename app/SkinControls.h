@@ -94,6 +94,7 @@ public:
     void SetPos(int position);
     int GetPos() const { return pos_; }
     void SetActive(bool active); // false: the thumb in its disabled look, input ignored
+    bool IsActive() const { return active_; }
 
 protected:
     void OnPaint() override;

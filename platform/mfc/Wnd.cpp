@@ -507,7 +507,7 @@ void CWnd::SetWindowText(const std::wstring& text) {
         break;
     case FaceKind::Edit:
         if (auto* multi = qobject_cast<QPlainTextEdit*>(face))
-            multi->setPlainText(q);
+            multi->setPlainText(QString(q).remove(QLatin1Char('\r')));
         else
             static_cast<QLineEdit*>(face)->setText(q);
         break;
@@ -538,8 +538,9 @@ std::wstring CWnd::GetWindowText() const {
     case FaceKind::Static:
         return static_cast<QLabel*>(face)->text().toStdWString();
     case FaceKind::Edit:
-        if (auto* multi = qobject_cast<QPlainTextEdit*>(face))
-            return multi->toPlainText().toStdWString();
+        if (auto* multi =
+                qobject_cast<QPlainTextEdit*>(face)) // lines end in CR LF, as an edit control has them
+            return multi->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")).toStdWString();
         return static_cast<QLineEdit*>(face)->text().toStdWString();
     case FaceKind::Combo:
         return static_cast<QComboBox*>(face)->currentText().toStdWString();

@@ -15,6 +15,11 @@
 
 class FakeBoxClient : public BoxClientPort {
 public:
+    ~FakeBoxClient() override {
+        if (onDestroy)
+            onDestroy();
+    }
+    std::function<void()> onDestroy;
     struct LoginCall {
         HWND window;
         std::wstring address;
@@ -89,6 +94,11 @@ private:
 
 class FakePlayer : public PlayerPort {
 public:
+    ~FakePlayer() override {
+        if (onDestroy)
+            onDestroy();
+    }
+    std::function<void()> onDestroy;
     HRESULT startLiveResult = S_OK;
     HRESULT playFileResult = S_OK;
     int mode = PLAYER_MODE_NONE;
@@ -156,9 +166,12 @@ class FakePower : public PcPower {
 public:
     int result = 0;
     int* shutdowns = nullptr; // counted where the test looks
+    std::function<void()> onShutDown;
     int ShutDown() override {
         if (shutdowns)
             ++*shutdowns;
+        if (onShutDown)
+            onShutDown();
         return result;
     }
 };
