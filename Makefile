@@ -1,5 +1,6 @@
 # make run   installs the dependencies, builds, lays out the runnable folder and starts the program.
 # make test  installs the dependencies, builds and runs every test headless, then a short fuzz run.
+# make screenshots  renders the windows offscreen into build/<preset>/screenshots/.
 PRESET ?= release
 BUILD := build/$(PRESET)
 DIST := $(BUILD)/dist

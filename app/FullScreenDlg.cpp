@@ -27,7 +27,7 @@ void KQ_UI_FullScreenDlg::Enter(KQ_UI_VideoBox& source) {
     if (!m_hWnd || source_)
         return;
     source_ = &source;
-    source.SetRedirect(&video_);
+    platform::dshow::RegisterVideoSurface(source.m_hWnd, &video_);
     SetTopMost(true);
     ShowWindow(SW_MAXIMIZE);
     SetFocus();
@@ -36,7 +36,7 @@ void KQ_UI_FullScreenDlg::Enter(KQ_UI_VideoBox& source) {
 void KQ_UI_FullScreenDlg::Leave() {
     if (!source_)
         return;
-    source_->SetRedirect(nullptr);
+    platform::dshow::RegisterVideoSurface(source_->m_hWnd, source_);
     source_ = nullptr;
     video_.Clear();
     ShowWindow(SW_HIDE);

@@ -1,6 +1,6 @@
-// KQ_UI_FullScreenDlg: the live or file video over the whole screen. While it shows, the main window's
-// video box hands its frames on to this window's box; Escape, F11 or a double click return to the main
-// window, and the main window's keyboard commands work here too.
+// KQ_UI_FullScreenDlg: the live or file video over the whole screen. While it shows, its video box is the
+// renderer's surface for the main window's video handle, so the frames come here; Escape, F11 or a double
+// click return to the main window, and the main window's keyboard commands work here too.
 #pragma once
 
 #include "app/VideoBox.h"

@@ -49,9 +49,9 @@ const DialogTemplate& LoginPaneTemplate() {
         d.style = kPane;
         d.exStyle = WS_EX_TOOLWINDOW;
         d.items = {
-            item(L"Button", IDC_LOGIN_RADIO_ID, 16, 72, 50, 16, kOwnerButton),
-            item(L"Button", IDC_LOGIN_RADIO_IP, 70, 72, 46, 16, kOwnerButton),
-            item(L"Button", IDC_LOGIN_RADIO_DDNS, 118, 72, 56, 16, kOwnerButton),
+            item(L"Button", IDC_LOGIN_RADIO_ID, 16, 72, 46, 16, kOwnerButton),
+            item(L"Button", IDC_LOGIN_RADIO_IP, 64, 72, 44, 16, kOwnerButton),
+            item(L"Button", IDC_LOGIN_RADIO_DDNS, 108, 72, 62, 16, kOwnerButton),
             item(L"ComboBox", IDC_LOGIN_ID, 16, 96, 148, 24, WS_VISIBLE | CBS_DROPDOWN | WS_TABSTOP),
             item(L"SysIPAddress32", IDC_LOGIN_IP, 16, 96, 148, 24, WS_TABSTOP),
             item(L"Edit", IDC_LOGIN_HOST, 16, 96, 148, 24, ES_AUTOHSCROLL | WS_TABSTOP),

@@ -53,7 +53,8 @@ KQ_UI_VideoBox::KQ_UI_VideoBox() {
         return LRESULT{0};
     });
     MapMessage(WM_DESTROY, [this](WPARAM, LPARAM) {
-        handle_ = nullptr;
+        if (HWND hwnd = handle_.exchange(nullptr))
+            platform::dshow::UnregisterVideoSurface(hwnd);
         return LRESULT{0};
     });
     MapMessage(WM_AV_GRAPH_EVENT, [this](WPARAM w, LPARAM l) {
@@ -64,39 +65,57 @@ KQ_UI_VideoBox::KQ_UI_VideoBox() {
     });
 }
 
+KQ_UI_VideoBox::~KQ_UI_VideoBox() {
+    if (HWND hwnd = handle_.exchange(nullptr))
+        platform::dshow::UnregisterVideoSurface(hwnd);
+}
+
 BOOL KQ_UI_VideoBox::Attach(UINT id, CWnd* parent) {
     const BOOL ok = SubclassDlgItem(id, parent);
     handle_ = m_hWnd;
+    if (ok)
+        platform::dshow::RegisterVideoSurface(m_hWnd, this);
     return ok;
 }
 
-void KQ_UI_VideoBox::SetRedirect(KQ_UI_VideoBox* other) {
-    redirect_ = other == this ? nullptr : other;
-    Invalidate(FALSE);
-}
-
-bool KQ_UI_VideoBox::PresentFrame(const std::uint8_t* data, std::size_t size, int width, int height,
-                                  int pitch, bool uyvy) {
-    if (KQ_UI_VideoBox* other = redirect_)
-        return other->PresentFrame(data, size, width, height, pitch, uyvy);
-    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
-        return false;
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    if (!PackedYuvToRgb(data, size, width, height, pitch, uyvy, pixels.data()))
-        return false;
+bool KQ_UI_VideoBox::store(std::vector<std::uint32_t> pixels, int width, int height, const RECT& source,
+                           const RECT& destination, COLORREF border) {
     {
         std::lock_guard lock(mutex_);
         pixels_ = std::move(pixels);
         width_ = width;
         height_ = height;
+        source_ = source;
+        destination_ = destination;
+        border_ = border;
     }
     requestRepaint();
     return true;
 }
 
+void KQ_UI_VideoBox::Present(const platform::dshow::VideoFrame& frame) {
+    constexpr DWORD kUyvy = 0x59565955; // 'U' 'Y' 'V' 'Y'
+    const int w = frame.width;
+    const int h = frame.height;
+    if (!frame.data || w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide || frame.pitch <= 0)
+        return;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    const std::size_t size = static_cast<std::size_t>(frame.pitch) * static_cast<std::size_t>(h);
+    if (PackedYuvToRgb(frame.data, size, w, h, frame.pitch, frame.fourcc == kUyvy, pixels.data()))
+        store(std::move(pixels), w, h, frame.source, frame.destination, frame.border);
+}
+
+bool KQ_UI_VideoBox::PresentFrame(const std::uint8_t* data, std::size_t size, int width, int height,
+                                  int pitch, bool uyvy) {
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
+        return false;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    if (!PackedYuvToRgb(data, size, width, height, pitch, uyvy, pixels.data()))
+        return false;
+    return store(std::move(pixels), width, height, RECT{0, 0, width, height}, RECT{}, 0);
+}
+
 bool KQ_UI_VideoBox::PresentRgb(const std::uint32_t* rows, int width, int height, std::size_t stride) {
-    if (KQ_UI_VideoBox* other = redirect_)
-        return other->PresentRgb(rows, width, height, stride);
     if (!rows || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide ||
         stride < static_cast<std::size_t>(width) * 4)
         return false;
@@ -105,14 +124,7 @@ bool KQ_UI_VideoBox::PresentRgb(const std::uint32_t* rows, int width, int height
         std::copy_n(reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const std::uint8_t*>(rows) +
                                                            static_cast<std::size_t>(y) * stride),
                     width, pixels.begin() + static_cast<std::ptrdiff_t>(y) * width);
-    {
-        std::lock_guard lock(mutex_);
-        pixels_ = std::move(pixels);
-        width_ = width;
-        height_ = height;
-    }
-    requestRepaint();
-    return true;
+    return store(std::move(pixels), width, height, RECT{0, 0, width, height}, RECT{}, 0);
 }
 
 void KQ_UI_VideoBox::Clear() {
@@ -124,14 +136,22 @@ void KQ_UI_VideoBox::Clear() {
     Invalidate(FALSE);
 }
 
-void KQ_UI_VideoBox::SetVideoRect(const RECT& rect) {
-    videoRect_ = rect;
-    Invalidate(FALSE);
-}
-
 bool KQ_UI_VideoBox::HasFrame() const {
     std::lock_guard lock(mutex_);
     return width_ > 0;
+}
+
+CRect KQ_UI_VideoBox::VideoRect(const RECT& destination, int width, int height) {
+    const int dw = destination.right - destination.left;
+    const int dh = destination.bottom - destination.top;
+    if (dw <= 0 || dh <= 0 || width <= 0 || height <= 0)
+        return CRect(0, 0, width, height);
+    const double scale = std::min(static_cast<double>(width) / dw, static_cast<double>(height) / dh);
+    const int w = static_cast<int>(dw * scale + 0.5);
+    const int h = static_cast<int>(dh * scale + 0.5);
+    const int left = (width - w) / 2;
+    const int top = (height - h) / 2;
+    return CRect(left, top, left + w, top + h);
 }
 
 void KQ_UI_VideoBox::requestRepaint() {
@@ -141,18 +161,27 @@ void KQ_UI_VideoBox::requestRepaint() {
 
 void KQ_UI_VideoBox::DrawItem(LPDRAWITEMSTRUCT item) {
     CDC& dc = *item->pDC;
-    dc.FillSolidRect(item->rcItem, RGB(0, 0, 0));
     CBitmap frame;
+    RECT source, destination;
+    COLORREF border;
     {
         std::lock_guard lock(mutex_);
-        if (width_ == 0)
-            return;
-        frame.SetPixels(width_, height_, pixels_.data(), static_cast<std::size_t>(width_) * 4);
+        border = border_;
+        source = source_;
+        destination = destination_;
+        if (width_ > 0)
+            frame.SetPixels(width_, height_, pixels_.data(), static_cast<std::size_t>(width_) * 4);
     }
-    const CRect target = videoRect_.IsRectEmpty() ? CRect(item->rcItem) : videoRect_;
+    dc.FillSolidRect(item->rcItem, frame.IsNull() ? RGB(0, 0, 0) : border);
+    if (frame.IsNull())
+        return;
+    const CRect client(item->rcItem);
+    const CRect target = VideoRect(destination, client.Width(), client.Height());
     const CSize size = frame.GetSize();
+    const CRect from = CRect(source).IsRectEmpty() ? CRect(0, 0, size.cx, size.cy) : CRect(source);
     CDC memory;
     memory.CreateCompatibleDC(&dc);
     memory.SelectObject(&frame);
-    dc.StretchBlt(target.left, target.top, target.Width(), target.Height(), &memory, 0, 0, size.cx, size.cy);
+    dc.StretchBlt(target.left, target.top, target.Width(), target.Height(), &memory, from.left, from.top,
+                  from.Width(), from.Height());
 }

@@ -1,11 +1,13 @@
-// KQ_UI_VideoBox: the main window's video area. The video renderer hands it each frame as packed 4:2:2 rows
-// (UYVY or YUY2) at their pitch; it converts them to RGB and paints the latest frame scaled into its video
-// rectangle, black around it. It forwards the live graph's events (WM_AV_GRAPH_EVENT) to the main window.
+// KQ_UI_VideoBox: a video area (the main window's, the full-screen window's). It is the video renderer's
+// surface for its window handle: the renderer hands it each frame as packed 4:2:2 rows (UYVY or YUY2) at
+// their pitch; it converts them to RGB and paints the latest frame into its video rectangle, in the
+// renderer's border colour around it. It forwards the live graph's events (WM_AV_GRAPH_EVENT) to its parent.
 //
-// Threads: PresentFrame may be called from any thread (it converts there, keeps the result under a lock and
-// asks the UI thread to repaint); everything else is UI-thread only.
+// Threads: Present and PresentFrame may be called from any thread (they convert there, keep the result
+// under a lock and ask the UI thread to repaint); everything else is UI-thread only.
 #pragma once
 
+#include "platform/dshow/VideoSurface.h"
 #include "platform/mfc/Controls.h"
 #include "platform/mfc/Dc.h"
 
@@ -19,23 +21,25 @@
 bool PackedYuvToRgb(const std::uint8_t* source, std::size_t sourceSize, int width, int height, int pitch,
                     bool uyvy, std::uint32_t* rgb);
 
-class KQ_UI_VideoBox : public CStatic {
+class KQ_UI_VideoBox : public CStatic, public platform::dshow::VideoSurface {
 public:
     KQ_UI_VideoBox();
 
-    // Takes over control id of parent (the template's video area).
+    ~KQ_UI_VideoBox() override;
+
+    // Takes over control id of parent (the template's video area) and is the surface of its handle.
     BOOL Attach(UINT id, CWnd* parent);
-    // Frames go on to another box while set (the full-screen window), null to show them here again.
-    void SetRedirect(KQ_UI_VideoBox* other);
+    void Present(const platform::dshow::VideoFrame& frame) override;
 
     bool PresentFrame(const std::uint8_t* data, std::size_t size, int width, int height, int pitch,
                       bool uyvy);
     // A frame already in RGB (0x00RRGGBB rows, stride in bytes).
     bool PresentRgb(const std::uint32_t* rows, int width, int height, std::size_t stride);
     void Clear();
-    // Where in the box the picture goes; empty: the whole box.
-    void SetVideoRect(const RECT& rect);
     bool HasFrame() const;
+    // Where the picture goes in a client area of the given size: the renderer's destination, scaled to fit
+    // with its shape kept and centred (the whole area when there is none).
+    static CRect VideoRect(const RECT& destination, int width, int height);
 
 protected:
     void DrawItem(LPDRAWITEMSTRUCT item) override;
@@ -43,11 +47,15 @@ protected:
 private:
     void requestRepaint();
 
+    bool store(std::vector<std::uint32_t> pixels, int width, int height, const RECT& source,
+               const RECT& destination, COLORREF border);
+
     std::atomic<HWND> handle_{nullptr};
-    std::atomic<KQ_UI_VideoBox*> redirect_{nullptr};
     mutable std::mutex mutex_;
-    std::vector<std::uint32_t> pixels_; // guarded
-    int width_ = 0;                     // guarded
-    int height_ = 0;                    // guarded
-    CRect videoRect_;
+    std::vector<std::uint32_t> pixels_; // guarded, as the fields below
+    int width_ = 0;
+    int height_ = 0;
+    RECT source_{};
+    RECT destination_{};
+    COLORREF border_ = 0;
 };

@@ -1,11 +1,13 @@
 #include "platform/mfc/Dc.h"
 
+#include "platform/gdi/Bmp.h"
+#include "platform/gdi/Image.h"
 #include "platform/mfc/Region.h"
 #include "platform/mfc/detail/WindowPart.h"
-#include "platform/win32/Paths.h"
 
-#include <QFontMetrics>
+#include <algorithm>
 
+using platform::gdi::Dib;
 using platform::mfc::DrawTarget;
 using platform::mfc::Picture;
 
@@ -13,64 +15,97 @@ namespace {
 
 constexpr int kMaxBitmapSide = 16384;
 
-QRect qrect(const RECT& r) {
-    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
-}
-
-const QImage* sourceImage(CDC* source) {
-    if (!source || !source->target() || !source->target()->selected || !source->target()->selected->picture())
+std::shared_ptr<Picture> pictureOf(const Dib& dib) {
+    HBITMAP bitmap = platform::gdi::CreateBitmapFromDib(dib);
+    if (!bitmap)
         return nullptr;
-    return &source->target()->selected->picture()->image;
+    auto p = std::make_shared<Picture>();
+    p->bitmap = bitmap;
+    p->width = dib.width;
+    p->height = dib.height;
+    return p;
 }
 
-QFont fontOf(const DrawTarget& t) {
-    if (t.font)
-        return platform::mfc::MapFont(t.font->face(), t.font->height(), t.font->bold());
-    if (t.painter && !t.memory)
-        return t.painter->font();
-    return platform::mfc::MapFont(L"MS Shell Dlg", 11, false);
+std::shared_ptr<Picture> pictureOf(HBITMAP bitmap) {
+    if (!bitmap)
+        return nullptr;
+    BITMAP info{};
+    GetObjectW(bitmap, sizeof info, &info);
+    if (info.bmWidth <= 0 || info.bmHeight <= 0 || info.bmWidth > kMaxBitmapSide ||
+        info.bmHeight > kMaxBitmapSide) {
+        DeleteObject(bitmap);
+        return nullptr;
+    }
+    auto p = std::make_shared<Picture>();
+    p->bitmap = bitmap;
+    p->width = info.bmWidth;
+    p->height = std::abs(info.bmHeight);
+    return p;
 }
+
+HDC sourceDc(CDC* source) {
+    return source && source->target() ? source->target()->dc : nullptr;
+}
+
+HBRUSH brush(COLORREF colour) {
+    return CreateSolidBrush(colour);
+}
+
+// Radio button and check box pictures of 12 x 12 and 13 x 13 pixels: '#' frame, 'o' dot or tick, '.' face.
+constexpr const char* kRadio[12] = {"....####....", "..##....##..", ".#........#.", ".#...oo...#.",
+                                    "#...oooo...#", "#..oooooo..#", "#..oooooo..#", "#...oooo...#",
+                                    ".#...oo...#.", ".#........#.", "..##....##..", "....####...."};
+constexpr const char* kCheck[13] = {"#############", "#...........#", "#.........o.#", "#........oo.#",
+                                    "#.......ooo.#", "#.o....ooo..#", "#.oo..ooo...#", "#.oooooo....#",
+                                    "#..oooo.....#", "#...oo......#", "#...........#", "#...........#",
+                                    "#############"};
 
 } // namespace
+
+platform::mfc::Picture::~Picture() {
+    if (bitmap)
+        DeleteObject(bitmap);
+}
+
+QImage platform::mfc::ToImage(const Dib& dib) {
+    QImage image(dib.width, dib.height, QImage::Format_RGB32);
+    for (int y = 0; y < dib.height; ++y) {
+        auto* line = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+        std::copy_n(dib.pixels.data() + static_cast<std::size_t>(y) * dib.width, dib.width, line);
+        for (int x = 0; x < dib.width; ++x)
+            line[x] |= 0xFF000000u;
+    }
+    return image;
+}
 
 CBitmap::CBitmap() = default;
 CBitmap::~CBitmap() = default;
 
-CBitmap::CBitmap(const CBitmap& other)
-    : picture_(other.picture_ ? std::make_shared<Picture>(*other.picture_) : nullptr) {}
+CBitmap::CBitmap(const CBitmap& other) : picture_(other.picture_) {}
 
 CBitmap& CBitmap::operator=(const CBitmap& other) {
-    if (this != &other)
-        picture_ = other.picture_ ? std::make_shared<Picture>(*other.picture_) : nullptr;
+    picture_ = other.picture_;
     return *this;
 }
 
-namespace {
-
-bool loadImage(const std::wstring& path, const char* format, QImage& image) {
-    const std::string native = platform::NativePath(path).string();
-    return image.load(QString::fromStdString(native), format) && !image.isNull() &&
-           image.width() <= kMaxBitmapSide && image.height() <= kMaxBitmapSide;
-}
-
-} // namespace
-
-BOOL CBitmap::LoadPicture(const std::wstring& path) {
-    picture_.reset();
-    QImage image;
-    if (!loadImage(path, nullptr, image))
-        return FALSE;
-    picture_ = std::make_shared<Picture>(Picture{image.convertToFormat(QImage::Format_RGB32)});
-    return TRUE;
+HBITMAP CBitmap::handle() const {
+    return picture_ ? picture_->bitmap : nullptr;
 }
 
 BOOL CBitmap::LoadFromFile(const std::wstring& path) {
+    picture_ = pictureOf(static_cast<HBITMAP>(
+        LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+    return picture_ != nullptr;
+}
+
+BOOL CBitmap::LoadPicture(const std::wstring& path) {
     picture_.reset();
-    QImage image;
-    if (!loadImage(path, "BMP", image))
+    CImage image;
+    if (FAILED(image.Load(path.c_str())))
         return FALSE;
-    picture_ = std::make_shared<Picture>(Picture{image.convertToFormat(QImage::Format_RGB32)});
-    return TRUE;
+    if (std::optional<Dib> dib = platform::gdi::ReadBitmap(image))
+        picture_ = pictureOf(*dib);
+    return picture_ != nullptr;
 }
 
 BOOL CBitmap::LoadBitmap(UINT resourceId) {
@@ -81,24 +116,26 @@ BOOL CBitmap::CreateBitmap(int cx, int cy, COLORREF fill) {
     picture_.reset();
     if (cx <= 0 || cy <= 0 || cx > kMaxBitmapSide || cy > kMaxBitmapSide)
         return FALSE;
-    QImage image(cx, cy, QImage::Format_RGB32);
-    image.fill(platform::mfc::ToColor(fill));
-    picture_ = std::make_shared<Picture>(Picture{std::move(image)});
-    return TRUE;
+    Dib dib{cx, cy,
+            std::vector<std::uint32_t>(static_cast<std::size_t>(cx) * cy, platform::gdi::ToPixel(fill))};
+    picture_ = pictureOf(dib);
+    return picture_ != nullptr;
 }
 
 BOOL CBitmap::SetPixels(int cx, int cy, const std::uint32_t* rows, std::size_t stride) {
-    if (!rows || stride < static_cast<std::size_t>(cx) * 4 || !CreateBitmap(cx, cy))
+    picture_.reset();
+    if (!rows || cx <= 0 || cy <= 0 || cx > kMaxBitmapSide || cy > kMaxBitmapSide ||
+        stride < static_cast<std::size_t>(cx) * 4)
         return FALSE;
-    QImage& image = picture_->image;
+    Dib dib{cx, cy, std::vector<std::uint32_t>(static_cast<std::size_t>(cx) * cy)};
     for (int y = 0; y < cy; ++y) {
         const auto* src = reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const std::uint8_t*>(rows) +
                                                                  static_cast<std::size_t>(y) * stride);
-        auto* dst = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
         for (int x = 0; x < cx; ++x)
-            dst[x] = 0xFF000000u | (src[x] & 0x00FFFFFFu);
+            dib.pixels[static_cast<std::size_t>(y) * cx + x] = src[x] & 0x00FFFFFFu;
     }
-    return TRUE;
+    picture_ = pictureOf(dib);
+    return picture_ != nullptr;
 }
 
 BOOL CBitmap::DeleteObject() {
@@ -112,192 +149,151 @@ bool CBitmap::IsNull() const {
 }
 
 CSize CBitmap::GetSize() const {
-    return picture_ ? CSize{picture_->image.width(), picture_->image.height()} : CSize{};
+    return picture_ ? CSize{picture_->width, picture_->height} : CSize{};
 }
 
 COLORREF CBitmap::GetPixel(int x, int y) const {
-    if (!picture_ || !picture_->image.valid(x, y))
+    if (!picture_ || x < 0 || y < 0 || x >= picture_->width || y >= picture_->height)
         return CLR_INVALID;
-    const QRgb p = picture_->image.pixel(x, y);
-    return RGB(static_cast<BYTE>(qRed(p)), static_cast<BYTE>(qGreen(p)), static_cast<BYTE>(qBlue(p)));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, picture_->bitmap);
+    const COLORREF c = ::GetPixel(dc, x, y);
+    ::SelectObject(dc, old);
+    DeleteDC(dc);
+    return c;
 }
 
 BOOL CBitmap::SaveBmp(const std::wstring& path) const {
     if (!picture_)
         return FALSE;
-    return picture_->image.save(QString::fromStdString(platform::NativePath(path).string()), "BMP");
+    std::optional<Dib> dib = platform::gdi::ReadBitmap(picture_->bitmap);
+    return dib && platform::gdi::WriteBmpFile(path.c_str(), *dib, 24);
+}
+
+CFont::~CFont() {
+    if (font_)
+        ::DeleteObject(font_);
 }
 
 BOOL CFont::CreateFont(int pixelHeight, const std::wstring& face, bool bold) {
-    height_ = std::abs(pixelHeight);
-    face_ = face;
-    bold_ = bold;
-    return height_ > 0;
+    if (font_)
+        ::DeleteObject(font_);
+    font_ = CreateFontW(std::abs(pixelHeight), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
+                        0, 0, ANTIALIASED_QUALITY, 0, face.c_str());
+    return font_ != nullptr;
 }
 
 CDC::CDC() : target_(std::make_unique<DrawTarget>()) {}
 
 CDC::~CDC() {
-    if (target_->own)
-        target_->own->end();
+    DrawTarget& t = *target_;
+    if (t.owned && t.dc) {
+        if (t.firstBitmap)
+            ::SelectObject(t.dc, t.firstBitmap);
+        if (t.firstFont)
+            ::SelectObject(t.dc, t.firstFont);
+        DeleteDC(t.dc);
+    } else if (t.dc && t.firstFont) {
+        ::SelectObject(t.dc, t.firstFont); // a borrowed DC gets its font back
+    }
 }
 
-BOOL CDC::CreateCompatibleDC(CDC*) {
-    target_->memory = true;
-    return TRUE;
+BOOL CDC::CreateCompatibleDC(CDC* reference) {
+    if (target_->dc)
+        return FALSE;
+    target_->dc = ::CreateCompatibleDC(reference ? sourceDc(reference) : nullptr);
+    target_->owned = target_->dc != nullptr;
+    return target_->owned;
 }
 
 CBitmap* CDC::SelectObject(CBitmap* bitmap) {
     DrawTarget& t = *target_;
-    CBitmap* before = t.selected;
-    if (!t.memory)
+    if (!t.owned)
         return nullptr;
-    if (t.own) {
-        t.own->end();
-        t.own.reset();
+    CBitmap* before = t.selectedObject;
+    HGDIOBJ handle = bitmap ? bitmap->handle() : nullptr;
+    if (handle) {
+        HGDIOBJ old = ::SelectObject(t.dc, handle);
+        if (!t.firstBitmap)
+            t.firstBitmap = old;
+    } else if (t.firstBitmap) {
+        ::SelectObject(t.dc, t.firstBitmap);
     }
-    t.painter = nullptr;
-    t.selected = bitmap;
-    if (bitmap && bitmap->picture()) {
-        t.own = std::make_unique<QPainter>(&bitmap->picture()->image);
-        t.painter = t.own.get();
-    }
+    t.selectedObject = handle ? bitmap : nullptr;
     return before;
 }
 
 CFont* CDC::SelectObject(CFont* font) {
-    CFont* before = target_->font;
-    target_->font = font;
-    return before;
+    if (!target_->dc || !font || !font->handle())
+        return nullptr;
+    HGDIOBJ old = ::SelectObject(target_->dc, font->handle());
+    if (!target_->firstFont)
+        target_->firstFont = old;
+    return nullptr; // the font selected before has no CFont of its own
 }
 
 void CDC::FillSolidRect(const RECT& rect, COLORREF colour) {
-    if (target_->painter)
-        target_->painter->fillRect(qrect(rect), platform::mfc::ToColor(colour));
+    if (!target_->dc)
+        return;
+    HBRUSH b = brush(colour);
+    FillRect(target_->dc, &rect, b);
+    ::DeleteObject(b);
+    ::SetBkColor(target_->dc, colour);
 }
 
 void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF colour) {
     FillSolidRect(RECT{x, y, x + cx, y + cy}, colour);
 }
 
-BOOL CDC::BitBlt(int x, int y, int cx, int cy, CDC* source, int sx, int sy, DWORD) {
-    const QImage* image = sourceImage(source);
-    if (!target_->painter || !image)
-        return FALSE;
-    target_->painter->drawImage(QPoint(x, y), *image, QRect(sx, sy, cx, cy));
-    return TRUE;
+BOOL CDC::BitBlt(int x, int y, int cx, int cy, CDC* source, int sx, int sy, DWORD rop) {
+    return target_->dc && sourceDc(source) &&
+           ::BitBlt(target_->dc, x, y, cx, cy, sourceDc(source), sx, sy, rop);
 }
 
-BOOL CDC::StretchBlt(int x, int y, int cx, int cy, CDC* source, int sx, int sy, int scx, int scy, DWORD) {
-    const QImage* image = sourceImage(source);
-    if (!target_->painter || !image)
-        return FALSE;
-    target_->painter->drawImage(QRect(x, y, cx, cy), *image, QRect(sx, sy, scx, scy));
-    return TRUE;
+BOOL CDC::StretchBlt(int x, int y, int cx, int cy, CDC* source, int sx, int sy, int scx, int scy, DWORD rop) {
+    return target_->dc && sourceDc(source) &&
+           ::StretchBlt(target_->dc, x, y, cx, cy, sourceDc(source), sx, sy, scx, scy, rop);
 }
 
 BOOL CDC::TransparentBlt(int x, int y, int cx, int cy, CDC* source, int sx, int sy, int scx, int scy,
                          COLORREF key) {
-    const QImage* image = sourceImage(source);
-    if (!target_->painter || !image || scx <= 0 || scy <= 0)
-        return FALSE;
-    QImage piece = image->copy(sx, sy, scx, scy).convertToFormat(QImage::Format_ARGB32);
-    const QRgb keyRgb = qRgb(GetRValue(key), GetGValue(key), GetBValue(key));
-    for (int row = 0; row < piece.height(); ++row) {
-        auto* line = reinterpret_cast<QRgb*>(piece.scanLine(row));
-        for (int col = 0; col < piece.width(); ++col)
-            if ((line[col] & 0x00FFFFFFu) == (keyRgb & 0x00FFFFFFu))
-                line[col] = 0;
-    }
-    target_->painter->drawImage(QRect(x, y, cx, cy), piece);
-    return TRUE;
+    return target_->dc && sourceDc(source) &&
+           ::TransparentBlt(target_->dc, x, y, cx, cy, sourceDc(source), sx, sy, scx, scy, key);
 }
 
 COLORREF CDC::SetTextColor(COLORREF colour) {
-    const COLORREF before = target_->textColour;
-    target_->textColour = colour;
-    return before;
+    return target_->dc ? ::SetTextColor(target_->dc, colour) : CLR_INVALID;
 }
 
 COLORREF CDC::SetBkColor(COLORREF colour) {
-    const COLORREF before = target_->bkColour;
-    target_->bkColour = colour;
-    return before;
+    return target_->dc ? ::SetBkColor(target_->dc, colour) : CLR_INVALID;
 }
 
 int CDC::SetBkMode(int mode) {
-    const int before = target_->bkMode;
-    target_->bkMode = mode;
-    return before;
+    return target_->dc ? ::SetBkMode(target_->dc, mode) : 0;
 }
 
 int CDC::DrawText(const std::wstring& text, RECT* rect, UINT format) {
-    DrawTarget& t = *target_;
-    QString q = QString::fromStdWString(text);
-    q.remove(QLatin1Char('\r'));
-    const QFont font = fontOf(t);
-    const QFontMetrics metrics(font);
-    int flags = (format & DT_CENTER)  ? Qt::AlignHCenter
-                : (format & DT_RIGHT) ? Qt::AlignRight
-                                      : Qt::AlignLeft;
-    if (format & DT_SINGLELINE) {
-        flags |= (format & DT_VCENTER) ? Qt::AlignVCenter : Qt::AlignTop;
-        q.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    } else {
-        flags |= Qt::AlignTop;
-    }
-    if (format & DT_WORDBREAK)
-        flags |= Qt::TextWordWrap;
-    QRect r = qrect(*rect);
-    if (format & DT_END_ELLIPSIS && format & DT_SINGLELINE)
-        q = metrics.elidedText(q, Qt::ElideRight, r.width());
-    const QRect bound = metrics.boundingRect(r, flags, q);
-    if (format & DT_CALCRECT) {
-        rect->right = rect->left + bound.width();
-        rect->bottom = rect->top + bound.height();
-        return bound.height();
-    }
-    if (!t.painter)
+    if (!target_->dc)
         return 0;
-    t.painter->save();
-    t.painter->setFont(font);
-    if (t.bkMode == OPAQUE)
-        t.painter->fillRect(bound, platform::mfc::ToColor(t.bkColour));
-    t.painter->setPen(platform::mfc::ToColor(t.textColour));
-    t.painter->drawText(r, flags, q);
-    t.painter->restore();
-    return bound.height();
+    std::wstring lines = text;
+    std::erase(lines, L'\r');
+    return DrawTextW(target_->dc, lines.c_str(), static_cast<int>(lines.size()), rect, format | DT_NOPREFIX);
 }
 
 BOOL CDC::TextOut(int x, int y, const std::wstring& text) {
-    DrawTarget& t = *target_;
-    if (!t.painter)
-        return FALSE;
-    const QFont font = fontOf(t);
-    const QFontMetrics metrics(font);
-    const QString q = QString::fromStdWString(text);
-    t.painter->save();
-    t.painter->setFont(font);
-    if (t.bkMode == OPAQUE)
-        t.painter->fillRect(QRect(x, y, metrics.horizontalAdvance(q), metrics.height()),
-                            platform::mfc::ToColor(t.bkColour));
-    t.painter->setPen(platform::mfc::ToColor(t.textColour));
-    t.painter->drawText(QPoint(x, y + metrics.ascent()), q);
-    t.painter->restore();
-    return TRUE;
+    return target_->dc && TextOutW(target_->dc, x, y, text.c_str(), static_cast<int>(text.size()));
 }
 
 void CDC::Draw3dRect(const RECT& rect, COLORREF topLeft, COLORREF bottomRight) {
-    QPainter* p = target_->painter;
-    if (!p)
+    const int w = rect.right - rect.left;
+    const int h = rect.bottom - rect.top;
+    if (w <= 0 || h <= 0)
         return;
-    const QRect r = qrect(rect);
-    if (r.width() <= 0 || r.height() <= 0)
-        return;
-    p->fillRect(r.left(), r.top(), r.width() - 1, 1, platform::mfc::ToColor(topLeft));
-    p->fillRect(r.left(), r.top(), 1, r.height() - 1, platform::mfc::ToColor(topLeft));
-    p->fillRect(r.left() + r.width() - 1, r.top(), 1, r.height(), platform::mfc::ToColor(bottomRight));
-    p->fillRect(r.left(), r.top() + r.height() - 1, r.width(), 1, platform::mfc::ToColor(bottomRight));
+    FillSolidRect(rect.left, rect.top, w - 1, 1, topLeft);
+    FillSolidRect(rect.left, rect.top, 1, h - 1, topLeft);
+    FillSolidRect(rect.right - 1, rect.top, 1, h, bottomRight);
+    FillSolidRect(rect.left, rect.bottom - 1, w, 1, bottomRight);
 }
 
 void CDC::FrameRect(const RECT& rect, COLORREF colour) {
@@ -305,39 +301,34 @@ void CDC::FrameRect(const RECT& rect, COLORREF colour) {
 }
 
 BOOL CDC::DrawFrameControl(RECT* rect, UINT type, UINT state) {
-    QPainter* p = target_->painter;
-    if (!p || type != DFC_BUTTON)
+    if (!target_->dc || type != DFC_BUTTON)
         return FALSE;
-    const QRectF r = QRectF(qrect(*rect)).adjusted(0.5, 0.5, -0.5, -0.5);
-    const QColor frame = (state & DFCS_INACTIVE) ? QColor(160, 160, 160) : QColor(90, 90, 90);
-    p->save();
-    p->setRenderHint(QPainter::Antialiasing);
-    p->setPen(QPen(frame, 1.0));
-    p->setBrush((state & DFCS_TRANSPARENT) ? QBrush(Qt::NoBrush) : QBrush(Qt::white));
-    if ((state & 0xF) == DFCS_BUTTONRADIO) {
-        p->drawEllipse(r);
-        if (state & DFCS_CHECKED) {
-            p->setPen(Qt::NoPen);
-            p->setBrush(frame.darker(150));
-            const qreal inset = r.width() * 0.3;
-            p->drawEllipse(r.adjusted(inset, inset, -inset, -inset));
-        }
-    } else {
-        p->drawRect(r);
-        if (state & DFCS_CHECKED) {
-            p->setPen(QPen(frame.darker(150), 1.6));
-            p->drawPolyline(QPolygonF({QPointF(r.left() + r.width() * 0.2, r.top() + r.height() * 0.5),
-                                       QPointF(r.left() + r.width() * 0.42, r.top() + r.height() * 0.75),
-                                       QPointF(r.left() + r.width() * 0.8, r.top() + r.height() * 0.25)}));
+    const bool radio = (state & 0xF) == DFCS_BUTTONRADIO;
+    const int side = radio ? 12 : 13;
+    const COLORREF frame = (state & DFCS_INACTIVE) ? RGB(160, 160, 160) : RGB(80, 80, 80);
+    const COLORREF mark = (state & DFCS_INACTIVE) ? RGB(150, 150, 150) : RGB(30, 30, 30);
+    const int left = rect->left + std::max(0, static_cast<int>(rect->right - rect->left) - side) / 2;
+    const int top = rect->top + std::max(0, static_cast<int>(rect->bottom - rect->top) - side) / 2;
+    for (int y = 0; y < side; ++y) {
+        const char* row = radio ? kRadio[y] : kCheck[y];
+        for (int x = 0; x < side; ++x) {
+            const char c = row[x];
+            if (c == '#')
+                SetPixel(target_->dc, left + x, top + y, frame);
+            else if (c == 'o' && (state & DFCS_CHECKED))
+                SetPixel(target_->dc, left + x, top + y, mark);
+            else if ((c == '.' || c == 'o') && !(state & DFCS_TRANSPARENT) && (!radio || (x > 0 && x < 11)))
+                SetPixel(target_->dc, left + x, top + y, RGB(255, 255, 255));
         }
     }
-    p->restore();
     return TRUE;
 }
 
 CPaintDC::CPaintDC(CWnd* window) {
     platform::mfc::WindowPart* part = window ? window->part() : nullptr;
-    target_->painter = part ? part->painter : nullptr;
+    target_->dc = part ? part->paintDc : nullptr;
+    if (target_->dc && part->font && part->font->handle())
+        target_->firstFont = ::SelectObject(target_->dc, part->font->handle());
     if (part && part->kind == platform::mfc::FaceKind::Plain)
         window->WindowProc(WM_ERASEBKGND, reinterpret_cast<WPARAM>(static_cast<CDC*>(this)), 0);
 }
@@ -351,21 +342,21 @@ BOOL CRgn::CreateRectRgn(int left, int top, int right, int bottom) {
 
 BOOL CRgn::CreateFromBitmap(const CBitmap& bitmap, COLORREF key) {
     rects_.clear();
-    if (bitmap.IsNull())
+    std::optional<Dib> dib = bitmap.IsNull() ? std::nullopt : platform::gdi::ReadBitmap(bitmap.handle());
+    if (!dib)
         return FALSE;
-    const QImage& image = bitmap.picture()->image;
-    const QRgb keyRgb = qRgb(GetRValue(key), GetGValue(key), GetBValue(key)) & 0x00FFFFFFu;
+    const std::uint32_t keyPixel = platform::gdi::ToPixel(key);
     std::vector<RECT> previous; // runs of the row above, grown downwards while a row repeats them
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int y = 0; y < dib->height; ++y) {
+        const std::uint32_t* line = dib->pixels.data() + static_cast<std::size_t>(y) * dib->width;
         std::vector<RECT> runs;
-        for (int x = 0; x < image.width();) {
-            if ((line[x] & 0x00FFFFFFu) == keyRgb) {
+        for (int x = 0; x < dib->width;) {
+            if ((line[x] & 0x00FFFFFFu) == keyPixel) {
                 ++x;
                 continue;
             }
             const int start = x;
-            while (x < image.width() && (line[x] & 0x00FFFFFFu) != keyRgb)
+            while (x < dib->width && (line[x] & 0x00FFFFFFu) != keyPixel)
                 ++x;
             runs.push_back(RECT{start, y, x, y + 1});
         }

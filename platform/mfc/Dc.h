@@ -1,30 +1,20 @@
 // Drawing for the owner-drawn and skinned windows: pictures (CBitmap), fonts (CFont) and device contexts
 // (CDC: a window's paint context or a memory context with a picture selected into it), in the shape the
-// windows of the program use them.
+// windows of the program use them, over the program's one raster GDI (platform/gdi). A window paints into
+// a picture of its client area, which starts as what its parent shows there, and the face shows it.
 //
 // Ownership: a CBitmap owns its pixels (copies share them until one is drawn into); selecting it into a
 // memory CDC lends it for drawing, it stays the caller's. A CDC given to OnPaint, OnEraseBkgnd or DrawItem
 // is valid for that call only. UI thread only.
 #pragma once
 
+#include "platform/gdi/Font.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/mfc/WinUser.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
-
-constexpr DWORD SRCCOPY = 0x00CC0020;
-constexpr int TRANSPARENT = 1;
-constexpr int OPAQUE = 2;
-
-constexpr UINT DT_LEFT = 0x0;
-constexpr UINT DT_CENTER = 0x1;
-constexpr UINT DT_RIGHT = 0x2;
-constexpr UINT DT_VCENTER = 0x4;
-constexpr UINT DT_WORDBREAK = 0x10;
-constexpr UINT DT_SINGLELINE = 0x20;
-constexpr UINT DT_CALCRECT = 0x400;
-constexpr UINT DT_END_ELLIPSIS = 0x8000;
 
 constexpr UINT DFC_BUTTON = 4;
 constexpr UINT DFCS_BUTTONCHECK = 0x0;
@@ -61,26 +51,24 @@ public:
     COLORREF GetPixel(int x, int y) const; // CLR_INVALID outside
     BOOL SaveBmp(const std::wstring& path) const;
 
-    platform::mfc::Picture* picture() const { return picture_.get(); }
+    HBITMAP handle() const;
 
 private:
     std::shared_ptr<platform::mfc::Picture> picture_;
 };
 
-constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
-
 class CFont {
 public:
-    // A face name of the system's, mapped to an installed face; height in pixels.
+    CFont() = default;
+    ~CFont();
+    CFont(const CFont&) = delete;
+    CFont& operator=(const CFont&) = delete;
+    // A face name of the system's, mapped to an installed face; the cell height in pixels.
     BOOL CreateFont(int pixelHeight, const std::wstring& face, bool bold = false);
-    int height() const { return height_; }
-    const std::wstring& face() const { return face_; }
-    bool bold() const { return bold_; }
+    HFONT handle() const { return font_; }
 
 private:
-    int height_ = 0;
-    std::wstring face_;
-    bool bold_ = false;
+    HFONT font_ = nullptr;
 };
 
 class CDC {

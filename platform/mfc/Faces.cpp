@@ -1,5 +1,6 @@
 #include "platform/mfc/detail/Faces.h"
 
+#include "platform/gdi/WindowDc.h"
 #include "platform/mfc/App.h"
 #include "platform/mfc/Menu.h"
 
@@ -103,6 +104,9 @@ CWnd* OwnerOf(const QWidget* widget) {
 HostFace::HostFace(HWND hwnd, QWidget* parent) : QWidget(parent), hwnd_(hwnd) {
     tag(this, hwnd);
     setMouseTracking(true);
+    // Drawing into the window's GDI layer (from any thread) asks for a repaint through the window's queue.
+    platform::gdi::SetLayerObserver(
+        hwnd, [](HWND window, const RECT&) { ::PostMessage(window, kLayerChangedMessage, 0, 0); });
 }
 
 WindowPart* HostFace::part() const {
@@ -110,15 +114,57 @@ WindowPart* HostFace::part() const {
     return wnd ? wnd->part() : nullptr;
 }
 
+// A child starts from what its top-level window painted under it, so that what it leaves unpainted (a
+// label's background, a slider's ends) shows the window behind.
+platform::gdi::Dib HostFace::startingPicture(WindowPart& p) const {
+    platform::gdi::Dib dib{width(), height(),
+                           std::vector<std::uint32_t>(static_cast<std::size_t>(width()) * height())};
+    if (p.topLevel)
+        return dib;
+    CWnd* top = OwnerOf(window());
+    const platform::gdi::Dib* under = top && top->part() ? &top->part()->lastPainting : nullptr;
+    if (!under || under->pixels.empty())
+        return dib;
+    const QPoint at = mapTo(window(), QPoint(0, 0));
+    for (int y = 0; y < dib.height; ++y) {
+        const int sy = at.y() + y;
+        if (sy < 0 || sy >= under->height)
+            continue;
+        for (int x = 0; x < dib.width; ++x) {
+            const int sx = at.x() + x;
+            if (sx >= 0 && sx < under->width)
+                dib.pixels[static_cast<std::size_t>(y) * dib.width + x] = under->at(sx, sy);
+        }
+    }
+    return dib;
+}
+
 void HostFace::paintEvent(QPaintEvent*) {
     WindowPart* p = part();
-    if (!p)
+    if (!p || width() <= 0 || height() <= 0)
+        return;
+    HBITMAP picture = platform::gdi::CreateBitmapFromDib(startingPicture(*p));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, picture);
+    p->paintDc = dc;
+    ::SendMessage(hwnd_, WM_PAINT, 0, 0);
+    p = part(); // the window may be gone after its own paint
+    if (p)
+        p->paintDc = nullptr;
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    std::optional<platform::gdi::Dib> painted = platform::gdi::ReadBitmap(picture);
+    DeleteObject(picture);
+    if (!p || !painted)
         return;
     QPainter painter(this);
-    p->painter = &painter;
-    ::SendMessage(hwnd_, WM_PAINT, 0, 0);
-    if (WindowPart* after = part())
-        after->painter = nullptr;
+    painter.drawImage(0, 0, ToImage(*painted));
+    platform::gdi::ReadLayer(hwnd_, [&](const std::uint32_t* pixels, int w, int h) {
+        const QImage layer(reinterpret_cast<const uchar*>(pixels), w, h, w * 4, QImage::Format_ARGB32);
+        painter.drawImage(0, 0, layer);
+    });
+    if (p->topLevel)
+        p->lastPainting = std::move(*painted);
 }
 
 void HostFace::mousePressEvent(QMouseEvent* event) {
@@ -200,6 +246,7 @@ void HostFace::leaveEvent(QEvent*) {
 }
 
 void HostFace::resizeEvent(QResizeEvent*) {
+    platform::gdi::SetWindowClientSize(hwnd_, width(), height());
     ::SendMessage(hwnd_, WM_SIZE, 0, MAKELPARAM(width(), height()));
 }
 
@@ -217,9 +264,10 @@ void HostFace::wheelEvent(QWheelEvent* event) {
                   pointParam(event->globalPosition().toPoint()));
 }
 
-IpAddressFace::IpAddressFace(QWidget* parent) : QWidget(parent) {
+IpAddressFace::IpAddressFace(QWidget* parent) : QFrame(parent) {
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setContentsMargins(2, 1, 2, 1);
     layout->setSpacing(0);
     setAutoFillBackground(true);
     QPalette pal = palette();

@@ -1,25 +1,13 @@
 // Window-system constants and small records of the Win32 user interface that the windows of the program
 // use: message numbers, styles, show and position flags, hit-test codes, message-box flags and results,
 // virtual keys, control notifications, owner-draw records, and the geometry helpers CRect, CPoint, CSize.
+// Colours (COLORREF, RGB) are the GDI's (platform/gdi/Gdi.h).
 // Only what the code above calls; the values are the Win32 ones.
 #pragma once
 
+#include "platform/gdi/Gdi.h"
 #include "platform/win32/Messages.h"
 #include "platform/win32/Types.h"
-
-using COLORREF = DWORD; // 0x00BBGGRR
-constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
-    return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
-}
-constexpr BYTE GetRValue(COLORREF c) {
-    return static_cast<BYTE>(c & 0xFF);
-}
-constexpr BYTE GetGValue(COLORREF c) {
-    return static_cast<BYTE>((c >> 8) & 0xFF);
-}
-constexpr BYTE GetBValue(COLORREF c) {
-    return static_cast<BYTE>((c >> 16) & 0xFF);
-}
 
 constexpr WORD LOWORD(std::uintptr_t v) {
     return static_cast<WORD>(v & 0xFFFF);

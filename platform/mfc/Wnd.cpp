@@ -1,5 +1,6 @@
 #include "platform/mfc/Wnd.h"
 
+#include "platform/gdi/WindowDc.h"
 #include "platform/mfc/App.h"
 #include "platform/mfc/Controls.h"
 #include "platform/mfc/MessageBox.h"
@@ -127,6 +128,8 @@ BOOL CWnd::DestroyWindow() {
         auto& siblings = parent->part_->children;
         siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
     }
+    platform::gdi::SetLayerObserver(part_->hwnd, {});
+    platform::gdi::RemoveWindowLayer(part_->hwnd);
     std::unique_ptr<WindowPart> part = detachPart();
     delete part->face.data();
     return TRUE;
@@ -268,6 +271,9 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_CLOSE:
         DestroyWindow();
+        return 0;
+    case platform::mfc::kLayerChangedMessage:
+        Invalidate(FALSE);
         return 0;
     default:
         return 0;
@@ -596,8 +602,15 @@ void CWnd::SetRedraw(BOOL redraw) {
 }
 
 void CWnd::SetFont(const std::wstring& face, int pixelHeight, bool bold) {
-    if (part_ && part_->face)
-        part_->face->setFont(platform::mfc::MapFont(face, pixelHeight, bold));
+    if (!part_ || !part_->face)
+        return;
+    part_->face->setFont(platform::mfc::MapFont(face, pixelHeight, bold));
+    part_->font = std::make_unique<CFont>();
+    part_->font->CreateFont(pixelHeight, face, bold);
+    for (CWnd* child : part_->children) // the controls of a dialog take its font
+        if (child->part_ && !child->part_->topLevel && !child->part_->font)
+            child->SetFont(face, pixelHeight, bold);
+    part_->face->update();
 }
 
 int CWnd::SetWindowRgn(const CRgn* region, BOOL redraw) {

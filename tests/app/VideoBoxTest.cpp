@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 
+#include "app/FullScreenDlg.h"
 #include "app/VideoBox.h"
 
 #include <thread>
@@ -48,24 +49,42 @@ TEST(PackedYuvTest, RowsAndSizesThatDoNotFitAreRefused) {
     EXPECT_FALSE(PackedYuvToRgb(nullptr, 0, 3, 3, 8, true, out));
 }
 
+TEST(VideoRectTest, TheRenderersDestinationIsFittedWithItsShape) {
+    EXPECT_EQ(KQ_UI_VideoBox::VideoRect(RECT{0, 0, 320, 240}, 640, 360), CRect(80, 0, 560, 360));
+    EXPECT_EQ(KQ_UI_VideoBox::VideoRect(RECT{0, 0, 383, 286}, 383, 286), CRect(0, 0, 383, 286));
+    EXPECT_EQ(KQ_UI_VideoBox::VideoRect(RECT{0, 0, 160, 90}, 320, 240), CRect(0, 30, 320, 210));
+    EXPECT_EQ(KQ_UI_VideoBox::VideoRect(RECT{}, 320, 240), CRect(0, 0, 320, 240));
+}
+
 class VideoBoxTest : public AppFixture {};
 
-TEST_F(VideoBoxTest, FramesFromAnotherThreadShowAndGoOnToTheFullScreenBox) {
+TEST_F(VideoBoxTest, TheRenderersFramesReachTheMainBoxAndInFullScreenTheFullScreenBox) {
     start();
-    KQ_UI_VideoBox& box = main->VideoBox();
-    std::vector<std::uint8_t> frame(64 * 2 * 32, 128);
-    std::thread renderer(
-        [&] { EXPECT_TRUE(box.PresentFrame(frame.data(), frame.size(), 64, 32, 128, true)); });
+    setState(UI_STATE_TV_PLAY);
+    std::vector<std::uint8_t> rows(64 * 2 * 32 + 16, 128);
+    platform::dshow::VideoFrame frame;
+    frame.fourcc = 0x32595559; // YUY2
+    frame.width = 64;
+    frame.height = 32;
+    frame.pitch = 132; // a little more than 2 x width
+    frame.data = rows.data();
+    frame.source = RECT{0, 0, 64, 32};
+    frame.destination = RECT{0, 0, 383, 286};
+    const HWND video = main->VideoBox().m_hWnd;
+    std::thread renderer([&] { EXPECT_TRUE(platform::dshow::PresentToWindow(video, frame)); });
     renderer.join();
-    EXPECT_TRUE(box.HasFrame());
-    KQ_UI_VideoBox other;
-    box.SetRedirect(&other);
-    box.Clear();
-    EXPECT_TRUE(box.PresentFrame(frame.data(), frame.size(), 64, 32, 128, true));
-    EXPECT_FALSE(box.HasFrame());
-    EXPECT_TRUE(other.HasFrame());
-    box.SetRedirect(nullptr);
+    EXPECT_TRUE(main->VideoBox().HasFrame());
+    main->VideoBox().Clear();
+    click(*main, 40002); // full screen
+    ASSERT_TRUE(app->m_pFullScreenDlg->IsActive());
+    EXPECT_TRUE(platform::dshow::PresentToWindow(video, frame));
+    EXPECT_FALSE(main->VideoBox().HasFrame());
+    app->m_pFullScreenDlg->Leave();
+    EXPECT_TRUE(platform::dshow::PresentToWindow(video, frame));
+    EXPECT_TRUE(main->VideoBox().HasFrame());
     platform::mfc::PumpUiFor(20);
+    main.reset(); // the box goes: no surface for its handle any more
+    EXPECT_FALSE(platform::dshow::PresentToWindow(video, frame));
 }
 
 } // namespace

@@ -24,9 +24,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The window's picture; a shaped window shows only its region, on a neutral desk.
 QImage shot(CWnd& window) {
     QWidget* face = window.part() ? window.part()->face.data() : nullptr;
-    return face ? face->grab().toImage() : QImage();
+    if (!face)
+        return QImage();
+    const QImage image = face->grab().toImage();
+    if (face->mask().isEmpty())
+        return image;
+    QImage out(image.size(), QImage::Format_RGB32);
+    out.fill(QColor(236, 236, 236));
+    QPainter p(&out);
+    p.setClipRegion(face->mask());
+    p.drawImage(0, 0, image);
+    return out;
 }
 
 // Windows side by side as they stand on the screen, on a neutral desk.

@@ -4,6 +4,7 @@
 
 #include "platform/mfc/detail/WindowPart.h"
 
+#include <QFrame>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -32,12 +33,13 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    platform::gdi::Dib startingPicture(WindowPart& part) const;
     WindowPart* part() const;
     HWND hwnd_;
 };
 
 // The four fields of an IP-address control.
-class IpAddressFace : public QWidget {
+class IpAddressFace : public QFrame {
 public:
     explicit IpAddressFace(QWidget* parent);
     // The number of fields that are not blank; the address packs the fields first-highest.

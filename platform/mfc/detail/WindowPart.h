@@ -2,6 +2,7 @@
 // Win32 messages. Not for the code above platform/mfc.
 #pragma once
 
+#include "platform/gdi/Gdi.h"
 #include "platform/mfc/Dc.h"
 #include "platform/mfc/Wnd.h"
 #include "platform/win32/Text.h"
@@ -61,9 +62,14 @@ struct WindowPart {
     QPoint dragOrigin;
     QRect dragStart;
 
-    QPainter* painter = nullptr; // set while the window paints
+    HDC paintDc = nullptr;       // set while the window paints: a memory DC on a picture of the client area
+    std::unique_ptr<CFont> font; // the window's font, what its paint DC starts with
+    platform::gdi::Dib lastPainting; // a top-level window's last picture: where its children start from
     bool redraw = true;
 };
+
+// Posted to a window by the drawing thread when its GDI layer changed: the face repaints.
+constexpr UINT kLayerChangedMessage = 0xBFF0;
 
 // The object whose window a widget (or one of its inner widgets) belongs to.
 CWnd* OwnerOf(const QWidget* widget);
@@ -74,19 +80,22 @@ QFont MapFont(const std::wstring& face, int pixelHeight, bool bold);
 QColor ToColor(COLORREF colour);
 COLORREF FromColor(const QColor& colour);
 
-// The painter a window paints with inside its OnPaint, and the picture of a CBitmap.
+// The pixels of a CBitmap: a 32-bit DIB section of the GDI, deleted with the last CBitmap that holds it.
 struct Picture {
-    QImage image;
+    HBITMAP bitmap = nullptr;
+    int width = 0;
+    int height = 0;
+    ~Picture();
 };
+// A CDC's device context: its own memory DC, or a window's paint DC that it only borrows.
 struct DrawTarget {
-    QPainter* painter = nullptr;   // a window's painter during paint, or the memory painter
-    std::unique_ptr<QPainter> own; // the memory context's painter on its selected bitmap
-    CBitmap* selected = nullptr;   // the bitmap a memory context draws into
-    CFont* font = nullptr;
-    COLORREF textColour = 0;
-    COLORREF bkColour = RGB(255, 255, 255);
-    int bkMode = OPAQUE;
-    bool memory = false;
+    HDC dc = nullptr;
+    bool owned = false;
+    CBitmap* selectedObject = nullptr; // the GDI keeps its bitmap alive while selected
+    HGDIOBJ firstBitmap = nullptr;     // what the memory DC had before the first selection
+    HGDIOBJ firstFont = nullptr;
 };
+// A window's picture as an image for the toolkit.
+QImage ToImage(const platform::gdi::Dib& dib);
 
 } // namespace platform::mfc
