@@ -59,7 +59,7 @@ void KQ_UI_VeloqApp::StartUp() {
     m_pSnapDlg = new KQ_UI_SnapDialog();
     m_pFullScreenDlg = new KQ_UI_FullScreenDlg();
     if (m_services.makeBoxClient)
-        m_pBoxClient = m_services.makeBoxClient().release();
+        m_pBoxClient = m_services.makeBoxClient(m_config).release();
     if (m_services.makePlayer)
         m_pPlayer = m_services.makePlayer().release();
     if (m_services.makePower)

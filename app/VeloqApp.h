@@ -27,7 +27,7 @@ class CWnd;
 
 // The services the program runs with: its own box connection manager, player and power-off, or a test's.
 struct AppServices {
-    std::function<std::unique_ptr<BoxClientPort>()> makeBoxClient;
+    std::function<std::unique_ptr<BoxClientPort>(KQ_AppConfig& config)> makeBoxClient;
     std::function<std::unique_ptr<PlayerPort>()> makePlayer;
     std::function<std::unique_ptr<PcPower>()> makePower;
     // The settings sheet, where there is one (opened modally over parent).

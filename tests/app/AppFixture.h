@@ -61,10 +61,13 @@ protected:
 
     // Start-up, then the main window's initialisation (which makes the panes' windows).
     void start() {
-        box = new FakeBoxClient;
+        box = boxFactory ? nullptr : new FakeBoxClient;
         player = new FakePlayer;
         AppServices services;
-        services.makeBoxClient = [this] { return std::unique_ptr<BoxClientPort>(box); };
+        if (boxFactory)
+            services.makeBoxClient = boxFactory;
+        else
+            services.makeBoxClient = [this](KQ_AppConfig&) { return std::unique_ptr<BoxClientPort>(box); };
         services.makePlayer = [this] { return std::unique_ptr<PlayerPort>(player); };
         services.makePower = [this] {
             auto made = std::make_unique<FakePower>();
@@ -117,7 +120,8 @@ protected:
     TempFolder temp;
     std::unique_ptr<KQ_UI_VeloqApp> app;
     std::unique_ptr<KQ_UI_VeloqDlg> main;
-    FakeBoxClient* box = nullptr; // owned by the application
+    FakeBoxClient* box = nullptr; // owned by the application (unless boxFactory makes another)
+    std::function<std::unique_ptr<BoxClientPort>(KQ_AppConfig&)> boxFactory;
     FakePlayer* player = nullptr;
     FakePower* power = nullptr;
     int shutdowns = 0;

@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     auto* box = new FakeBoxClient;
     auto* player = new FakePlayer;
     AppServices services;
-    services.makeBoxClient = [box] { return std::unique_ptr<BoxClientPort>(box); };
+    services.makeBoxClient = [box](KQ_AppConfig&) { return std::unique_ptr<BoxClientPort>(box); };
     services.makePlayer = [player] { return std::unique_ptr<PlayerPort>(player); };
     KQ_UI_VeloqApp app(std::move(services));
     app.StartUp();
