@@ -121,6 +121,17 @@ int LoadSkinFile(const std::wstring& path, KQ_AppConfig& config, SkinBitmaps& bi
     }
     const SkinFile skin(path);
     config.m_skinFromFiles = 1;
+    // The labels' colour and text are the configuration's; labels never built take the built-in ones.
+    if (config.m_clockLabel.text.empty() || config.m_infoBarLabel.text.empty()) {
+        KQ_AppConfig defaults;
+        defaults.CopyDefaultSkinLayouts();
+        for (auto [label, from] : {std::pair{&config.m_clockLabel, &defaults.m_clockLabel},
+                                   std::pair{&config.m_infoBarLabel, &defaults.m_infoBarLabel}})
+            if (label->text.empty()) {
+                label->colour = from->colour;
+                label->text = from->text;
+            }
+    }
     for (std::size_t w = 0; w < 5; ++w)
         config.m_skinWindows[w].layout = skin.layout(kWindowSections[w]);
     for (std::size_t b = 0; b < 17; ++b)
