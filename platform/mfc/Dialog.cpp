@@ -105,7 +105,8 @@ INT_PTR CDialog::DoModal() {
         if (!endCalled_)
             result_ = static_cast<int>(answer);
     } else if (!endCalled_) {
-        part()->face->setWindowModality(Qt::ApplicationModal);
+        // Like a modal dialog that disables its owner: the owner's family waits, other windows do not.
+        part()->face->setWindowModality(parent ? Qt::WindowModal : Qt::NonModal);
         ShowWindow(SW_SHOW);
         const int code = platform::mfc::RunModalLoop(&loop_);
         if (code == platform::mfc::kLoopQuit)

@@ -406,13 +406,11 @@ void CreateFace(WindowPart& part, QWidget* parentFace, const std::wstring& text)
     }
     tag(face, hwnd);
     part.face = face;
-    if (!parentFace)
+    if (part.topLevel)
         ApplyTopLevelFlags(part);
     face->setEnabled(!(part.style & WS_DISABLED));
-    if (parentFace && !(part.style & WS_VISIBLE))
-        face->hide();
-    else if (parentFace)
-        face->show();
+    if (!part.topLevel)
+        face->setVisible((part.style & WS_VISIBLE) != 0);
 }
 
 void ApplyTopLevelFlags(WindowPart& part) {

@@ -76,7 +76,9 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR text, DWORD style,
     part->topLevel = !(style & WS_CHILD) || !parent;
     WindowPart* raw = part.get();
     attachPart(std::move(part));
-    QWidget* parentFace = (!raw->topLevel && parent && parent->part_) ? parent->part_->face.data() : nullptr;
+    // An owned top-level window is a toolkit window of its owner's, so that a modal window of the owner's
+    // family does not lock it out and it stays above its owner.
+    QWidget* parentFace = parent && parent->part_ ? parent->part_->face.data() : nullptr;
     platform::mfc::CreateFace(*raw, parentFace, text ? text : L"");
     if (parent && parent->part_)
         parent->part_->children.push_back(this);
