@@ -100,7 +100,9 @@ void KQ_UI_VideoBox::Present(const platform::dshow::VideoFrame& frame) {
     if (!frame.data || w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide || frame.pitch <= 0)
         return;
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-    const std::size_t size = static_cast<std::size_t>(frame.pitch) * static_cast<std::size_t>(h);
+    // The frame holds `height` rows `pitch` apart, of which the last needs only its pixels.
+    const std::size_t size = static_cast<std::size_t>(frame.pitch) * static_cast<std::size_t>(h - 1) +
+                             static_cast<std::size_t>((w + 1) / 2) * 4;
     if (PackedYuvToRgb(frame.data, size, w, h, frame.pitch, frame.fourcc == kUyvy, pixels.data()))
         store(std::move(pixels), w, h, frame.source, frame.destination, frame.border);
 }

@@ -61,7 +61,7 @@ class VideoBoxTest : public AppFixture {};
 TEST_F(VideoBoxTest, TheRenderersFramesReachTheMainBoxAndInFullScreenTheFullScreenBox) {
     start();
     setState(UI_STATE_TV_PLAY);
-    std::vector<std::uint8_t> rows(64 * 2 * 32 + 16, 128);
+    std::vector<std::uint8_t> rows(132 * 31 + 128, 128);
     platform::dshow::VideoFrame frame;
     frame.fourcc = 0x32595559; // YUY2
     frame.width = 64;
