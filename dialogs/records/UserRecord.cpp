@@ -32,6 +32,10 @@ int KQ_UI_UserRecord::Load() {
     std::vector<std::uint8_t> bytes;
     if (!ReadArchiveFile(kUserRecordFile, bytes))
         return 0;
+    return Read(std::move(bytes));
+}
+
+int KQ_UI_UserRecord::Read(std::vector<std::uint8_t> bytes) {
     ArchiveReader in(std::move(bytes));
     if (!in.getString(text1) || !in.getString(text2) || !in.getString(text3) || !in.getI32(value) ||
         !in.getString(text4))

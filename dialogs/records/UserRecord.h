@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <vector>
 
 class KQ_UI_UserRecord {
 public:
@@ -18,6 +19,8 @@ public:
     int Save() const;
     // 1 when read whole; 0 when the file is missing or cut short (what was read before stays).
     int Load();
+    // The same from the file's bytes.
+    int Read(std::vector<std::uint8_t> bytes);
 
     std::wstring text1;               // the current login ID
     std::wstring text2;               // user name
