@@ -178,6 +178,12 @@ int main(int argc, char** argv) {
         main.ToggleSidePane();
         platform::mfc::PumpUiFor(200);
         ok &= save(desk({&main, app.m_pRemotePane}), out / "main_live.png");
+        main.HideSidePanes();
+        app.m_pTvPane->ShowWindow(SW_SHOWNA);
+        app.m_config.m_channelTable = {{1, L"One", 12, 3000}};
+        app.m_pTvPane->ShowChannelIndex(0);
+        platform::mfc::PumpUiFor(100);
+        ok &= save(shot(*app.m_pTvPane), out / "tv_pane.png");
         app.m_pLoginDlg->JoinWorker();
         main.DestroyWindow();
         app.m_pMainWnd = nullptr;
