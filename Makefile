@@ -1,9 +1,9 @@
 # make run   installs the dependencies, builds, lays out the runnable folder and starts the program.
-# make test  installs the dependencies, builds and runs every test headless, then a short fuzz run.
+# make test  installs the dependencies, builds and runs every test headless, then a short fuzz run of every target side by side.
 PRESET ?= release
 BUILD := build/$(PRESET)
 DIST := $(BUILD)/dist
-FUZZ_SECONDS ?= 8
+FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps configure build run test fuzz-smoke fuzz clean
