@@ -1,6 +1,7 @@
 #include "platform/net/Adapters.h"
 
 #include "platform/net/NetEnvironment.h"
+#include "platform/net/Resolver.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -8,7 +9,9 @@
 #include <net/if.h>
 #include <netinet/in.h>
 #include <sstream>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -70,6 +73,47 @@ std::vector<Adapter> systemTable() {
 std::vector<Adapter> AdapterTable() {
     NetEnvironment env = GetNetEnvironment();
     return env.adapters ? *env.adapters : systemTable();
+}
+
+namespace {
+
+// The local address the kernel picks for datagrams to destination; connecting a UDP socket sends nothing.
+std::uint32_t routeSource(std::uint32_t destination) {
+    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (s < 0)
+        return 0;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    to.sin_addr.s_addr = destination;
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    std::uint32_t address = 0;
+    if (::connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 &&
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) == 0)
+        address = local.sin_addr.s_addr;
+    ::close(s);
+    return address;
+}
+
+} // namespace
+
+std::uint32_t LocalAddress() {
+    const NetEnvironment env = GetNetEnvironment();
+    std::uint32_t address = 0;
+    if (!env.localAddress.empty())
+        return ParseIpv4(env.localAddress, address) ? address : 0;
+    const std::vector<Adapter> table = AdapterTable();
+    std::uint32_t gateway = 0;
+    if (env.gateway.empty() || !ParseIpv4(env.gateway, gateway))
+        gateway = table.empty() ? 0 : table.front().gateway;
+    if (gateway != 0 && (address = routeSource(gateway)) != 0)
+        return address;
+    for (const Adapter& a : table)
+        for (const AdapterAddress& candidate : a.addresses)
+            if ((ntohl(candidate.address) >> 24) != 127)
+                return candidate.address;
+    return 0;
 }
 
 } // namespace platform

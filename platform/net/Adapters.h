@@ -36,4 +36,10 @@ struct Adapter {
 // The system's table, or the one the NetEnvironment injects.
 std::vector<Adapter> AdapterTable();
 
+// This PC's own IPv4 address (network byte order; 0 when none): the NetEnvironment's localAddress when
+// set; else the local address of the interface that reaches the gateway (the NetEnvironment's, else the
+// first adapter's; found by a UDP connect, which sends nothing); else the first address of the adapter
+// table. The host name is not used: on Linux it often resolves to a loopback address.
+std::uint32_t LocalAddress();
+
 } // namespace platform

@@ -54,7 +54,7 @@ NetEnvironment LoopbackNetEnvironment() {
     ParseIpv4("255.0.0.0", mask);
     for (std::string* destination :
          {&env.lanBroadcast, &env.ssdpMulticast, &env.directedBroadcast, &env.gateway,
-          &env.relayServerFallback, &env.factoryBoxAddress, &env.temporaryPcAddress})
+          &env.relayServerFallback, &env.factoryBoxAddress, &env.temporaryPcAddress, &env.localAddress})
         *destination = "127.0.0.1";
     env.temporaryPcMask = "255.0.0.0";
     env.hostName = "veloq-test";

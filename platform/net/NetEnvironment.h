@@ -46,7 +46,8 @@ struct NetEnvironment {
 
     // Name resolution (empty: the system's resolver) and this PC.
     std::function<std::vector<std::uint32_t>(const std::string& name)> resolve;
-    std::string hostName;                         // empty: the system's host name
+    std::string hostName;     // empty: the system's host name
+    std::string localAddress; // this PC's own address; empty: found as LocalAddress (Adapters.h) says
     std::optional<std::vector<Adapter>> adapters; // nothing: the system's adapter table
     std::optional<bool> connected;                // nothing: from the adapter table
 };
@@ -62,7 +63,8 @@ std::uint32_t DirectedBroadcastAddress();
 std::uint32_t GatewayAddress();
 
 // Everything on loopback: destinations 127.0.0.1, one adapter "lo-test" with 127.0.0.1/8 and gateway
-// 127.0.0.1, host name "veloq-test", and only "localhost" and that host name resolving (to 127.0.0.1).
+// 127.0.0.1, own address 127.0.0.1, host name "veloq-test", and only "localhost" and that host name
+// resolving (to 127.0.0.1).
 NetEnvironment LoopbackNetEnvironment();
 
 // Installs an environment for a scope and restores the previous one.

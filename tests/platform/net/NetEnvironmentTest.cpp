@@ -34,7 +34,7 @@ TEST(NetEnvironmentTest, LoopbackEnvironmentKeepsEverythingOnThisMachine) {
     const platform::NetEnvironment env = platform::GetNetEnvironment();
     for (const std::string* destination :
          {&env.lanBroadcast, &env.ssdpMulticast, &env.directedBroadcast, &env.gateway,
-          &env.relayServerFallback, &env.factoryBoxAddress, &env.temporaryPcAddress})
+          &env.relayServerFallback, &env.factoryBoxAddress, &env.temporaryPcAddress, &env.localAddress})
         EXPECT_TRUE(isLoopback(*destination)) << *destination;
 
     // Names: only the closed list resolves; dotted quads resolve to themselves.
@@ -74,6 +74,42 @@ TEST(NetEnvironmentTest, LoopbackEnvironmentKeepsEverythingOnThisMachine) {
     offline.connected = false;
     platform::ScopedNetEnvironment inner(offline);
     EXPECT_FALSE(InternetGetConnectedState(&flags, 0));
+}
+
+// The own address: injected, else the source address towards the gateway, else the first non-loopback
+// address of the table. These addresses are only values: nothing is sent to them.
+TEST(NetEnvironmentTest, LocalAddressComesFromTheEnvironment) {
+    auto ip = [](const char* text) {
+        std::uint32_t a = 0;
+        EXPECT_TRUE(platform::ParseIpv4(text, a)) << text;
+        return a;
+    };
+    const std::uint32_t mask = ip("255.0.0.0");
+    struct Case {
+        const char* localAddress;
+        const char* gateway;
+        std::vector<platform::Adapter> adapters;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"172.31.4.5", "127.0.0.1", {}, "172.31.4.5"},
+        {"", "127.0.0.1", {}, "127.0.0.1"},
+        {"", "", {platform::Adapter{"lo", 1, 0, {{ip("127.0.0.1"), mask}}, 0}}, "0.0.0.0"},
+        {"",
+         "",
+         {platform::Adapter{"a", 1, 0, {{ip("127.0.0.1"), mask}}, 0},
+          platform::Adapter{"b", 2, 0, {{ip("10.9.8.7"), mask}, {ip("10.9.8.8"), mask}}, 0}},
+         "10.9.8.7"},
+        {"", "", {}, "0.0.0.0"},
+    };
+    for (const Case& c : cases) {
+        platform::NetEnvironment env = platform::LoopbackNetEnvironment();
+        env.localAddress = c.localAddress;
+        env.gateway = c.gateway;
+        env.adapters = c.adapters;
+        platform::ScopedNetEnvironment scoped(env);
+        EXPECT_EQ(platform::Ipv4Text(platform::LocalAddress()), c.expected) << c.localAddress << c.gateway;
+    }
 }
 
 TEST(NetEnvironmentTest, SystemAdapterTableIsWellFormed) {

@@ -1,0 +1,491 @@
+#include "tests/support/testbox/TestBox.h"
+
+#include "platform/net/Winsock.h"
+#include "platform/win32/Clock.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace testbox {
+
+namespace {
+
+constexpr std::uint32_t kLogin = 0xFDFD2001;
+constexpr std::uint32_t kLogout = 0xFDFD2002;
+constexpr std::uint32_t kKeepAlive = 0xFDFD2019;
+constexpr std::uint32_t kFirmwareUpdate = 0xFDFD2093;
+constexpr std::uint32_t kPutIrData = 0xFDFD2085;
+constexpr std::size_t kFrameSize = 188;
+
+sockaddr_in loopback(std::uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
+std::uint16_t portOf(SOCKET s) {
+    sockaddr_in a{};
+    socklen_t n = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+    return ntohs(a.sin_port);
+}
+
+SOCKET bound(int type, std::uint16_t& port) {
+    const SOCKET s = socket(AF_INET, type, 0);
+    const int on = 1;
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in a = loopback(0);
+    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    port = portOf(s);
+    return s;
+}
+
+// A port on 127.0.0.1 that refuses connections.
+std::uint16_t refusingPort() {
+    std::uint16_t port = 0;
+    closesocket(bound(SOCK_STREAM, port));
+    return port;
+}
+
+void sendAll(SOCKET s, const Bytes& bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const int n = platform::Send(s, bytes.data() + at, static_cast<int>(bytes.size() - at));
+        if (n <= 0)
+            return;
+        at += static_cast<std::size_t>(n);
+    }
+}
+
+Reply defaultReply(std::uint32_t command) {
+    Reply r;
+    if (command == kLogout || command == kKeepAlive)
+        r.answer = false;
+    if (command == kLogin) {
+        r.value2 = 2000;
+        r.value3 = 4;
+    }
+    return r;
+}
+
+} // namespace
+
+struct TestBox::Connection {
+    SOCKET socket = INVALID_SOCKET;
+    int id = 0;
+    bool closed = false;
+    Bytes in;
+    enum class Mode { Frames, Firmware, Ir } mode = Mode::Frames;
+    std::size_t remaining = 0;
+    std::map<std::uint32_t, Frame> seen;
+    std::uint32_t highest = 0;
+};
+
+struct TestBox::Pending {
+    platform::Duration due;
+    std::uint64_t order;
+    std::shared_ptr<Connection> connection;
+    Bytes bytes;
+};
+
+TestBox::TestBox(Options options) : options_(std::move(options)) {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    udp_ = bound(SOCK_DGRAM, lanSearchPort_);
+    const auto listener = [this](bool on, bool control, std::uint16_t& port) {
+        if (!on) {
+            port = refusingPort();
+            return;
+        }
+        const SOCKET s = bound(SOCK_STREAM, port);
+        listen(s, 8);
+        listeners_.emplace_back(s, control);
+    };
+    listener(options_.lanControl, true, lanControlPort_);
+    listener(options_.directControl, true, directControlPort_);
+    listener(options_.lanStream, false, lanStreamPort_);
+    listener(options_.directStream, false, directStreamPort_);
+    int fds[2];
+    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
+        wakeRead_ = fds[0];
+        wakeWrite_ = fds[1];
+    }
+    thread_ = std::thread(&TestBox::run, this);
+}
+
+TestBox::~TestBox() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake();
+    thread_.join();
+    closesocket(udp_);
+    for (auto& [s, control] : listeners_)
+        closesocket(s);
+    for (auto& c : controls_)
+        if (!c->closed)
+            closesocket(c->socket);
+    for (SOCKET s : streams_)
+        closesocket(s);
+    ::close(wakeRead_);
+    ::close(wakeWrite_);
+}
+
+platform::NetEnvironment TestBox::Environment() const {
+    platform::NetEnvironment env = platform::LoopbackNetEnvironment();
+    env.lanSearchPort = lanSearchPort_;
+    env.lanSearchLocalPort = 0;
+    env.lanControlPort = lanControlPort_;
+    env.lanStreamPort = lanStreamPort_;
+    env.directControlPort = directControlPort_;
+    env.directStreamPort = directStreamPort_;
+    return env;
+}
+
+void TestBox::wake() {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
+}
+
+void TestBox::SetLanAnswer(LanAnswer answer) {
+    std::lock_guard lock(mutex_);
+    lanAnswer_ = answer;
+}
+
+void TestBox::Script(std::uint32_t command, Reply reply) {
+    Script(command, std::vector<Reply>{std::move(reply)});
+}
+
+void TestBox::Script(std::uint32_t command, std::vector<Reply> replies) {
+    std::lock_guard lock(mutex_);
+    script_[command] = std::deque<Reply>(replies.begin(), replies.end());
+}
+
+void TestBox::Send(Bytes bytes, Delivery delivery) {
+    {
+        std::lock_guard lock(mutex_);
+        if (controls_.empty())
+            return;
+        schedule(controls_.back(), {std::move(bytes)}, delivery, 0);
+    }
+    wake();
+}
+
+void TestBox::run() {
+    for (;;) {
+        platform::SocketSet read;
+        std::vector<std::shared_ptr<Connection>> controls;
+        std::vector<SOCKET> streams;
+        {
+            std::lock_guard lock(mutex_);
+            if (stop_)
+                return;
+            controls = controls_;
+            streams = streams_;
+        }
+        read.Add(wakeRead_);
+        read.Add(udp_);
+        for (auto& [s, control] : listeners_)
+            read.Add(s);
+        for (auto& c : controls)
+            if (!c->closed)
+                read.Add(c->socket);
+        for (SOCKET s : streams)
+            read.Add(s);
+        if (platform::Select(&read, nullptr, nullptr, untilNextWrite()) > 0) {
+            char drain[64];
+            if (read.Contains(wakeRead_))
+                while (::read(wakeRead_, drain, sizeof drain) > 0) {
+                }
+            if (read.Contains(udp_))
+                answerProbe();
+            for (auto& [s, control] : listeners_)
+                if (read.Contains(s))
+                    acceptOn(s, control);
+            for (auto& c : controls)
+                if (!c->closed && read.Contains(c->socket))
+                    readControl(c);
+            for (SOCKET s : streams) {
+                if (!read.Contains(s))
+                    continue;
+                char sink[4096];
+                if (platform::Recv(s, sink, sizeof sink) <= 0) {
+                    std::lock_guard lock(mutex_);
+                    std::erase(streams_, s);
+                    closesocket(s);
+                }
+            }
+        }
+        flushDue();
+    }
+}
+
+void TestBox::acceptOn(SOCKET listener, bool control) {
+    const SOCKET s = accept(listener, nullptr, nullptr);
+    if (s == INVALID_SOCKET)
+        return;
+    std::lock_guard lock(mutex_);
+    if (!control) {
+        streams_.push_back(s);
+        ++streamCount_;
+        return;
+    }
+    auto c = std::make_shared<Connection>();
+    c->socket = s;
+    c->id = ++controlCount_;
+    controls_.push_back(std::move(c));
+}
+
+void TestBox::answerProbe() {
+    char probe[512];
+    sockaddr_in from{};
+    socklen_t n = sizeof from;
+    const ssize_t got = recvfrom(udp_, probe, sizeof probe, 0, reinterpret_cast<sockaddr*>(&from), &n);
+    if (got < 0)
+        return;
+    std::string answer;
+    {
+        std::lock_guard lock(mutex_);
+        probes_.emplace_back(probe, probe + got);
+        switch (lanAnswer_) {
+        case LanAnswer::Echo:
+            answer = options_.deviceId + std::string("\x01\x02", 2);
+            break;
+        case LanAnswer::Other:
+            answer = "ZZZ999" + std::string("\x01\x02", 2);
+            break;
+        case LanAnswer::Short:
+            answer = options_.deviceId.substr(0, options_.deviceId.size() - 1);
+            break;
+        case LanAnswer::Silent:
+            return;
+        }
+    }
+    sendto(udp_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
+}
+
+void TestBox::readControl(const std::shared_ptr<Connection>& c) {
+    std::uint8_t buffer[65536];
+    const int n = platform::Recv(c->socket, buffer, sizeof buffer);
+    std::lock_guard lock(mutex_);
+    if (n <= 0) {
+        closesocket(c->socket);
+        c->closed = true;
+        return;
+    }
+    c->in.insert(c->in.end(), buffer, buffer + n);
+    for (;;) {
+        if (c->mode == Connection::Mode::Frames) {
+            if (c->in.size() < kFrameSize)
+                return;
+            Frame frame;
+            std::copy_n(c->in.begin(), kFrameSize, frame.begin());
+            c->in.erase(c->in.begin(), c->in.begin() + kFrameSize);
+            onFrame(c, frame);
+        } else if (c->mode == Connection::Mode::Firmware) {
+            if (c->in.size() < 4)
+                return;
+            const std::uint16_t type = static_cast<std::uint16_t>(c->in[0] | c->in[1] << 8);
+            const std::uint16_t length = static_cast<std::uint16_t>(c->in[2] | c->in[3] << 8);
+            if (c->in.size() < 4u + length)
+                return;
+            if (type != 9 || length == 0 || length > 1436)
+                ++badChunks_;
+            chunkLengths_.push_back(length);
+            firmware_.insert(firmware_.end(), c->in.begin() + 4, c->in.begin() + 4 + length);
+            c->in.erase(c->in.begin(), c->in.begin() + 4 + length);
+            c->remaining -= std::min<std::size_t>(c->remaining, length);
+            if (c->remaining == 0)
+                c->mode = Connection::Mode::Frames;
+        } else {
+            const std::size_t k = std::min(c->in.size(), c->remaining);
+            if (k == 0)
+                return;
+            ir_.insert(ir_.end(), c->in.begin(), c->in.begin() + static_cast<long>(k));
+            c->in.erase(c->in.begin(), c->in.begin() + static_cast<long>(k));
+            c->remaining -= k;
+            if (c->remaining == 0)
+                c->mode = Connection::Mode::Frames;
+        }
+    }
+}
+
+void TestBox::onFrame(const std::shared_ptr<Connection>& c, const Frame& frame) {
+    ReceivedFrame r;
+    r.bytes = frame;
+    r.sequence = Get32(frame.data() + 4);
+    r.command = Get32(frame.data() + 8);
+    r.value = Get32(frame.data() + 12);
+    r.value2 = Get32(frame.data() + 176);
+    r.value3 = Get32(frame.data() + 180);
+    r.tick = GetTickCount();
+    r.typeOk = Get32(frame.data()) == 12;
+    r.checksumOk = Get32(frame.data() + 184) == Checksum(frame.data());
+    r.connection = c->id;
+    if (auto it = c->seen.find(r.sequence); it != c->seen.end()) {
+        r.sequenceOk = it->second == frame;
+    } else {
+        r.sequenceOk = c->seen.empty() || r.sequence > c->highest;
+        c->seen.emplace(r.sequence, frame);
+        c->highest = std::max(c->highest, r.sequence);
+    }
+    frames_.push_back(r);
+
+    Reply reply = defaultReply(r.command);
+    if (auto it = script_.find(r.command); it != script_.end() && !it->second.empty()) {
+        reply = it->second.front();
+        if (it->second.size() > 1)
+            it->second.pop_front();
+    }
+    if (!reply.answer)
+        return;
+    if (reply.value == 1 && r.value > 0 && (r.command == kFirmwareUpdate || r.command == kPutIrData)) {
+        c->mode = r.command == kFirmwareUpdate ? Connection::Mode::Firmware : Connection::Mode::Ir;
+        c->remaining = r.value;
+    }
+    std::vector<Bytes> pieces;
+    if (!reply.garbage.empty())
+        pieces.push_back(reply.garbage);
+    Frame answer = MakeFrame(r.sequence, r.command, reply.value, reply.value2, reply.value3);
+    for (const auto& [at, bytes] : reply.bytes)
+        std::copy(bytes.begin(), bytes.end(), answer.begin() + static_cast<long>(at));
+    Reseal(answer);
+    for (int i = 0; i < reply.copies; ++i)
+        pieces.emplace_back(answer.begin(), answer.end());
+    pieces.insert(pieces.end(), reply.then.begin(), reply.then.end());
+    schedule(c, std::move(pieces), reply.delivery, reply.delayMs);
+}
+
+void TestBox::schedule(const std::shared_ptr<Connection>& c, std::vector<Bytes> pieces, const Delivery& d,
+                       DWORD delayMs) {
+    Bytes all;
+    std::vector<std::size_t> cuts;
+    for (const Bytes& piece : pieces) {
+        if (!all.empty())
+            cuts.push_back(all.size());
+        all.insert(all.end(), piece.begin(), piece.end());
+    }
+    if (d.coalesce)
+        cuts.clear();
+    else if (!d.cuts.empty())
+        cuts = d.cuts;
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    std::erase_if(cuts, [&](std::size_t at) { return at == 0 || at >= all.size(); });
+    cuts.push_back(all.size());
+    // Writes of one connection never interleave: a group starts after what is still queued there.
+    platform::Duration due = platform::DeadlineAfter(delayMs);
+    for (const Pending& p : pending_)
+        if (p.connection == c)
+            due = std::max(due, p.due);
+    std::size_t from = 0;
+    for (std::size_t to : cuts) {
+        pending_.push_back(
+            Pending{due, order_++, c,
+                    Bytes(all.begin() + static_cast<long>(from), all.begin() + static_cast<long>(to))});
+        from = to;
+        due += std::chrono::milliseconds(d.gapMs);
+    }
+}
+
+DWORD TestBox::untilNextWrite() const {
+    std::lock_guard lock(mutex_);
+    platform::Duration next = platform::Now() + std::chrono::seconds(1);
+    for (const Pending& p : pending_)
+        next = std::min(next, p.due);
+    const platform::Duration wait = next - platform::Now();
+    return wait.count() <= 0 ? 0
+                             : static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+}
+
+void TestBox::flushDue() {
+    std::vector<Pending> due;
+    {
+        std::lock_guard lock(mutex_);
+        const platform::Duration now = platform::Now();
+        for (auto it = pending_.begin(); it != pending_.end();) {
+            if (it->due <= now) {
+                due.push_back(std::move(*it));
+                it = pending_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    std::sort(due.begin(), due.end(), [](const Pending& a, const Pending& b) {
+        return a.due != b.due ? a.due < b.due : a.order < b.order;
+    });
+    for (const Pending& p : due) {
+        if (!p.connection->closed)
+            sendAll(p.connection->socket, p.bytes);
+        std::lock_guard lock(mutex_);
+        ++writes_;
+    }
+}
+
+std::vector<ReceivedFrame> TestBox::Frames() const {
+    std::lock_guard lock(mutex_);
+    return frames_;
+}
+
+std::vector<ReceivedFrame> TestBox::FramesOf(std::uint32_t command) const {
+    std::lock_guard lock(mutex_);
+    std::vector<ReceivedFrame> of;
+    for (const ReceivedFrame& f : frames_)
+        if (f.command == command)
+            of.push_back(f);
+    return of;
+}
+
+std::vector<Bytes> TestBox::LanProbes() const {
+    std::lock_guard lock(mutex_);
+    return probes_;
+}
+
+int TestBox::ControlConnections() const {
+    std::lock_guard lock(mutex_);
+    return controlCount_;
+}
+
+int TestBox::OpenControlConnections() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(
+        std::count_if(controls_.begin(), controls_.end(), [](const auto& c) { return !c->closed; }));
+}
+
+int TestBox::StreamConnections() const {
+    std::lock_guard lock(mutex_);
+    return streamCount_;
+}
+
+std::vector<std::uint16_t> TestBox::FirmwareChunkLengths() const {
+    std::lock_guard lock(mutex_);
+    return chunkLengths_;
+}
+
+Bytes TestBox::FirmwareBytes() const {
+    std::lock_guard lock(mutex_);
+    return firmware_;
+}
+
+Bytes TestBox::IrBytes() const {
+    std::lock_guard lock(mutex_);
+    return ir_;
+}
+
+int TestBox::BadChunks() const {
+    std::lock_guard lock(mutex_);
+    return badChunks_;
+}
+
+int TestBox::WritesDone() const {
+    std::lock_guard lock(mutex_);
+    return writes_;
+}
+
+} // namespace testbox
