@@ -1,0 +1,276 @@
+// The video renderer: the filter, its pins and streaming.
+#include "platform/dshow/VideoRenderer.h"
+
+#include "platform/dshow/SystemClock.h"
+#include "platform/dshow/Uuids.h"
+#include "platform/gdi/WindowDc.h"
+#include "platform/win32/Clock.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace platform::dshow {
+namespace {
+
+std::atomic<bool> g_vmr9Fails{false};
+
+constexpr int kMaxPictureSide = 4096;
+constexpr REFERENCE_TIME kWaitSlice = 10 * 10000; // the clock is read again at least this often
+
+} // namespace
+
+void SetVmr9CreationFails(bool fails) {
+    g_vmr9Fails = fails;
+}
+
+VideoRendererPin::VideoRendererPin(VideoRenderer* filter, CCritSec* lock, int stream, LPCWSTR name)
+    : CBaseInputPin(L"VideoRendererPin", filter, lock, nullptr, name), renderer_(filter), stream_(stream) {}
+
+HRESULT VideoRendererPin::CheckMediaType(const CMediaType* type) {
+    if (!type)
+        return E_POINTER;
+    if (*type->Type() != MEDIATYPE_Video || *type->FormatType() != FORMAT_VideoInfo ||
+        type->FormatLength() < sizeof(VIDEOINFOHEADER) || !type->Format())
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    if (*type->Subtype() != MEDIASUBTYPE_UYVY && *type->Subtype() != MEDIASUBTYPE_YUY2)
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type->Format());
+    const LONG width = vih->bmiHeader.biWidth, height = std::abs(vih->bmiHeader.biHeight);
+    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide)
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    return S_OK;
+}
+
+HRESULT VideoRendererPin::Receive(IMediaSample* sample) {
+    const HRESULT hr = CBaseInputPin::Receive(sample);
+    if (hr != S_OK)
+        return hr;
+    return stream_ == 0 ? renderer_->show(sample) : S_OK; // further mixer streams are taken, not shown
+}
+
+HRESULT VideoRendererPin::EndOfStream() {
+    const HRESULT hr = CheckStreaming();
+    if (hr != S_OK)
+        return hr;
+    if (stream_ == 0)
+        renderer_->endOfStream();
+    return S_OK;
+}
+
+HRESULT VideoRendererPin::BeginFlush() {
+    CBaseInputPin::BeginFlush();
+    std::lock_guard lock(renderer_->mutex_);
+    renderer_->flushing_ = true;
+    ++renderer_->generation_;
+    renderer_->changed_.notify_all();
+    return S_OK;
+}
+
+HRESULT VideoRendererPin::EndFlush() {
+    {
+        std::lock_guard lock(renderer_->mutex_);
+        renderer_->flushing_ = false;
+        renderer_->endOfStream_ = false;
+        renderer_->completionSent_ = false;
+    }
+    return CBaseInputPin::EndFlush();
+}
+
+CUnknown* VideoRenderer::CreateVmr9(IUnknown*, HRESULT* hr) {
+    if (g_vmr9Fails) {
+        *hr = E_FAIL;
+        return nullptr;
+    }
+    *hr = S_OK;
+    return new VideoRenderer(true, CLSID_VideoMixingRenderer9);
+}
+
+CUnknown* VideoRenderer::CreateVmr7(IUnknown*, HRESULT* hr) {
+    *hr = S_OK;
+    return new VideoRenderer(false, CLSID_VideoMixingRenderer);
+}
+
+CUnknown* VideoRenderer::CreateDefault(IUnknown*, HRESULT* hr) {
+    *hr = S_OK;
+    return new VideoRenderer(false, CLSID_VideoRendererDefault);
+}
+
+VideoRenderer::VideoRenderer(bool vmr9, REFCLSID clsid)
+    : CBaseFilter(L"VideoRenderer", nullptr, &lock_, clsid), vmr9_(vmr9) {
+    pins_.push_back(std::make_unique<VideoRendererPin>(this, &lock_, 0, L"VMR Input0"));
+}
+
+VideoRenderer::~VideoRenderer() = default;
+
+HRESULT VideoRenderer::NonDelegatingQueryInterface(REFIID iid, void** out) {
+    if (iid == IID_IAMFilterMiscFlags)
+        return GetInterface(static_cast<IAMFilterMiscFlags*>(this), out);
+    if (vmr9_) {
+        if (iid == IID_IVMRFilterConfig9)
+            return GetInterface(static_cast<IVMRFilterConfig9*>(this), out);
+        if (iid == IID_IVMRWindowlessControl9)
+            return GetInterface(static_cast<IVMRWindowlessControl9*>(this), out);
+        if (iid == IID_IVMRMixerBitmap9)
+            return GetInterface(static_cast<IVMRMixerBitmap9*>(this), out);
+    } else {
+        if (iid == IID_IVMRFilterConfig)
+            return GetInterface(static_cast<IVMRFilterConfig*>(this), out);
+        if (iid == IID_IVMRWindowlessControl)
+            return GetInterface(static_cast<IVMRWindowlessControl*>(this), out);
+        if (iid == IID_IVMRMixerBitmap)
+            return GetInterface(static_cast<IVMRMixerBitmap*>(this), out);
+    }
+    return CBaseFilter::NonDelegatingQueryInterface(iid, out);
+}
+
+int VideoRenderer::GetPinCount() {
+    CAutoLock lock(&lock_);
+    return static_cast<int>(pins_.size());
+}
+
+CBasePin* VideoRenderer::GetPin(int index) {
+    CAutoLock lock(&lock_);
+    return index >= 0 && index < static_cast<int>(pins_.size()) ? pins_[static_cast<size_t>(index)].get()
+                                                                : nullptr;
+}
+
+void VideoRenderer::wakeAll() {
+    std::lock_guard lock(mutex_);
+    ++generation_;
+    changed_.notify_all();
+}
+
+HRESULT VideoRenderer::Stop() {
+    const HRESULT hr = CBaseFilter::Stop();
+    {
+        std::lock_guard lock(mutex_);
+        endOfStream_ = false;
+        completionSent_ = false;
+    }
+    wakeAll();
+    return hr;
+}
+
+HRESULT VideoRenderer::Pause() {
+    const HRESULT hr = CBaseFilter::Pause();
+    wakeAll();
+    return hr;
+}
+
+HRESULT VideoRenderer::Run(REFERENCE_TIME start) {
+    const HRESULT hr = CBaseFilter::Run(start);
+    {
+        CAutoLock filter(&lock_);
+        std::lock_guard lock(mutex_);
+        clock_ = platform::ComPtr<IReferenceClock>(m_pClock);
+        runStart_ = start;
+    }
+    wakeAll();
+    bool complete;
+    {
+        std::lock_guard lock(mutex_);
+        complete = endOfStream_ && !completionSent_;
+        completionSent_ = completionSent_ || complete;
+    }
+    if (complete) // the end came while paused
+        NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
+    return hr;
+}
+
+void VideoRenderer::endOfStream() {
+    bool complete;
+    {
+        std::lock_guard lock(mutex_);
+        endOfStream_ = true;
+        complete = m_State == State_Running && !completionSent_;
+        completionSent_ = completionSent_ || complete;
+    }
+    if (complete)
+        NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
+}
+
+bool VideoRenderer::waitUntilDue(IMediaSample* sample) {
+    REFERENCE_TIME start = 0, stop = 0;
+    const bool timed = sample->GetTime(&start, &stop) == S_OK;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (m_State == State_Stopped || flushing_)
+            return false;
+        const int seen = generation_;
+        if (m_State == State_Paused) {
+            changed_.wait(lock, [&] { return generation_ != seen; });
+            continue;
+        }
+        REFERENCE_TIME now = 0;
+        if (!timed || !clock_ || FAILED(clock_->GetTime(&now)))
+            return true;
+        const REFERENCE_TIME due = runStart_ + start;
+        if (now >= due)
+            return true;
+        const REFERENCE_TIME wait = std::min(due - now, kWaitSlice);
+        platform::WaitUntilScaled(changed_, lock, platform::Now() + std::chrono::nanoseconds(wait * 100),
+                                  [&] { return generation_ != seen; });
+    }
+}
+
+HRESULT VideoRenderer::show(IMediaSample* sample) {
+    if (!waitUntilDue(sample))
+        return IsStopped() ? VFW_E_WRONG_STATE : S_FALSE;
+    const CMediaType& type = pins_[0]->CurrentMediaType();
+    const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type.Format());
+    BYTE* data = nullptr;
+    if (!vih || FAILED(sample->GetPointer(&data)))
+        return S_OK;
+    const int width = vih->bmiHeader.biWidth, height = std::abs(vih->bmiHeader.biHeight);
+    const long length = sample->GetActualDataLength();
+    const bool uyvy = *type.Subtype() == MEDIASUBTYPE_UYVY;
+    // UYVY rows come at the pitch of the producer's surface, which the sample's length tells; YUY2 rows
+    // are packed.
+    const int pitch = uyvy ? static_cast<int>(length / height) : 2 * width;
+    if (pitch < 2 * width || static_cast<long long>(pitch) * height > length)
+        return S_OK; // a sample too short for its picture is dropped
+    {
+        std::lock_guard lock(mutex_);
+        current_.fourcc = uyvy ? MakeFourCC('U', 'Y', 'V', 'Y') : MakeFourCC('Y', 'U', 'Y', '2');
+        current_.width = width;
+        current_.height = height;
+        current_.pitch = pitch;
+        current_.bytes.assign(data, data + static_cast<size_t>(pitch) * static_cast<size_t>(height));
+        haveFrame_ = true;
+    }
+    present();
+    return S_OK;
+}
+
+void VideoRenderer::present() {
+    PackedPicture picture;
+    VideoFrame frame;
+    HWND window;
+    bool positioned;
+    {
+        std::lock_guard lock(mutex_);
+        if (!haveFrame_ || !window_)
+            return;
+        picture = current_;
+        if (mixer_.enabled && mixer_.haveBitmap)
+            BlendOverlay(picture, mixer_.overlay);
+        window = window_;
+        positioned = positionSet_;
+        frame.source = positionSet_ ? source_ : RECT{0, 0, picture.width, picture.height};
+        frame.destination = destination_;
+        frame.border = border_;
+    }
+    if (!positioned)
+        GetClientRect(window, &frame.destination);
+    frame.fourcc = picture.fourcc;
+    frame.width = picture.width;
+    frame.height = picture.height;
+    frame.pitch = picture.pitch;
+    frame.data = picture.bytes.data();
+    PresentToWindow(window, frame);
+}
+
+} // namespace platform::dshow

@@ -1,0 +1,142 @@
+// Inside the DirectShow layer: the video renderer, one class behind both interface sets. Created as the
+// VMR-9 it answers the VMR-9 interfaces, as the VMR-7 (or the default video renderer) the VMR-7 ones.
+// Its input pins offer no types and take UYVY and YUY2 with a VideoInfo format; the first pin's samples
+// are shown: Receive waits until the sample is due by the graph's clock (while paused, until Run, Stop or
+// a flush), blends the mixer bitmap over a copy of the frame, presents it to the VideoSurface registered
+// for the clipping window, and returns. A late sample is shown at once.
+#pragma once
+
+#include "platform/dshow/BasePin.h"
+#include "platform/dshow/VideoPixels.h"
+#include "platform/dshow/Vmr.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace platform::dshow {
+
+class VideoRenderer;
+
+class VideoRendererPin final : public CBaseInputPin {
+public:
+    VideoRendererPin(VideoRenderer* filter, CCritSec* lock, int stream, LPCWSTR name);
+    HRESULT CheckMediaType(const CMediaType* type) override;
+    HRESULT Receive(IMediaSample* sample) override;
+    HRESULT EndOfStream() override;
+    HRESULT BeginFlush() override;
+    HRESULT EndFlush() override;
+
+private:
+    VideoRenderer* renderer_;
+    int stream_;
+};
+
+class VideoRenderer final : public CBaseFilter,
+                            public IAMFilterMiscFlags,
+                            public IVMRFilterConfig9,
+                            public IVMRWindowlessControl9,
+                            public IVMRMixerBitmap9,
+                            public IVMRFilterConfig,
+                            public IVMRWindowlessControl,
+                            public IVMRMixerBitmap {
+public:
+    DECLARE_IUNKNOWN
+    static CUnknown* CreateVmr9(IUnknown* outer, HRESULT* hr);
+    static CUnknown* CreateVmr7(IUnknown* outer, HRESULT* hr);
+    static CUnknown* CreateDefault(IUnknown* outer, HRESULT* hr);
+    ~VideoRenderer() override;
+
+    HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;
+    ULONG GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
+    int GetPinCount() override;
+    CBasePin* GetPin(int index) override;
+    HRESULT Stop() override;
+    HRESULT Pause() override;
+    HRESULT Run(REFERENCE_TIME start) override;
+
+    // Filter configuration of both sets. More streams give more input pins (only before any connects).
+    HRESULT SetNumberOfStreams(DWORD streams) override;
+    HRESULT GetNumberOfStreams(DWORD* streams) override;
+    HRESULT SetRenderingMode(DWORD mode) override;
+    HRESULT GetRenderingMode(DWORD* mode) override;
+
+    // Windowless control of both sets.
+    HRESULT GetNativeVideoSize(LONG* width, LONG* height, LONG* arWidth, LONG* arHeight) override;
+    HRESULT SetVideoPosition(const RECT* source, const RECT* destination) override;
+    HRESULT GetVideoPosition(RECT* source, RECT* destination) override;
+    HRESULT GetAspectRatioMode(DWORD* mode) override;
+    HRESULT SetAspectRatioMode(DWORD mode) override;
+    HRESULT SetVideoClippingWindow(HWND window) override;
+    HRESULT RepaintVideo(HWND window, HDC dc) override;
+    HRESULT DisplayModeChanged() override;
+    HRESULT GetCurrentImage(BYTE** dib) override;
+    HRESULT SetBorderColor(COLORREF colour) override;
+    HRESULT GetBorderColor(COLORREF* colour) override;
+
+    // Mixer bitmap of both sets.
+    HRESULT SetAlphaBitmap(const VMR9AlphaBitmap* bitmap) override;
+    HRESULT UpdateAlphaBitmapParameters(const VMR9AlphaBitmap* bitmap) override;
+    HRESULT GetAlphaBitmapParameters(VMR9AlphaBitmap* bitmap) override;
+    HRESULT SetAlphaBitmap(const VMRALPHABITMAP* bitmap) override;
+    HRESULT UpdateAlphaBitmapParameters(const VMRALPHABITMAP* bitmap) override;
+    HRESULT GetAlphaBitmapParameters(VMRALPHABITMAP* bitmap) override;
+
+private:
+    friend class VideoRendererPin;
+    VideoRenderer(bool vmr9, REFCLSID clsid);
+
+    struct Mixer {
+        bool enabled = false;
+        bool haveBitmap = false;
+        Overlay overlay;
+        RECT source{};
+        DWORD filterMode = 0;
+    };
+    struct AlphaParams {
+        DWORD flags;
+        HDC dc;
+        void* surface;
+        RECT source;
+        NORMALIZEDRECT destination;
+        float alpha;
+        COLORREF key;
+        DWORD filterMode;
+    };
+    HRESULT setAlpha(const AlphaParams& params, bool update);
+    AlphaParams alphaParams() const;
+
+    // Streaming: waits until the sample is due; false when a stop or a flush ended the wait.
+    bool waitUntilDue(IMediaSample* sample);
+    HRESULT show(IMediaSample* sample);
+    void present();
+    void endOfStream();
+    void wakeAll();
+
+    const bool vmr9_;
+    CCritSec lock_;
+    std::vector<std::unique_ptr<VideoRendererPin>> pins_;
+    DWORD streams_ = 0;
+    DWORD mode_ = 0;
+
+    // Guarded by mutex_: what streaming and the controls share.
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    int generation_ = 0; // raised by every state change and flush, to end waits
+    bool flushing_ = false;
+    platform::ComPtr<IReferenceClock> clock_; // the graph's, and stream time 0 on it, taken at Run
+    REFERENCE_TIME runStart_ = 0;
+    bool endOfStream_ = false;
+    bool completionSent_ = false;
+    HWND window_ = nullptr;
+    DWORD aspectMode_ = 0;
+    COLORREF border_ = 0;
+    bool positionSet_ = false;
+    RECT source_{}, destination_{};
+    PackedPicture current_;
+    bool haveFrame_ = false;
+    Mixer mixer_;
+};
+
+} // namespace platform::dshow

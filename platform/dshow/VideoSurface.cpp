@@ -1,0 +1,77 @@
+#include "platform/dshow/VideoSurface.h"
+
+#include <unordered_map>
+
+namespace platform::dshow {
+namespace {
+
+struct Entry {
+    std::mutex presenting; // held for each Present, and by the unregistering thread to wait for it
+    VideoSurface* surface = nullptr;
+};
+
+std::mutex g_mutex;
+std::unordered_map<HWND, std::shared_ptr<Entry>> g_surfaces;
+
+} // namespace
+
+void RegisterVideoSurface(HWND window, VideoSurface* surface) {
+    UnregisterVideoSurface(window);
+    auto entry = std::make_shared<Entry>();
+    entry->surface = surface;
+    std::lock_guard lock(g_mutex);
+    g_surfaces[window] = entry;
+}
+
+void UnregisterVideoSurface(HWND window) {
+    std::shared_ptr<Entry> entry;
+    {
+        std::lock_guard lock(g_mutex);
+        auto it = g_surfaces.find(window);
+        if (it == g_surfaces.end())
+            return;
+        entry = it->second;
+        g_surfaces.erase(it);
+    }
+    std::lock_guard wait(entry->presenting);
+    entry->surface = nullptr;
+}
+
+bool PresentToWindow(HWND window, const VideoFrame& frame) {
+    std::shared_ptr<Entry> entry;
+    {
+        std::lock_guard lock(g_mutex);
+        auto it = g_surfaces.find(window);
+        if (it == g_surfaces.end())
+            return false;
+        entry = it->second;
+    }
+    std::lock_guard presenting(entry->presenting);
+    if (!entry->surface)
+        return false;
+    entry->surface->Present(frame);
+    return true;
+}
+
+void HeadlessVideoSurface::Present(const VideoFrame& frame) {
+    std::lock_guard lock(mutex_);
+    ++presented_;
+    last_.frame = frame;
+    last_.bytes.assign(frame.data,
+                       frame.data + static_cast<size_t>(frame.pitch) * static_cast<size_t>(frame.height));
+    last_.frame.data = last_.bytes.data();
+}
+
+int HeadlessVideoSurface::presented() const {
+    std::lock_guard lock(mutex_);
+    return presented_;
+}
+
+HeadlessVideoSurface::Copy HeadlessVideoSurface::last() const {
+    std::lock_guard lock(mutex_);
+    Copy copy = last_;
+    copy.frame.data = copy.bytes.data();
+    return copy;
+}
+
+} // namespace platform::dshow

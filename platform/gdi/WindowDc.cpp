@@ -1,0 +1,152 @@
+#include "platform/gdi/WindowDc.h"
+
+#include "platform/gdi/Objects.h"
+#include "platform/win32/Messages.h"
+
+#include <condition_variable>
+#include <unordered_map>
+
+using namespace platform::gdi;
+using namespace platform::gdi::detail;
+
+namespace {
+
+struct Layer {
+    std::shared_ptr<Surface> surface;
+    LayerObserver observer;
+    int calling = 0; // observer calls in progress, under g_layerMutex
+};
+
+std::mutex g_layerMutex;
+std::condition_variable g_observerDone;
+std::unordered_map<HWND, std::shared_ptr<Layer>> g_layers;
+
+// The window's layer; layers of windows that died are dropped on the way.
+std::shared_ptr<Layer> layerOf(HWND window, bool create) {
+    std::lock_guard lock(g_layerMutex);
+    for (auto it = g_layers.begin(); it != g_layers.end();)
+        it = IsWindow(it->first) ? std::next(it) : g_layers.erase(it);
+    if (!IsWindow(window))
+        return nullptr;
+    auto it = g_layers.find(window);
+    if (it != g_layers.end())
+        return it->second;
+    if (!create)
+        return nullptr;
+    auto layer = std::make_shared<Layer>();
+    layer->surface = std::make_shared<Surface>(0, 0);
+    layer->surface->alpha = 0xFF000000u;
+    g_layers.emplace(window, layer);
+    return layer;
+}
+
+} // namespace
+
+namespace platform::gdi::detail {
+
+void layerChanged(HWND window, const RECT& rect) {
+    std::shared_ptr<Layer> layer = layerOf(window, false);
+    if (!layer)
+        return;
+    LayerObserver observer;
+    {
+        std::lock_guard lock(g_layerMutex);
+        if (!layer->observer)
+            return;
+        observer = layer->observer;
+        ++layer->calling;
+    }
+    observer(window, rect);
+    std::lock_guard lock(g_layerMutex);
+    --layer->calling;
+    g_observerDone.notify_all();
+}
+
+} // namespace platform::gdi::detail
+
+HDC GetDC(HWND window) {
+    std::shared_ptr<Layer> layer = layerOf(window, true);
+    if (!layer)
+        return nullptr;
+    return addDc(newDc(window, layer->surface));
+}
+
+int ReleaseDC(HWND window, HDC dc) {
+    auto state = findDc(dc);
+    if (!state || !state->window || state->window != window)
+        return 0;
+    return removeDc(dc) ? 1 : 0;
+}
+
+BOOL GetClientRect(HWND window, RECT* rect) {
+    if (!rect)
+        return FALSE;
+    std::shared_ptr<Layer> layer = layerOf(window, true);
+    if (!layer)
+        return FALSE;
+    std::lock_guard lock(layer->surface->mutex);
+    *rect = RECT{0, 0, layer->surface->width, layer->surface->height};
+    return TRUE;
+}
+
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
+    std::shared_ptr<Layer> layer = layerOf(window, true);
+    if (!layer)
+        return FALSE;
+    RECT area;
+    {
+        Surface& s = *layer->surface;
+        std::lock_guard lock(s.mutex);
+        area = rect ? *rect : RECT{0, 0, s.width, s.height};
+        if (!clip(s, &area))
+            return TRUE;
+        if (erase)
+            for (int y = area.top; y < area.bottom; ++y)
+                std::fill(s.row(y) + area.left, s.row(y) + area.right, 0u);
+    }
+    layerChanged(window, area);
+    return TRUE;
+}
+
+namespace platform::gdi {
+
+BOOL SetWindowClientSize(HWND window, int width, int height) {
+    std::shared_ptr<Layer> layer = layerOf(window, true);
+    if (!layer)
+        return FALSE;
+    std::lock_guard lock(layer->surface->mutex);
+    layer->surface->resize(width, height);
+    return TRUE;
+}
+
+void SetLayerObserver(HWND window, LayerObserver observer) {
+    std::shared_ptr<Layer> layer = layerOf(window, true);
+    if (!layer)
+        return;
+    std::unique_lock lock(g_layerMutex);
+    layer->observer = std::move(observer);
+    // Calls of the old observer on other threads finish before this returns.
+    g_observerDone.wait(lock, [&] { return layer->calling == 0; });
+}
+
+BOOL ReadLayer(HWND window, const std::function<void(const std::uint32_t*, int, int)>& read) {
+    std::shared_ptr<Layer> layer = layerOf(window, false);
+    if (!layer)
+        return FALSE;
+    Surface& s = *layer->surface;
+    std::lock_guard lock(s.mutex);
+    read(s.pixels.data(), s.width, s.height);
+    return TRUE;
+}
+
+void RemoveWindowLayer(HWND window) {
+    std::unique_lock lock(g_layerMutex);
+    auto it = g_layers.find(window);
+    if (it == g_layers.end())
+        return;
+    std::shared_ptr<Layer> layer = it->second;
+    g_layers.erase(it);
+    g_observerDone.wait(lock, [&] { return layer->calling == 0; });
+}
+
+} // namespace platform::gdi

@@ -1,0 +1,351 @@
+#include "TestFilters.h"
+
+#include "platform/com/Com.h"
+#include "platform/dshow/Uuids.h"
+#include "platform/dshow/VideoSurface.h"
+#include "platform/dshow/Vmr.h"
+#include "platform/gdi/WindowDc.h"
+#include "platform/win32/Clock.h"
+#include "platform/win32/Messages.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using namespace testfilters;
+using platform::ComPtr;
+using platform::Query;
+using platform::dshow::HeadlessVideoSurface;
+
+constexpr int kWidth = 16, kHeight = 8;
+
+CMediaType picture(const GUID& subtype, int width = kWidth, int height = kHeight) {
+    CMediaType t = videoType(subtype);
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(t.Format());
+    vih->bmiHeader.biWidth = width;
+    vih->bmiHeader.biHeight = height;
+    vih->bmiHeader.biBitCount = 16;
+    return t;
+}
+
+// A UYVY picture of one colour at the given pitch.
+std::vector<BYTE> uyvy(int pitch, BYTE y, BYTE u, BYTE v) {
+    std::vector<BYTE> bytes(static_cast<size_t>(pitch) * kHeight, 0xEE);
+    for (int row = 0; row < kHeight; ++row)
+        for (int x = 0; x < kWidth; x += 2) {
+            BYTE* p = &bytes[static_cast<size_t>(row * pitch + 2 * x)];
+            p[0] = u, p[1] = y, p[2] = v, p[3] = y;
+        }
+    return bytes;
+}
+
+class VideoRendererTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                   graph_.ReleaseAndGetVoidAddressOf()),
+                  S_OK);
+        control_ = Query<IMediaControl>(graph_.Get(), IID_IMediaControl);
+        window_ = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+        platform::gdi::SetWindowClientSize(window_, 320, 240);
+        platform::dshow::RegisterVideoSurface(window_, &surface_);
+    }
+    void TearDown() override {
+        control_->Stop();
+        platform::dshow::UnregisterVideoSurface(window_);
+        DestroyWindow(window_);
+        platform::dshow::SetVmr9CreationFails(false);
+        platform::SetTimeScale(1.0);
+    }
+    // The VMR-9 fed by a source offering `type`, clipped to the test window.
+    void build(const CMediaType& type, LONG bufferSize) {
+        ASSERT_EQ(CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                   vmr_.ReleaseAndGetVoidAddressOf()),
+                  S_OK);
+        ASSERT_EQ(graph_->AddFilter(vmr_.Get(), L"Video Mixing Renderer 9"), S_OK);
+        source_ = ComPtr<IBaseFilter>::Adopt(TestSource::make({{type}}));
+        ASSERT_EQ(graph_->AddFilter(source_.Get(), L"source"), S_OK);
+        pin()->bufferSize = bufferSize;
+        windowless_ = Query<IVMRWindowlessControl9>(vmr_.Get(), IID_IVMRWindowlessControl9);
+        ASSERT_TRUE(windowless_);
+        ASSERT_EQ(windowless_->SetVideoClippingWindow(window_), S_OK);
+        ComPtr<IPin> in;
+        ASSERT_EQ(vmr_->FindPin(L"VMR Input0", in.ReleaseAndGetAddressOf()), S_OK);
+        ASSERT_EQ(graph_->ConnectDirect(pin(), in.Get(), nullptr), S_OK);
+    }
+    TestSourcePin* pin() { return static_cast<TestSource*>(source_.Get())->pin(0); }
+
+    ComPtr<IGraphBuilder> graph_;
+    ComPtr<IMediaControl> control_;
+    ComPtr<IBaseFilter> vmr_, source_;
+    ComPtr<IVMRWindowlessControl9> windowless_;
+    HWND window_ = nullptr;
+    HeadlessVideoSurface surface_;
+};
+
+TEST_F(VideoRendererTest, TakesUyvyAndYuy2WithVideoInfoAndOffersNothing) {
+    ComPtr<IBaseFilter> vmr;
+    ASSERT_EQ(CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               vmr.ReleaseAndGetVoidAddressOf()),
+              S_OK);
+    ComPtr<IPin> in;
+    ASSERT_EQ(vmr->FindPin(L"VMR Input0", in.ReleaseAndGetAddressOf()), S_OK);
+    CMediaType noFormat = picture(MEDIASUBTYPE_UYVY);
+    noFormat.SetFormatType(&FORMAT_None);
+    CMediaType audio = picture(MEDIASUBTYPE_UYVY);
+    audio.SetType(&MEDIATYPE_Audio);
+    const struct {
+        const char* name;
+        CMediaType type;
+        HRESULT expected;
+    } cases[] = {{"UYVY", picture(MEDIASUBTYPE_UYVY), S_OK},
+                 {"YUY2", picture(MEDIASUBTYPE_YUY2), S_OK},
+                 {"RGB565", picture(MEDIASUBTYPE_RGB565), S_FALSE},
+                 {"YUYV", picture(MEDIASUBTYPE_YUYV), S_FALSE},
+                 {"no VideoInfo", noFormat, S_FALSE},
+                 {"audio", audio, S_FALSE},
+                 {"zero width", picture(MEDIASUBTYPE_UYVY, 0, 8), S_FALSE}};
+    for (const auto& c : cases)
+        EXPECT_EQ(in->QueryAccept(&c.type), c.expected) << c.name;
+    ComPtr<IEnumMediaTypes> types;
+    ASSERT_EQ(in->EnumMediaTypes(types.ReleaseAndGetAddressOf()), S_OK);
+    AM_MEDIA_TYPE* none = nullptr;
+    ULONG fetched = 9;
+    EXPECT_EQ(types->Next(1, &none, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 0u);
+}
+
+TEST_F(VideoRendererTest, InterfaceSetsFollowTheClassAndTheCreationHook) {
+    const struct {
+        const char* name;
+        const CLSID* clsid;
+        bool nine;
+    } cases[] = {{"VMR-9", &CLSID_VideoMixingRenderer9, true},
+                 {"VMR-7", &CLSID_VideoMixingRenderer, false},
+                 {"default renderer", &CLSID_VideoRendererDefault, false}};
+    for (const auto& c : cases) {
+        ComPtr<IBaseFilter> vmr;
+        ASSERT_EQ(CoCreateInstance(*c.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                   vmr.ReleaseAndGetVoidAddressOf()),
+                  S_OK)
+            << c.name;
+        EXPECT_EQ(bool(Query<IVMRWindowlessControl9>(vmr.Get(), IID_IVMRWindowlessControl9)), c.nine)
+            << c.name;
+        EXPECT_EQ(bool(Query<IVMRMixerBitmap9>(vmr.Get(), IID_IVMRMixerBitmap9)), c.nine) << c.name;
+        EXPECT_EQ(bool(Query<IVMRWindowlessControl>(vmr.Get(), IID_IVMRWindowlessControl)), !c.nine)
+            << c.name;
+        EXPECT_EQ(bool(Query<IVMRFilterConfig>(vmr.Get(), IID_IVMRFilterConfig)), !c.nine) << c.name;
+        CLSID clsid{};
+        vmr->GetClassID(&clsid);
+        EXPECT_EQ(clsid, *c.clsid) << c.name;
+    }
+    // Mixer streams give input pins (before anything connects).
+    ComPtr<IBaseFilter> vmr7;
+    CoCreateInstance(CLSID_VideoMixingRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                     vmr7.ReleaseAndGetVoidAddressOf());
+    auto config = Query<IVMRFilterConfig>(vmr7.Get(), IID_IVMRFilterConfig);
+    ASSERT_EQ(config->SetNumberOfStreams(4), S_OK);
+    ComPtr<IPin> fourth;
+    EXPECT_EQ(vmr7->FindPin(L"VMR Input3", fourth.ReleaseAndGetAddressOf()), S_OK);
+
+    platform::dshow::SetVmr9CreationFails(true);
+    void* out = nullptr;
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &out),
+        E_FAIL);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_VideoMixingRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &out),
+        S_OK);
+    static_cast<IBaseFilter*>(out)->Release();
+}
+
+TEST_F(VideoRendererTest, PresentsTheFrameAtThePitchItsLengthTells) {
+    const int pitch = 64; // wider than 2 x 16, as a surface pitch
+    build(picture(MEDIASUBTYPE_UYVY), pitch * kHeight);
+    const RECT destination{10, 20, 170, 100};
+    ASSERT_EQ(windowless_->SetVideoPosition(nullptr, &destination), S_OK);
+    windowless_->SetBorderColor(RGB(1, 2, 3));
+    ASSERT_EQ(control_->Run(), S_OK);
+    ASSERT_EQ(pin()->deliver(0, 1, uyvy(pitch, 0x80, 0x40, 0xC0)), S_OK); // due at once
+    ASSERT_EQ(surface_.presented(), 1);
+    const auto shown = surface_.last();
+    EXPECT_EQ(shown.frame.fourcc, MakeFourCC('U', 'Y', 'V', 'Y'));
+    EXPECT_EQ(shown.frame.width, kWidth);
+    EXPECT_EQ(shown.frame.height, kHeight);
+    EXPECT_EQ(shown.frame.pitch, pitch);
+    EXPECT_EQ(shown.frame.data[pitch + 1], 0x80);
+    EXPECT_EQ(shown.frame.destination.left, 10);
+    EXPECT_EQ(shown.frame.destination.bottom, 100);
+    EXPECT_EQ(shown.frame.source.right, kWidth);
+    EXPECT_EQ(shown.frame.border, RGB(1, 2, 3));
+    LONG w = 0, h = 0;
+    EXPECT_EQ(windowless_->GetNativeVideoSize(&w, &h, nullptr, nullptr), S_OK);
+    EXPECT_EQ(w, kWidth);
+    EXPECT_EQ(h, kHeight);
+
+    // A sample shorter than its picture is not shown.
+    ASSERT_EQ(pin()->deliver(1, 2, std::vector<BYTE>(20, 0)), S_OK);
+    EXPECT_EQ(surface_.presented(), 1);
+
+    // Repainting shows the current frame again; another window's surface takes over when it is the
+    // clipping window.
+    HeadlessVideoSurface other;
+    HWND full = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    platform::dshow::RegisterVideoSurface(full, &other);
+    ASSERT_EQ(windowless_->SetVideoClippingWindow(full), S_OK);
+    EXPECT_EQ(windowless_->RepaintVideo(full, nullptr), S_OK);
+    EXPECT_EQ(other.presented(), 1);
+    EXPECT_EQ(surface_.presented(), 1);
+    platform::dshow::UnregisterVideoSurface(full);
+    EXPECT_EQ(windowless_->RepaintVideo(full, nullptr), S_OK);
+    EXPECT_EQ(other.presented(), 1); // unregistered: nothing more reaches it
+    DestroyWindow(full);
+}
+
+TEST_F(VideoRendererTest, Yuy2RowsAreTwiceTheWidth) {
+    build(picture(MEDIASUBTYPE_YUY2), 4096);
+    ASSERT_EQ(control_->Run(), S_OK);
+    ASSERT_EQ(pin()->deliver(0, 1, std::vector<BYTE>(4096, 0x10)), S_OK);
+    EXPECT_EQ(surface_.last().frame.pitch, 2 * kWidth);
+    EXPECT_EQ(surface_.last().frame.fourcc, MakeFourCC('Y', 'U', 'Y', '2'));
+}
+
+TEST_F(VideoRendererTest, ReceiveWaitsUntilDueAndWhilePausedUntilRunStopOrFlush) {
+    platform::SetTimeScale(20.0);
+    build(picture(MEDIASUBTYPE_UYVY), 2 * kWidth * kHeight);
+    const auto frame = uyvy(2 * kWidth, 0x50, 0x80, 0x80);
+
+    // Paused: the first sample waits for Run.
+    ASSERT_EQ(control_->Pause(), S_OK);
+    HRESULT delivered = E_FAIL;
+    std::thread feeder([&] { delivered = pin()->deliver(0, 1, frame); });
+    Sleep(400);
+    EXPECT_EQ(surface_.presented(), 0);
+    ASSERT_EQ(control_->Run(), S_OK);
+    feeder.join();
+    EXPECT_EQ(delivered, S_OK);
+    EXPECT_EQ(surface_.presented(), 1);
+
+    // Running: a sample due in 1.5 s of stream time waits that long; a late one is shown at once.
+    REFERENCE_TIME now = 0;
+    static_cast<CBaseFilter*>(static_cast<TestSource*>(source_.Get()))->StreamTime(now);
+    const DWORD before = GetTickCount();
+    ASSERT_EQ(pin()->deliver(now + 15000000, now + 15400000, frame), S_OK);
+    EXPECT_GE(GetTickCount() - before, 1400u);
+    EXPECT_EQ(surface_.presented(), 2);
+    ASSERT_EQ(pin()->deliver(0, 1, frame), S_OK); // late: shown without waiting
+
+    // A sample far in the future is let go by a flush, and by Stop.
+    std::thread flushed([&] { delivered = pin()->deliver(now + 600000000, now + 600000001, frame); });
+    Sleep(200);
+    ComPtr<IPin> in;
+    vmr_->FindPin(L"VMR Input0", in.ReleaseAndGetAddressOf());
+    in->BeginFlush();
+    flushed.join();
+    in->EndFlush();
+    EXPECT_EQ(delivered, S_FALSE);
+    EXPECT_EQ(surface_.presented(), 3);
+
+    std::thread waiting([&] { delivered = pin()->deliver(now + 600000000, now + 600000001, frame); });
+    Sleep(200);
+    control_->Stop();
+    waiting.join();
+    EXPECT_EQ(delivered, VFW_E_WRONG_STATE);
+    EXPECT_EQ(surface_.presented(), 3);
+    // What the surface got converts to RGB for painting.
+    const auto shown = surface_.last();
+    const auto rgb = platform::dshow::FrameToRgb(shown.frame);
+    ASSERT_EQ(rgb.size(), static_cast<size_t>(kWidth * kHeight));
+    EXPECT_EQ(rgb[0], 0x4B4B4Bu); // luma 0x50 with neutral chroma
+}
+
+// A 16 x 8 memory bitmap: black (the key) with a white block at columns 4..7 of rows 0..3.
+struct OverlayDc {
+    OverlayDc() {
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
+        old = SelectObject(dc, bitmap);
+        RECT all{0, 0, kWidth, kHeight}, block{4, 0, 8, 4};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        FillRect(dc, &block, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    }
+    ~OverlayDc() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ old;
+};
+
+TEST_F(VideoRendererTest, MixerBitmapIsCopiedKeyedAndBlendedUntilDisabled) {
+    build(picture(MEDIASUBTYPE_UYVY), 2 * kWidth * kHeight);
+    auto mixer = Query<IVMRMixerBitmap9>(vmr_.Get(), IID_IVMRMixerBitmap9);
+    ASSERT_TRUE(mixer);
+    OverlayDc overlay;
+    VMR9AlphaBitmap params{VMR9AlphaBitmap_hDC | VMR9AlphaBitmap_SrcColorKey,
+                           overlay.dc,
+                           nullptr,
+                           RECT{0, 0, kWidth, kHeight},
+                           NORMALIZEDRECT{0, 0, 1, 1},
+                           1.0f,
+                           RGB(0, 0, 0),
+                           0};
+    ASSERT_EQ(mixer->SetAlphaBitmap(&params), S_OK);
+    // Copied: later drawing into the DC changes nothing.
+    RECT all{0, 0, kWidth, kHeight};
+    FillRect(overlay.dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+
+    ASSERT_EQ(control_->Run(), S_OK);
+    const int pitch = 2 * kWidth;
+    ASSERT_EQ(pin()->deliver(0, 1, uyvy(pitch, 0x20, 0x80, 0x80)), S_OK);
+    auto luma = [&](int x, int y) { return surface_.last().frame.data[y * pitch + 2 * x + 1]; };
+    EXPECT_GT(luma(4, 0), 0xE0); // under the white block
+    EXPECT_GT(luma(7, 3), 0xE0);
+    EXPECT_EQ(luma(3, 0), 0x20); // key pixels leave the picture alone
+    EXPECT_EQ(luma(4, 4), 0x20);
+
+    VMR9AlphaBitmap current{};
+    ASSERT_EQ(mixer->GetAlphaBitmapParameters(&current), S_OK);
+    EXPECT_EQ(current.dwFlags & VMR9AlphaBitmap_Disable, 0u);
+    EXPECT_EQ(current.clrSrcKey, RGB(0, 0, 0));
+    current.dwFlags = VMR9AlphaBitmap_Disable;
+    ASSERT_EQ(mixer->UpdateAlphaBitmapParameters(&current), S_OK);
+    windowless_->RepaintVideo(window_, nullptr); // a repaint shows the frame as it is now: no bitmap
+    EXPECT_EQ(luma(4, 0), 0x20);
+    EXPECT_EQ(mixer->UpdateAlphaBitmapParameters(&params), E_INVALIDARG); // disabled: no bitmap to move
+    params.pDDS = &params;
+    EXPECT_EQ(mixer->SetAlphaBitmap(&params), E_INVALIDARG); // surfaces are not taken
+}
+
+TEST_F(VideoRendererTest, CurrentImageIsA32BitBottomUpDib) {
+    build(picture(MEDIASUBTYPE_UYVY), 2 * kWidth * kHeight);
+    BYTE* dib = nullptr;
+    EXPECT_EQ(windowless_->GetCurrentImage(&dib), E_FAIL); // no frame yet
+    ASSERT_EQ(control_->Run(), S_OK);
+    std::vector<BYTE> frame = uyvy(2 * kWidth, 235, 128, 128); // white...
+    for (int x = 0; x < kWidth; x += 2) {                      // ...with a black top row
+        frame[static_cast<size_t>(2 * x + 1)] = 16;
+        frame[static_cast<size_t>(2 * x + 3)] = 16;
+    }
+    ASSERT_EQ(pin()->deliver(0, 1, frame), S_OK);
+    ASSERT_EQ(windowless_->GetCurrentImage(&dib), S_OK);
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, dib, sizeof header);
+    EXPECT_EQ(header.biSize, 40u);
+    EXPECT_EQ(header.biWidth, kWidth);
+    EXPECT_EQ(header.biHeight, kHeight);
+    EXPECT_EQ(header.biBitCount, 32);
+    EXPECT_EQ(header.biSizeImage, static_cast<DWORD>(kWidth * kHeight * 4));
+    std::uint32_t first, last;
+    std::memcpy(&first, dib + 40, 4);                             // bottom row
+    std::memcpy(&last, dib + 40 + (kHeight - 1) * kWidth * 4, 4); // top row
+    EXPECT_EQ(first & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(last & 0xFFFFFF, 0u);
+    CoTaskMemFree(dib);
+}
+
+} // namespace
