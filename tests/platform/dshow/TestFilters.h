@@ -95,9 +95,10 @@ private:
 
 class TestSource final : public CBaseFilter {
 public:
-    // One output pin per list of offered types.
-    static TestSource* make(std::vector<std::vector<CMediaType>> pins, LONG buffers = 1) {
-        auto* f = new TestSource(std::move(pins), buffers);
+    // One output pin per list of offered types, named "Out 0", "Out 1"... unless names are given.
+    static TestSource* make(std::vector<std::vector<CMediaType>> pins, LONG buffers = 1,
+                            std::vector<std::wstring> names = {}) {
+        auto* f = new TestSource(std::move(pins), buffers, std::move(names));
         f->AddRef();
         return f;
     }
@@ -108,12 +109,13 @@ public:
     TestSourcePin* pin(int index) { return pins_[static_cast<size_t>(index)].get(); }
 
 private:
-    TestSource(std::vector<std::vector<CMediaType>> pins, LONG buffers)
+    TestSource(std::vector<std::vector<CMediaType>> pins, LONG buffers, std::vector<std::wstring> names)
         : CBaseFilter(L"TestSource", nullptr, &lock_, GUID_NULL) {
-        int n = 0;
-        for (auto& offered : pins)
-            pins_.push_back(std::make_unique<TestSourcePin>(
-                this, &lock_, (L"Out " + std::to_wstring(n++)).c_str(), std::move(offered), buffers));
+        for (size_t n = 0; n < pins.size(); ++n) {
+            const std::wstring name = n < names.size() ? names[n] : L"Out " + std::to_wstring(n);
+            pins_.push_back(
+                std::make_unique<TestSourcePin>(this, &lock_, name.c_str(), std::move(pins[n]), buffers));
+        }
     }
     CCritSec lock_;
     std::vector<std::unique_ptr<TestSourcePin>> pins_;
