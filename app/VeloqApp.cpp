@@ -52,6 +52,7 @@ void KQ_UI_VeloqApp::StartUp() {
     InitUserDataRoot();
     m_config.Load();
     m_config.m_volume = std::clamp(m_config.m_volume, 0, 1000);
+    g_languageIndex = std::max(0, m_config.m_language); // the language chosen last time
     m_uiState = 0;
     m_pLoginDlg = new KQ_UI_CLoginDialog();
     m_pTvPane = new KQ_UI_TVPaneDlg();

@@ -34,6 +34,7 @@ protected:
     void SetUp() override {
         platform::mfc::EnsureToolkit();
         ResetLanguageMenuForTests();
+        g_languageIndex = 0;
         cwd_ = std::filesystem::current_path();
         std::filesystem::create_directories(temp / "Setup");
         std::filesystem::create_directories(temp / "UserData");

@@ -63,7 +63,7 @@ TEST_F(SkinTest, FramesAreCutFromTheFourStatePicturesAtTheButtonsPlace) {
     SkinBitmaps bitmaps;
     ASSERT_EQ(LoadSkinFile(skin("Test"), config, bitmaps), 1);
     EXPECT_EQ(config.m_mainButtons[0].anchor, 1);
-    EXPECT_EQ(config.m_mainButtons[1].cx, 0); // keys the file lacks stay zero
+    EXPECT_EQ(config.m_mainButtons[1].cx, 0);         // keys the file lacks stay zero
     EXPECT_EQ(config.m_clockLabel.colour, 0xFFFFFFu); // labels never built get the built-in colour
     EXPECT_EQ(config.m_infoBarLabel.text, L"CIF 1200kbps");
     ButtonFrames frames;

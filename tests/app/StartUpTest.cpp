@@ -8,8 +8,9 @@ namespace {
 class StartUpTest : public AppFixture {};
 
 TEST_F(StartUpTest, StartedFromAnotherFolderTheProgramFindsItsOwnFiles) {
-    temp.write("Setup/property.ini",
-               "[Volume]\r\nValue=5000\r\n[Skin]\r\nvalue=12\r\n[TopMost]\r\nSwitch=1\r\n");
+    temp.write(
+        "Setup/property.ini",
+        "[Volume]\r\nValue=5000\r\n[Skin]\r\nvalue=12\r\n[TopMost]\r\nSwitch=1\r\n[Save]\r\nLanguage=1\r\n");
     std::filesystem::current_path(std::filesystem::temp_directory_path());
     start();
     EXPECT_EQ(std::filesystem::canonical(std::filesystem::current_path()),
@@ -19,8 +20,9 @@ TEST_F(StartUpTest, StartedFromAnotherFolderTheProgramFindsItsOwnFiles) {
     EXPECT_EQ(app->m_config.m_topMost, 1);
     EXPECT_TRUE(main->IsTopMost());
     EXPECT_EQ(app->m_uiState, UI_STATE_INIT);
-    EXPECT_EQ(LoadLanguageString(L"IDS_TIPS_CLOSE"), L"Close");
-    EXPECT_EQ(app->m_config.m_strLanguage, L"English");
+    EXPECT_EQ(LoadLanguageString(L"IDS_TIPS_CLOSE"), L"Zu"); // the language chosen last time
+    EXPECT_EQ(app->m_config.m_strLanguage, L"Test");
+    g_languageIndex = 0;
     ASSERT_NE(app->m_pLoginDlg, nullptr);
     EXPECT_TRUE(app->m_pLoginDlg->IsWindowVisible());
     EXPECT_EQ(player->notifyWindow, main->m_hWnd);
