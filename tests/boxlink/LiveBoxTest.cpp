@@ -2,6 +2,7 @@
 // person logs in to (the test box program's own script) and per stream connection.
 #include "tests/boxlink/LiveBoxRig.h"
 
+#include "tests/boxlink/StreamTestSupport.h"
 #include "tests/support/fakes/TempFolder.h"
 #include "tests/support/testbox/LiveBox.h"
 
@@ -177,21 +178,29 @@ protected:
     LiveRig rig{box.Environment()};
 };
 
-// The first connection gets one record and then silence, which loses the link; the next login's
+// The first connection gets edge records and then silence, which loses the link; the next login's
 // connection gets the live stream from its start.
 TEST_F(ScriptedStream, EachConnectionTakesTheNextScript) {
-    Bytes one;
-    streamfixture::appendMediaRecord(one, 15, 7, fixture().videoNal(0));
-    box.ScriptStream({testbox::StreamScript{.bytes = one}, testbox::StreamScript{.live = liveRecords()}});
+    using namespace streamtest;
+    const Bytes largest = slice(1, 0, 2037), next = slice(1, 0);
+    const Bytes frame = {0xFF, 0xF1, 0x50, 0x80, 0x01, 0x7F, 0xFC, 0x21};
+    const Bytes edges = concat({video(1, largest),                 // n = 2045: the largest record
+                                raw(15, Bytes(8, 0)),              // n = 8: no NAL byte, dropped
+                                video(1, {0x0C, 0xFF}),            // filler NAL unit, left out
+                                raw(10, Bytes(4, 0)),              // audio without a frame, dropped
+                                video(2, next), audio(3, frame)}); // completes the first unit
+    box.ScriptStream({testbox::StreamScript{.bytes = edges, .writes = {.chunk = 700}},
+                      testbox::StreamScript{.live = liveRecords()}});
     ASSERT_TRUE(rig.login(L"127.0.0.1", BOX_LOGIN_BY_ADDRESS));
     ASSERT_NE(rig.main.WaitFor(WM_BOX_LINK_LOST), nullptr);
-    EXPECT_TRUE(rig.sink().Video().empty()); // one NAL unit completes no access unit
+    EXPECT_EQ(rig.sink().Video(), std::vector<Bytes>{unit(2, {largest})});
+    EXPECT_EQ(rig.sink().Audio(), std::vector<Bytes>{concat({unit(3, {}), frame})});
     rig.client.Disconnect(0);
 
     ASSERT_TRUE(rig.login(L"127.0.0.1", BOX_LOGIN_BY_ADDRESS));
     const std::vector<Bytes> loop = loopedVideo(fixture(), 1);
-    ASSERT_TRUE(rig.sink().WaitVideo(loop.size(), kWait));
-    EXPECT_TRUE(sameUnits(rig.sink().Video(), 0, loop, 0, loop.size()));
+    ASSERT_TRUE(rig.sink().WaitVideo(1 + loop.size(), kWait));
+    EXPECT_TRUE(sameUnits(rig.sink().Video(), 1, loop, 0, loop.size()));
     EXPECT_EQ(box.StreamConnections(), 2);
 }
 

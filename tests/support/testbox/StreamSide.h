@@ -32,7 +32,7 @@ using StreamBytes = std::vector<std::uint8_t>;
 // offsets, with gapMs of the scaled clock after each piece.
 struct Writes {
     std::size_t chunk = 0;
-    std::vector<std::size_t> cuts;
+    std::vector<std::size_t> cuts{};
     DWORD gapMs = 0;
 };
 

@@ -119,7 +119,7 @@ TestBox::TestBox(Options options) : options_(std::move(options)) {
         };
         listener(options_.lanControl, options_.lanControlPort, lanControlPort_);
         listener(options_.directControl, options_.directControlPort, directControlPort_);
-        const auto stream = [this](bool on, std::uint16_t wanted, std::uint16_t& port) {
+        const auto stream = [](bool on, std::uint16_t wanted, std::uint16_t& port) {
             if (!on) {
                 port = refusingPort();
                 return std::unique_ptr<StreamSide>();

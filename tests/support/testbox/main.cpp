@@ -84,7 +84,11 @@ bool parse(int argc, char** argv, Settings& s, std::string& problem) {
             }
         if (known)
             continue;
-        if (flag == "--id" && !value.empty()) {
+        if (flag == "--id") {
+            if (value.empty()) {
+                problem = "--id needs a device ID";
+                return false;
+            }
             s.box.deviceId = value;
         } else if (flag == "--fixtures") {
             s.fixtures = value;
