@@ -1,12 +1,13 @@
 # make run   installs the dependencies, builds, lays out the runnable folder and starts the program.
-# make test  installs the dependencies, builds and runs every test headless, then a short fuzz run.
+# make test  installs the dependencies, builds and runs every test headless, then a short fuzz run of every target side by side.
+# make screenshots  renders the windows offscreen into build/<preset>/screenshots/.
 PRESET ?= release
 BUILD := build/$(PRESET)
 DIST := $(BUILD)/dist
-FUZZ_SECONDS ?= 8
+FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test fuzz-smoke fuzz clean
+.PHONY: all deps configure build run test screenshots fuzz-smoke fuzz clean
 
 all: build
 
@@ -21,6 +22,10 @@ build: configure
 
 run: build
 	@./scripts/run.sh $(DIST)
+
+# make screenshots  the windows rendered offscreen into $(BUILD)/screenshots/*.png
+screenshots: build
+	@cmake --build --preset $(PRESET) --target screenshots
 
 test: build
 	@ctest --preset $(PRESET) -j $(JOBS)

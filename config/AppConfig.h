@@ -83,10 +83,10 @@ public:
     std::array<SkinItemLayout, 17> m_mainButtons{};
     TextLabelLayout m_clockLabel;
     TextLabelLayout m_infoBarLabel;
-    std::array<std::int32_t, 13> m_skinValuesA{};
-    std::array<std::int32_t, 13> m_skinValuesB{};
+    std::array<SkinItemLayout, 2> m_volumeSlider{}; // track, thumb
+    std::array<SkinItemLayout, 2> m_fileSlider{};   // track, thumb
     std::array<std::int32_t, 4> m_videoBoxSizes{};  // cx1, cy1, cx2, cy2
-    std::array<std::int32_t, 12> m_sliderLayouts{}; // volume and file position
+    SkinItemLayout m_loginButton;
     std::array<SkinItemLayout, 15> m_tvKeys{};
     std::array<SkinItemLayout, 36> m_remoteKeys{};
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets in the asan tree and runs each for the given number of seconds,
-# starting from its committed corpus (tests/fuzz/corpus/<target>/). Fails on the first crash.
+# Builds the libFuzzer targets in the asan tree and runs them side by side for the given number of seconds
+# each, starting from their committed corpora (tests/fuzz/corpus/<target>/). Fails when any target fails.
 set -euo pipefail
 seconds=${1:-8}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,14 +13,31 @@ cmake --build --preset asan --target fuzzers -j "$(nproc)"
 bin=build/asan/fuzz-bin
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+pids=()
+names=()
 for fuzzer in "$bin"/fuzz_*; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
-  corpus="$work/$name"
-  mkdir -p "$corpus"
-  [ -d "tests/fuzz/corpus/$name" ] && cp -r "tests/fuzz/corpus/$name/." "$corpus/"
-  echo "fuzz: $name for ${seconds}s"
-  "$fuzzer" -max_total_time="$seconds" -print_final_stats=0 -artifact_prefix="$work/" "$corpus" \
-    >"$work/$name.log" 2>&1 || { tail -n 60 "$work/$name.log"; cp "$work"/crash-* "$work"/leak-* "$work"/timeout-* build/asan/ 2>/dev/null || true; exit 1; }
+  mkdir -p "$work/$name/corpus"
+  [ -d "tests/fuzz/corpus/$name" ] && cp -r "tests/fuzz/corpus/$name/." "$work/$name/corpus/"
+  "$fuzzer" -max_total_time="$seconds" -print_final_stats=0 -artifact_prefix="$work/$name/" \
+    "$work/$name/corpus" >"$work/$name.log" 2>&1 &
+  pids+=($!)
+  names+=("$name")
 done
-echo "fuzz: all targets ran clean"
+
+failed=0
+for i in "${!pids[@]}"; do
+  name=${names[$i]}
+  if wait "${pids[$i]}"; then
+    echo "fuzz: $name ran ${seconds}s clean"
+  else
+    failed=1
+    echo "fuzz: $name FAILED"
+    tail -n 60 "$work/$name.log"
+    mkdir -p build/asan/fuzz-artifacts
+    cp "$work/$name"/crash-* "$work/$name"/leak-* "$work/$name"/timeout-* build/asan/fuzz-artifacts/ 2>/dev/null || true
+  fi
+done
+[ "$failed" -eq 0 ] && echo "fuzz: all targets ran clean"
+exit "$failed"

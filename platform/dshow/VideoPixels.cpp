@@ -40,20 +40,25 @@ std::uint32_t toRgb(int y, int u, int v) {
 
 } // namespace
 
-std::vector<std::uint32_t> ToRgb(const PackedPicture& p) {
-    std::vector<std::uint32_t> out(static_cast<size_t>(p.width) * static_cast<size_t>(p.height));
-    const Layout l = layoutOf(p.fourcc);
-    for (int y = 0; y < p.height; ++y) {
-        const BYTE* row = p.bytes.data() + static_cast<size_t>(y) * static_cast<size_t>(p.pitch);
-        std::uint32_t* dst = out.data() + static_cast<size_t>(y) * static_cast<size_t>(p.width);
-        for (int x = 0; x < p.width; x += 2) {
+std::vector<std::uint32_t> ToRgb(DWORD fourcc, int width, int height, int pitch, const BYTE* rows) {
+    if (width <= 0 || height <= 0 || pitch < 2 * width || !rows)
+        return {};
+    std::vector<std::uint32_t> out(static_cast<size_t>(width) * static_cast<size_t>(height));
+    const Layout l = layoutOf(fourcc);
+    for (int y = 0; y < height; ++y) {
+        const BYTE* row = rows + static_cast<size_t>(y) * static_cast<size_t>(pitch);
+        std::uint32_t* dst = out.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+        for (int x = 0; x + 1 < width; x += 2) { // whole pixel pairs: an odd last column keeps black
             const BYTE* pair = row + 2 * x;
             dst[x] = toRgb(pair[l.y0], pair[l.u], pair[l.v]);
-            if (x + 1 < p.width)
-                dst[x + 1] = toRgb(pair[l.y1], pair[l.u], pair[l.v]);
+            dst[x + 1] = toRgb(pair[l.y1], pair[l.u], pair[l.v]);
         }
     }
     return out;
+}
+
+std::vector<std::uint32_t> FrameToRgb(const VideoFrame& frame) {
+    return ToRgb(frame.fourcc, frame.width, frame.height, frame.pitch, frame.data);
 }
 
 void BlendOverlay(PackedPicture& p, const Overlay& o) {

@@ -28,8 +28,8 @@ struct Overlay {
     std::uint32_t key = 0; // 0x00RRGGBB
 };
 
-// 0x00RRGGBB pixels, top-down.
-std::vector<std::uint32_t> ToRgb(const PackedPicture& picture);
+// 0x00RRGGBB pixels, top-down, of `height` rows `pitch` bytes apart.
+std::vector<std::uint32_t> ToRgb(DWORD fourcc, int width, int height, int pitch, const BYTE* rows);
 void BlendOverlay(PackedPicture& picture, const Overlay& overlay);
 
 } // namespace platform::dshow

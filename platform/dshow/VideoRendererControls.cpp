@@ -153,7 +153,7 @@ HRESULT VideoRenderer::GetCurrentImage(BYTE** dib) {
         std::lock_guard lock(mutex_);
         if (!haveFrame_)
             return E_FAIL;
-        rgb = ToRgb(current_);
+        rgb = ToRgb(current_.fourcc, current_.width, current_.height, current_.pitch, current_.bytes.data());
         width = current_.width;
         height = current_.height;
     }

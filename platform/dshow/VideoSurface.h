@@ -33,6 +33,9 @@ public:
     virtual void Present(const VideoFrame& frame) = 0;
 };
 
+// The frame's picture as 0x00RRGGBB pixels, top-down (BT.601, studio range), for a surface that paints RGB.
+std::vector<std::uint32_t> FrameToRgb(const VideoFrame& frame);
+
 // The surface stays the caller's; registering again replaces it.
 void RegisterVideoSurface(HWND window, VideoSurface* surface);
 // After this returns no Present of the window's surface runs or will run.

@@ -46,11 +46,14 @@ TEST(SnapshotHeaderTest, CountsPaletteMasksAndPixels) {
         BITMAPFILEHEADER header{};
         DWORD image = 0;
         ASSERT_TRUE(BuildSnapshotFileHeader(c.info, &header, &image)) << c.name;
-        EXPECT_EQ(header.bfType, 0x4D42) << c.name;
-        EXPECT_EQ(header.bfSize, c.fileSize) << c.name;
-        EXPECT_EQ(header.bfOffBits, c.offset) << c.name;
+        // The packed fields are read into values: no reference may bind to them.
+        const WORD type = header.bfType, reserved = header.bfReserved1 | header.bfReserved2;
+        const DWORD size = header.bfSize, offset = header.bfOffBits;
+        EXPECT_EQ(type, 0x4D42) << c.name;
+        EXPECT_EQ(size, c.fileSize) << c.name;
+        EXPECT_EQ(offset, c.offset) << c.name;
         EXPECT_EQ(image, c.fileSize - 14) << c.name;
-        EXPECT_EQ(header.bfReserved1 | header.bfReserved2, 0) << c.name;
+        EXPECT_EQ(reserved, 0) << c.name;
     }
     BITMAPFILEHEADER header{};
     DWORD image = 0;
@@ -146,8 +149,9 @@ TEST_F(SnapshotTest, BitmapAndJpegDecodeBackToTheRenderersImage) {
         ASSERT_EQ(file.size(), 14u + 40 + kWidth * kHeight * 4);
         BITMAPFILEHEADER header;
         std::memcpy(&header, file.data(), 14);
-        EXPECT_EQ(header.bfOffBits, 54u);
-        EXPECT_EQ(header.bfSize, file.size());
+        const DWORD offset = header.bfOffBits, size = header.bfSize;
+        EXPECT_EQ(offset, 54u);
+        EXPECT_EQ(size, file.size());
     }
 }
 

@@ -149,8 +149,13 @@ TEST_F(GraphTest, StopWakesABlockedReceiveFromAnyThread) {
     for (const char* how : {"stopped by another thread", "stopped by this thread"}) {
         ASSERT_EQ(control_->Run(), S_OK);
         HRESULT delivered = S_OK;
+        int seen;
+        {
+            std::lock_guard lock(renderer->mutex);
+            seen = renderer->received;
+        }
         std::thread feeder([&] { delivered = source->pin(0)->deliver(0, 1); });
-        ASSERT_TRUE(renderer->waitForReceived(renderer->received + 1)) << how;
+        ASSERT_TRUE(renderer->waitForReceived(seen + 1)) << how;
         if (std::string(how) == "stopped by another thread") {
             std::thread stopper([&] { EXPECT_EQ(control_->Stop(), S_OK); });
             stopper.join();

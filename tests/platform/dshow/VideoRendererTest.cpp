@@ -237,13 +237,28 @@ TEST_F(VideoRendererTest, ReceiveWaitsUntilDueAndWhilePausedUntilRunStopOrFlush)
     EXPECT_EQ(surface_.presented(), 2);
     ASSERT_EQ(pin()->deliver(0, 1, frame), S_OK); // late: shown without waiting
 
-    // A sample far in the future is let go by Stop.
+    // A sample far in the future is let go by a flush, and by Stop.
+    std::thread flushed([&] { delivered = pin()->deliver(now + 600000000, now + 600000001, frame); });
+    Sleep(200);
+    ComPtr<IPin> in;
+    vmr_->FindPin(L"VMR Input0", in.ReleaseAndGetAddressOf());
+    in->BeginFlush();
+    flushed.join();
+    in->EndFlush();
+    EXPECT_EQ(delivered, S_FALSE);
+    EXPECT_EQ(surface_.presented(), 3);
+
     std::thread waiting([&] { delivered = pin()->deliver(now + 600000000, now + 600000001, frame); });
     Sleep(200);
     control_->Stop();
     waiting.join();
     EXPECT_EQ(delivered, VFW_E_WRONG_STATE);
     EXPECT_EQ(surface_.presented(), 3);
+    // What the surface got converts to RGB for painting.
+    const auto shown = surface_.last();
+    const auto rgb = platform::dshow::FrameToRgb(shown.frame);
+    ASSERT_EQ(rgb.size(), static_cast<size_t>(kWidth * kHeight));
+    EXPECT_EQ(rgb[0], 0x4B4B4Bu); // luma 0x50 with neutral chroma
 }
 
 // A 16 x 8 memory bitmap: black (the key) with a white block at columns 4..7 of rows 0..3.

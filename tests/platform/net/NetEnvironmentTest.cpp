@@ -1,10 +1,13 @@
 #include "platform/net/NetEnvironment.h"
 #include "platform/net/Adapters.h"
+#include "platform/net/NetEnvironmentVariables.h"
 #include "platform/net/Resolver.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <cstdlib>
+#include <map>
 
 namespace {
 
@@ -122,6 +125,58 @@ TEST(NetEnvironmentTest, SystemAdapterTableIsWellFormed) {
     std::uint32_t a = 0;
     EXPECT_FALSE(platform::ParseIpv4("1.2.3", a));
     EXPECT_FALSE(platform::ParseIpv4("host", a));
+}
+
+// Variables of the process for one scope; every variable of the table is unset outside them.
+class Variables {
+public:
+    explicit Variables(const std::map<std::string, std::string>& values) {
+        clear();
+        for (const auto& [name, value] : values)
+            setenv(name.c_str(), value.c_str(), 1);
+    }
+    ~Variables() { clear(); }
+
+private:
+    static void clear() {
+        unsetenv("VELOQ_NET");
+        for (const platform::NetPortVariable& v : platform::NetPortVariables())
+            unsetenv(v.name);
+    }
+};
+
+TEST(NetEnvironmentTest, VariablesNameTheLoopbackAndThePorts) {
+    struct Case {
+        std::map<std::string, std::string> variables;
+        bool loopback;
+        std::uint16_t lanStreamPort;
+        std::uint16_t directControlPort;
+        std::size_t problems;
+    };
+    const Case cases[] = {
+        {{}, false, 3000, 5020, 0},
+        {{{"VELOQ_NET", "loopback"}, {"VELOQ_LAN_STREAM_PORT", "13000"}, {"VELOQ_DIRECT_CONTROL_PORT", "0"}},
+         true,
+         13000,
+         0,
+         0},
+        {{{"VELOQ_NET", "lan"}, {"VELOQ_LAN_STREAM_PORT", "65535"}}, false, 65535, 5020, 1},
+        {{{"VELOQ_LAN_STREAM_PORT", "65536"}, {"VELOQ_DIRECT_CONTROL_PORT", "50x"}}, false, 3000, 5020, 2},
+        {{{"VELOQ_LAN_STREAM_PORT", ""}, {"VELOQ_DIRECT_CONTROL_PORT", "-1"}}, false, 3000, 5020, 2},
+        {{{"VELOQ_LAN_STREAM_PORT", "0013000"}}, false, 3000, 5020, 1},
+    };
+    for (const Case& c : cases) {
+        const Variables scoped(c.variables);
+        std::vector<std::string> problems;
+        const platform::NetEnvironment env = platform::NetEnvironmentFromVariables(&problems);
+        const std::string label = c.variables.empty() ? "none" : c.variables.begin()->second;
+        EXPECT_EQ(isLoopback(env.lanBroadcast), c.loopback) << label;
+        EXPECT_EQ(env.adapters.has_value(), c.loopback) << label;
+        EXPECT_EQ(env.lanStreamPort, c.lanStreamPort) << label;
+        EXPECT_EQ(env.directControlPort, c.directControlPort) << label;
+        EXPECT_EQ(env.lanSearchPort, 8002) << label;
+        EXPECT_EQ(problems.size(), c.problems) << label;
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string>
 
 namespace testbox {
 
@@ -18,17 +19,23 @@ void appendRecord(StreamBytes& out, std::uint8_t type, const std::uint8_t* body,
 
 } // namespace
 
-StreamSide::StreamSide() {
+StreamSide::StreamSide(std::uint16_t port) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    const int on = 1;
+    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in at{};
     at.sin_family = AF_INET;
+    at.sin_port = htons(port);
     at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof at;
     if (listener_ == INVALID_SOCKET || bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
-        listen(listener_, 4) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &length) != 0)
-        throw std::runtime_error("test box: no stream listener");
+        listen(listener_, 4) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
+        closesocket(listener_);
+        WSACleanup();
+        throw std::runtime_error("test box: cannot listen on stream port " + std::to_string(port));
+    }
     port_ = ntohs(at.sin_port);
     thread_ = std::thread([this] { run(); });
 }
@@ -91,29 +98,44 @@ StreamBytes StreamSide::Received() const {
 }
 
 void StreamSide::Send(StreamBytes bytes, Writes writes) {
+    {
+        std::lock_guard lock(mutex_);
+        enqueue(bytes, writes);
+    }
+    changed_.notify_all();
+}
+
+void StreamSide::enqueue(const StreamBytes& bytes, const Writes& writes) {
     std::vector<std::size_t> cuts = writes.cuts;
     if (writes.chunk)
         for (std::size_t at = writes.chunk; at < bytes.size(); at += writes.chunk)
             cuts.push_back(at);
     cuts.push_back(bytes.size());
     std::sort(cuts.begin(), cuts.end());
-    {
-        std::lock_guard lock(mutex_);
-        std::size_t from = 0;
-        for (std::size_t to : cuts) {
-            to = std::min(to, bytes.size());
-            if (to > from)
-                queue_.push_back({StreamBytes(bytes.begin() + from, bytes.begin() + to), writes.gapMs});
-            from = std::max(from, to);
-        }
+    std::size_t from = 0;
+    for (std::size_t to : cuts) {
+        to = std::min(to, bytes.size());
+        if (to > from)
+            queue_.push_back({StreamBytes(bytes.begin() + from, bytes.begin() + to), writes.gapMs});
+        from = std::max(from, to);
     }
-    changed_.notify_all();
 }
 
 void StreamSide::CloseConnection() {
     std::lock_guard lock(mutex_);
     if (connection_ != INVALID_SOCKET)
         shutdown(connection_, SHUT_RDWR);
+}
+
+void StreamSide::OnConnect(std::function<StreamScript()> script) {
+    std::lock_guard lock(mutex_);
+    onConnect_ = std::move(script);
+}
+
+void StreamSide::NewGeneration() {
+    std::lock_guard lock(mutex_);
+    if (feed_)
+        feed_->NewGeneration();
 }
 
 void StreamSide::acceptPending() {
@@ -126,12 +148,20 @@ void StreamSide::acceptPending() {
         return;
     const int noDelay = 1;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+    std::function<StreamScript()> onConnect;
+    {
+        std::lock_guard lock(mutex_);
+        onConnect = onConnect_;
+    }
+    const StreamScript script = onConnect ? onConnect() : StreamScript{};
     std::lock_guard lock(mutex_);
     if (connection_ != INVALID_SOCKET)
         closesocket(connection_);
     connection_ = s;
     ++connections_;
     peerClosed_ = false;
+    enqueue(script.bytes, script.writes);
+    feed_ = script.live ? std::make_unique<LiveFeed>(script.live) : nullptr;
     changed_.notify_all();
 }
 
@@ -146,10 +176,12 @@ void StreamSide::readPeer() {
     std::uint8_t bytes[4096];
     const int got = platform::Recv(s, bytes, sizeof bytes);
     std::lock_guard lock(mutex_);
-    if (got > 0)
+    if (got > 0) {
         received_.insert(received_.end(), bytes, bytes + got);
-    else
+    } else {
         peerClosed_ = true;
+        feed_.reset();
+    }
     changed_.notify_all();
 }
 
@@ -177,22 +209,45 @@ void StreamSide::run() {
             std::unique_lock lock(mutex_);
             if (stop_)
                 return;
-            if (queue_.empty() || connection_ == INVALID_SOCKET) {
-                changed_.wait_for(lock, std::chrono::milliseconds(5));
+            if (connection_ == INVALID_SOCKET || !nextPiece(piece)) {
+                waitForWork(lock);
                 continue;
             }
-            piece = std::move(queue_.front());
-            queue_.pop_front();
             s = connection_;
             writing_ = true;
         }
-        writePiece(s, piece);
+        const bool written = writePiece(s, piece);
         {
             std::lock_guard lock(mutex_);
             writing_ = false;
+            if (!written && s == connection_)
+                feed_.reset();
         }
         changed_.notify_all();
     }
+}
+
+// Sent bytes first; a live record only between two Sends, never inside the pieces of one.
+bool StreamSide::nextPiece(Piece& piece) {
+    if (!queue_.empty()) {
+        piece = std::move(queue_.front());
+        queue_.pop_front();
+        return true;
+    }
+    if (feed_ && feed_->Due() <= platform::Now()) {
+        piece = {feed_->Take(), 0};
+        return true;
+    }
+    return false;
+}
+
+// Accepts and the peer's bytes are polled: wake every few milliseconds, or sooner for a live record.
+void StreamSide::waitForWork(std::unique_lock<std::mutex>& lock) {
+    std::chrono::steady_clock::duration wait = std::chrono::milliseconds(5);
+    if (feed_ && connection_ != INVALID_SOCKET)
+        wait = std::min(wait, platform::ToRealDuration(feed_->Due() - platform::Now()));
+    if (wait > wait.zero())
+        changed_.wait_for(lock, wait);
 }
 
 StreamBytes FileBegin(const std::string& nameField) {

@@ -1,11 +1,15 @@
 // The test box's audio/video side on 127.0.0.1: a listener for the PC's stream connection (its port goes
-// into the NetEnvironment as the LAN or direct stream port), and a script of bytes to write on the latest
-// connection, cut into writes as asked, with gaps on the scaled clock in between. It keeps what the peer
-// sends (so it also stands in for a control port that only listens) and sees the peer close.
+// into the NetEnvironment as the LAN or direct stream port), and bytes to write on the latest connection,
+// cut into writes as asked, with gaps on the scaled clock in between. Each new connection can start with a
+// script: bytes first, then live records at the pace of their timestamps (LiveFeed.h) until the connection
+// ends; bytes sent meanwhile go between two records. It keeps what the peer sends (so it also stands in
+// for a control port that only listens) and sees the peer close.
 //
 // One thread accepts and writes; it is started by the constructor and stopped (flag, shutdown, join) by
 // the destructor. All calls are thread-safe. Record builders for the stream's files are at the end.
 #pragma once
+
+#include "tests/support/testbox/LiveFeed.h"
 
 #include "platform/net/Winsock.h"
 #include "platform/win32/Types.h"
@@ -13,6 +17,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,13 +32,23 @@ using StreamBytes = std::vector<std::uint8_t>;
 // offsets, with gapMs of the scaled clock after each piece.
 struct Writes {
     std::size_t chunk = 0;
-    std::vector<std::size_t> cuts;
+    std::vector<std::size_t> cuts{};
     DWORD gapMs = 0;
+};
+
+// What the box sends on one stream connection: bytes (edge records, a tail that starts mid-record, ...),
+// cut as writes says, then, with live records, those records looped until the connection ends; without
+// them the box falls silent.
+struct StreamScript {
+    StreamBytes bytes{};
+    Writes writes{};
+    std::shared_ptr<const LiveRecords> live{};
 };
 
 class StreamSide {
 public:
-    StreamSide();
+    // Listens on the port (0: one the system picks); throws when it cannot.
+    explicit StreamSide(std::uint16_t port = 0);
     ~StreamSide();
     StreamSide(const StreamSide&) = delete;
     StreamSide& operator=(const StreamSide&) = delete;
@@ -50,6 +66,11 @@ public:
     int Connections() const;
     void Send(StreamBytes bytes, Writes writes = {});
     void CloseConnection();
+    // Asked on the side's thread as each connection is accepted (not while a lock of the side is held).
+    void OnConnect(std::function<StreamScript()> script);
+    // The box changed its stream: the live records of the current connection go on from the start of the
+    // loop (the IDR with its parameter sets) with record types raised by 16.
+    void NewGeneration();
     StreamBytes Received() const; // everything the peer sent on any connection
 
 private:
@@ -59,6 +80,9 @@ private:
     };
 
     void run();
+    void enqueue(const StreamBytes& bytes, const Writes& writes); // under mutex_
+    bool nextPiece(Piece& piece);                                 // under mutex_
+    void waitForWork(std::unique_lock<std::mutex>& lock);
     void acceptPending();
     void readPeer();
     bool writePiece(SOCKET s, const Piece& piece);
@@ -75,6 +99,8 @@ private:
     bool peerClosed_ = false;
     bool writing_ = false;
     std::deque<Piece> queue_;
+    std::unique_ptr<LiveFeed> feed_; // of the current connection
+    std::function<StreamScript()> onConnect_;
     StreamBytes received_;
     std::thread thread_;
 };

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
+#include <stdexcept>
+#include <string>
 #include <unistd.h>
 
 namespace testbox {
@@ -15,6 +17,10 @@ namespace {
 constexpr std::uint32_t kLogin = 0xFDFD2001;
 constexpr std::uint32_t kLogout = 0xFDFD2002;
 constexpr std::uint32_t kKeepAlive = 0xFDFD2019;
+constexpr std::uint32_t kSetSource = 0xFDFD2010;
+constexpr std::uint32_t kSetVideoQuality = 0xFDFD2090;
+constexpr std::uint32_t kSetCountry = 0xFDFD2095;
+constexpr std::uint32_t kStartFileTransfer = 0xFDFD20B2;
 constexpr std::uint32_t kFirmwareUpdate = 0xFDFD2093;
 constexpr std::uint32_t kPutIrData = 0xFDFD2085;
 constexpr std::size_t kFrameSize = 188;
@@ -34,12 +40,16 @@ std::uint16_t portOf(SOCKET s) {
     return ntohs(a.sin_port);
 }
 
+// A socket bound to the port on 127.0.0.1 (0: one the system picks); port is set to the one it got.
 SOCKET bound(int type, std::uint16_t& port) {
     const SOCKET s = socket(AF_INET, type, 0);
     const int on = 1;
     setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in a = loopback(0);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    sockaddr_in a = loopback(port);
+    if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        closesocket(s);
+        throw std::runtime_error("test box: cannot bind port " + std::to_string(port));
+    }
     port = portOf(s);
     return s;
 }
@@ -90,25 +100,48 @@ struct TestBox::Pending {
     std::uint64_t order;
     std::shared_ptr<Connection> connection;
     Bytes bytes;
+    std::function<void()> after{};
 };
 
 TestBox::TestBox(Options options) : options_(std::move(options)) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    udp_ = bound(SOCK_DGRAM, lanSearchPort_);
-    const auto listener = [this](bool on, bool control, std::uint16_t& port) {
-        if (!on) {
-            port = refusingPort();
-            return;
-        }
-        const SOCKET s = bound(SOCK_STREAM, port);
-        listen(s, 8);
-        listeners_.emplace_back(s, control);
-    };
-    listener(options_.lanControl, true, lanControlPort_);
-    listener(options_.directControl, true, directControlPort_);
-    listener(options_.lanStream, false, lanStreamPort_);
-    listener(options_.directStream, false, directStreamPort_);
+    try {
+        lanSearchPort_ = options_.lanSearchPort;
+        udp_ = bound(SOCK_DGRAM, lanSearchPort_);
+        const auto listener = [this](bool on, std::uint16_t wanted, std::uint16_t& port) {
+            port = on ? wanted : refusingPort();
+            if (!on)
+                return;
+            const SOCKET s = bound(SOCK_STREAM, port);
+            listen(s, 8);
+            listeners_.push_back(s);
+        };
+        listener(options_.lanControl, options_.lanControlPort, lanControlPort_);
+        listener(options_.directControl, options_.directControlPort, directControlPort_);
+        const auto stream = [](bool on, std::uint16_t wanted, std::uint16_t& port) {
+            if (!on) {
+                port = refusingPort();
+                return std::unique_ptr<StreamSide>();
+            }
+            auto side = std::make_unique<StreamSide>(wanted);
+            port = side->Port();
+            return side;
+        };
+        lanStream_ = stream(options_.lanStream, options_.lanStreamPort, lanStreamPort_);
+        directStream_ = stream(options_.directStream, options_.directStreamPort, directStreamPort_);
+    } catch (...) {
+        lanStream_.reset();
+        if (udp_ != INVALID_SOCKET)
+            closesocket(udp_);
+        for (SOCKET s : listeners_)
+            closesocket(s);
+        WSACleanup();
+        throw;
+    }
+    for (StreamSide* side : {lanStream_.get(), directStream_.get()})
+        if (side)
+            side->OnConnect([this, side] { return nextStreamScript(side); });
     int fds[2];
     if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
         wakeRead_ = fds[0];
@@ -124,14 +157,15 @@ TestBox::~TestBox() {
     }
     wake();
     thread_.join();
+    // Before the rest goes: their threads ask this box for scripts.
+    lanStream_.reset();
+    directStream_.reset();
     closesocket(udp_);
-    for (auto& [s, control] : listeners_)
+    for (SOCKET s : listeners_)
         closesocket(s);
     for (auto& c : controls_)
         if (!c->closed)
             closesocket(c->socket);
-    for (SOCKET s : streams_)
-        closesocket(s);
     ::close(wakeRead_);
     ::close(wakeWrite_);
 }
@@ -176,27 +210,54 @@ void TestBox::Send(Bytes bytes, Delivery delivery) {
     wake();
 }
 
+void TestBox::ScriptStream(std::vector<StreamScript> scripts) {
+    std::lock_guard lock(mutex_);
+    streamScripts_.assign(scripts.begin(), scripts.end());
+}
+
+void TestBox::SendStream(StreamBytes bytes, Writes writes) {
+    StreamSide* side;
+    {
+        std::lock_guard lock(mutex_);
+        side = latestStream_;
+    }
+    if (side)
+        side->Send(std::move(bytes), std::move(writes));
+}
+
+void TestBox::ServeDownload(std::string nameField, StreamBytes content) {
+    std::lock_guard lock(mutex_);
+    downloads_.emplace_back(std::move(nameField), std::move(content));
+}
+
+StreamScript TestBox::nextStreamScript(StreamSide* side) {
+    std::lock_guard lock(mutex_);
+    latestStream_ = side;
+    if (streamScripts_.empty())
+        return {};
+    StreamScript script = streamScripts_.front();
+    if (streamScripts_.size() > 1)
+        streamScripts_.pop_front();
+    return script;
+}
+
 void TestBox::run() {
     for (;;) {
         platform::SocketSet read;
         std::vector<std::shared_ptr<Connection>> controls;
-        std::vector<SOCKET> streams;
         {
             std::lock_guard lock(mutex_);
             if (stop_)
                 return;
             controls = controls_;
-            streams = streams_;
         }
         read.Add(wakeRead_);
         read.Add(udp_);
-        for (auto& [s, control] : listeners_)
+        for (SOCKET s : listeners_)
             read.Add(s);
         for (auto& c : controls)
             if (!c->closed)
                 read.Add(c->socket);
-        for (SOCKET s : streams)
-            read.Add(s);
         if (platform::Select(&read, nullptr, nullptr, untilNextWrite()) > 0) {
             char drain[64];
             if (read.Contains(wakeRead_))
@@ -204,37 +265,22 @@ void TestBox::run() {
                 }
             if (read.Contains(udp_))
                 answerProbe();
-            for (auto& [s, control] : listeners_)
+            for (SOCKET s : listeners_)
                 if (read.Contains(s))
-                    acceptOn(s, control);
+                    acceptOn(s);
             for (auto& c : controls)
                 if (!c->closed && read.Contains(c->socket))
                     readControl(c);
-            for (SOCKET s : streams) {
-                if (!read.Contains(s))
-                    continue;
-                char sink[4096];
-                if (platform::Recv(s, sink, sizeof sink) <= 0) {
-                    std::lock_guard lock(mutex_);
-                    std::erase(streams_, s);
-                    closesocket(s);
-                }
-            }
         }
         flushDue();
     }
 }
 
-void TestBox::acceptOn(SOCKET listener, bool control) {
+void TestBox::acceptOn(SOCKET listener) {
     const SOCKET s = accept(listener, nullptr, nullptr);
     if (s == INVALID_SOCKET)
         return;
     std::lock_guard lock(mutex_);
-    if (!control) {
-        streams_.push_back(s);
-        ++streamCount_;
-        return;
-    }
     auto c = std::make_shared<Connection>();
     c->socket = s;
     c->id = ++controlCount_;
@@ -354,15 +400,41 @@ void TestBox::onFrame(const std::shared_ptr<Connection>& c, const Frame& frame) 
     Frame answer = MakeFrame(r.sequence, r.command, reply.value, reply.value2, reply.value3);
     for (const auto& [at, bytes] : reply.bytes)
         std::copy(bytes.begin(), bytes.end(), answer.begin() + static_cast<long>(at));
+    if (reply.shape)
+        reply.shape(frame, answer);
     Reseal(answer);
     for (int i = 0; i < reply.copies; ++i)
         pieces.emplace_back(answer.begin(), answer.end());
     pieces.insert(pieces.end(), reply.then.begin(), reply.then.end());
-    schedule(c, std::move(pieces), reply.delivery, reply.delayMs);
+    schedule(c, std::move(pieces), reply.delivery, reply.delayMs, afterAnswer(r.command, answer));
+}
+
+// What the box does on its stream side once an answer is out (called under mutex_).
+std::function<void()> TestBox::afterAnswer(std::uint32_t command, const Frame& answer) {
+    if (Get32(answer.data() + 12) != 1)
+        return {};
+    const bool restarted =
+        ((command == kSetSource || command == kSetCountry) && Get32(answer.data() + 176) == 1) ||
+        (command == kSetVideoQuality && answer[16] == 200);
+    if (restarted)
+        return [this] {
+            for (StreamSide* side : {lanStream_.get(), directStream_.get()})
+                if (side)
+                    side->NewGeneration();
+        };
+    if (command == kStartFileTransfer && !downloads_.empty()) {
+        auto [name, content] = std::move(downloads_.front());
+        downloads_.pop_front();
+        StreamBytes records = FileBegin(name);
+        for (const StreamBytes& part : {FileData(content), FileEnd()})
+            records.insert(records.end(), part.begin(), part.end());
+        return [this, records = std::move(records)] { SendStream(records); };
+    }
+    return {};
 }
 
 void TestBox::schedule(const std::shared_ptr<Connection>& c, std::vector<Bytes> pieces, const Delivery& d,
-                       DWORD delayMs) {
+                       DWORD delayMs, std::function<void()> after) {
     Bytes all;
     std::vector<std::size_t> cuts;
     for (const Bytes& piece : pieces) {
@@ -391,6 +463,7 @@ void TestBox::schedule(const std::shared_ptr<Connection>& c, std::vector<Bytes> 
         from = to;
         due += std::chrono::milliseconds(d.gapMs);
     }
+    pending_.back().after = std::move(after);
 }
 
 DWORD TestBox::untilNextWrite() const {
@@ -423,8 +496,12 @@ void TestBox::flushDue() {
     for (const Pending& p : due) {
         if (!p.connection->closed)
             sendAll(p.connection->socket, p.bytes);
-        std::lock_guard lock(mutex_);
-        ++writes_;
+        {
+            std::lock_guard lock(mutex_);
+            ++writes_;
+        }
+        if (p.after)
+            p.after();
     }
 }
 
@@ -459,8 +536,11 @@ int TestBox::OpenControlConnections() const {
 }
 
 int TestBox::StreamConnections() const {
-    std::lock_guard lock(mutex_);
-    return streamCount_;
+    int count = 0;
+    for (const StreamSide* side : {lanStream_.get(), directStream_.get()})
+        if (side)
+            count += side->Connections();
+    return count;
 }
 
 std::vector<std::uint16_t> TestBox::FirmwareChunkLengths() const {

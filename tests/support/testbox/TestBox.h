@@ -1,14 +1,22 @@
 // A scriptable stand-in for the box on 127.0.0.1: answers the LAN search on UDP, serves the control
-// connection on its LAN and direct ports, accepts the audio/video connections, checks and records every
-// frame it receives (type, checksum, sequence, arrival time on the scaled clock), receives firmware chunks
-// and raw IR bytes, and answers each command as scripted: at once, late, never, twice, with any values,
-// split across writes at any byte or coalesced, preceded by garbage, followed by the box's own messages.
+// connection on its LAN and direct ports, checks and records every frame it receives (type, checksum,
+// sequence, arrival time on the scaled clock), receives firmware chunks and raw IR bytes, and answers each
+// command as scripted: at once, late, never, twice, with any values or shaped from the request, split
+// across writes at any byte or coalesced, preceded by garbage, followed by the box's own messages.
 //
-// One thread serves every socket; it is started by the constructor and stopped (flag, wake, join) by the
-// destructor. All accessors are thread-safe.
+// Its LAN and direct stream ports are stream sides (StreamSide.h): each stream connection, on either
+// port, takes the next stream script (live records, edge records, silence). Like the box, it changes its
+// stream when it has announced a change: once its success answer to a source or country change that
+// carries 1 at offset 176, or to a video quality change that carries 200 at byte 16, is written, the live
+// records go on with record types 16 higher from an IDR. A download it was given follows its success
+// answer to a start-file-transfer request on the latest stream connection.
+//
+// One thread serves the control side and one each stream side; they are started by the constructor and
+// stopped (flag, wake, join) by the destructor. All accessors are thread-safe.
 #pragma once
 
 #include "tests/support/testbox/BoxWire.h"
+#include "tests/support/testbox/StreamSide.h"
 
 #include "platform/net/NetEnvironment.h"
 #include "platform/net/Winsock.h"
@@ -17,6 +25,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -46,6 +55,8 @@ struct Reply {
     Bytes garbage{};                                    // written just before the reply
     std::vector<Bytes> then{};                          // the box's messages that follow the reply
     Delivery delivery{};
+    // Last, the answer frame may be shaped from the request (before it is sealed).
+    std::function<void(const Frame& request, Frame& answer)> shape{};
 };
 
 struct ReceivedFrame {
@@ -77,6 +88,12 @@ struct Options {
     bool directControl = true;
     bool directStream = true;
     bool lanStream = true;
+    // Ports to serve on (0: one the system picks); the constructor throws when one cannot be had.
+    std::uint16_t lanSearchPort = 0;
+    std::uint16_t lanControlPort = 0;
+    std::uint16_t lanStreamPort = 0;
+    std::uint16_t directControlPort = 0;
+    std::uint16_t directStreamPort = 0;
 };
 
 class TestBox {
@@ -101,12 +118,21 @@ public:
     // Box-originated bytes on the latest control connection.
     void Send(Bytes bytes, Delivery delivery = {});
 
+    // Each stream connection takes the next script; the last one stays. Without scripts the box says
+    // nothing on a stream connection until SendStream.
+    void ScriptStream(std::vector<StreamScript> scripts);
+    // Bytes on the latest stream connection of either port.
+    void SendStream(StreamBytes bytes, Writes writes = {});
+    // A file for the next start-file-transfer that the box accepts: begin record (the name field as given,
+    // so also one that is hostile), data records of 2045 bytes, end record.
+    void ServeDownload(std::string nameField, StreamBytes content);
+
     std::vector<ReceivedFrame> Frames() const;
     std::vector<ReceivedFrame> FramesOf(std::uint32_t command) const;
     std::vector<Bytes> LanProbes() const;
     int ControlConnections() const;     // accepted so far
     int OpenControlConnections() const; // not yet closed by the PC
-    int StreamConnections() const;
+    int StreamConnections() const;      // accepted so far on both stream ports
     std::vector<std::uint16_t> FirmwareChunkLengths() const;
     Bytes FirmwareBytes() const;
     Bytes IrBytes() const;
@@ -118,12 +144,15 @@ private:
     struct Pending;
 
     void run();
-    void acceptOn(SOCKET listener, bool control);
+    void acceptOn(SOCKET listener);
     void readControl(const std::shared_ptr<Connection>& c);
     void onFrame(const std::shared_ptr<Connection>& c, const Frame& frame);
     void answerProbe();
+    // After the last piece is written, after() runs on the box's thread (no lock held).
     void schedule(const std::shared_ptr<Connection>& c, std::vector<Bytes> pieces, const Delivery& d,
-                  DWORD delayMs);
+                  DWORD delayMs, std::function<void()> after = {});
+    std::function<void()> afterAnswer(std::uint32_t command, const Frame& answer);
+    StreamScript nextStreamScript(StreamSide* side);
     void flushDue();
     DWORD untilNextWrite() const;
     void wake();
@@ -132,7 +161,7 @@ private:
     std::uint16_t lanSearchPort_ = 0, lanControlPort_ = 0, lanStreamPort_ = 0, directControlPort_ = 0,
                   directStreamPort_ = 0;
     SOCKET udp_ = INVALID_SOCKET;
-    std::vector<std::pair<SOCKET, bool>> listeners_; // socket, serves control
+    std::vector<SOCKET> listeners_; // of the control ports
     int wakeRead_ = -1, wakeWrite_ = -1;
 
     mutable std::mutex mutex_;
@@ -140,7 +169,6 @@ private:
     LanAnswer lanAnswer_ = LanAnswer::Echo;
     std::map<std::uint32_t, std::deque<Reply>> script_;
     std::vector<std::shared_ptr<Connection>> controls_;
-    std::vector<SOCKET> streams_;
     std::vector<Pending> pending_;
     std::uint64_t order_ = 0;
     std::vector<ReceivedFrame> frames_;
@@ -151,8 +179,11 @@ private:
     int badChunks_ = 0;
     int writes_ = 0;
     int controlCount_ = 0;
-    int streamCount_ = 0;
+    std::deque<StreamScript> streamScripts_;
+    StreamSide* latestStream_ = nullptr;
+    std::deque<std::pair<std::string, StreamBytes>> downloads_;
 
+    std::unique_ptr<StreamSide> lanStream_, directStream_; // null for a port that is off
     std::thread thread_;
 };
 

@@ -1,0 +1,49 @@
+// What the windows use of the box connection manager. The application gives the windows the program's
+// connection manager behind this interface; tests give them a fake. Results come back as the box link's
+// posted messages (LinkMessages.h) to the window passed in.
+//
+// Threads: Login runs on the login pane's worker thread, everything else on the UI thread.
+#pragma once
+
+#include "platform/win32/Types.h"
+
+#include <string>
+
+// The six values a login hands on by value.
+struct LoginParams {
+    int sourceCode = 0; // the box's numbering: 0 CV, 1 SV, 2 TV
+    int frequency = 0;  // the last channel's frequency in 1/16 MHz, 0 when none
+    int countryCode = 0;
+    int tvSystem = 0;  // the country's TV-system flag
+    int loginType = 0; // 0 box ID, 1 IP address, 2 host name
+    int confirm = 0;   // 0, or kLoginConfirmed after the box asked to take over
+};
+constexpr int kLoginConfirmed = 251;
+
+class BoxClientPort {
+public:
+    virtual ~BoxClientPort() = default;
+
+    // Where the box link sends its main-window messages (null while there is no main window).
+    virtual void SetMainWindow(HWND window) = 0;
+
+    virtual bool Login(HWND window, const std::wstring& address, const std::wstring& user,
+                       const std::wstring& password, const LoginParams& params) = 0;
+    virtual bool RequestLogin(HWND window, const std::wstring& user, const std::wstring& password,
+                              const LoginParams& params) = 0;
+    virtual bool StartStream() = 0;
+    virtual bool Disconnect(DWORD value) = 0;
+    virtual bool CloseControlSocket() = 0;
+
+    virtual bool SendSetSource(HWND window, DWORD sourceLetter) = 0; // 'T', 'C' or 'S'
+    virtual bool SendSetChannel(HWND window, DWORD frequency) = 0;
+    virtual bool SendSetPicture(HWND window, BYTE brightness, BYTE contrast, BYTE hue, BYTE saturation) = 0;
+    virtual bool SendIrKey(HWND window, DWORD key, const std::wstring& profile) = 0;
+
+    // The stream the box sends: video standard (0 = 50 Hz rows, 1 = 60 Hz rows), size class, bit rate.
+    virtual int VideoStandard() const = 0;
+    virtual int CurrentSizeClass() const = 0;
+    virtual int BitRateKbps() const = 0;
+    // After WM_BOX_VIDEO_QUALITY_OK with 200, once live view has restarted.
+    virtual void RaiseRestartedGeneration() = 0;
+};

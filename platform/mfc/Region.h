@@ -1,0 +1,21 @@
+// Window regions: the shape of a shaped top-level window, as a set of rectangles.
+#pragma once
+
+#include "platform/mfc/WinUser.h"
+
+#include <vector>
+
+class CBitmap;
+
+class CRgn {
+public:
+    BOOL CreateRectRgn(int left, int top, int right, int bottom);
+    // Every pixel of the bitmap that is not the key colour, as runs of rows.
+    BOOL CreateFromBitmap(const CBitmap& bitmap, COLORREF key);
+    BOOL PtInRegion(int x, int y) const;
+    bool IsEmpty() const { return rects_.empty(); }
+    const std::vector<RECT>& rects() const { return rects_; }
+
+private:
+    std::vector<RECT> rects_;
+};

@@ -1,0 +1,56 @@
+// Inside of this layer only: the toolkit widgets that show windows, and the bridge of their input to the
+// window's messages.
+#pragma once
+
+#include "platform/mfc/detail/WindowPart.h"
+
+#include <QFrame>
+#include <QLineEdit>
+#include <QWidget>
+
+#include <array>
+
+namespace platform::mfc {
+
+// A window the object paints itself: dialogs, owner-drawn controls and custom classes. Mouse input becomes
+// WM_NCHITTEST (top-level windows), WM_LBUTTONDOWN/UP/DBLCLK, WM_RBUTTONDOWN/UP, WM_CONTEXTMENU,
+// WM_MOUSEMOVE and WM_MOUSELEAVE; paint becomes WM_PAINT; resize WM_SIZE; the close box WM_CLOSE.
+class HostFace : public QWidget {
+public:
+    HostFace(HWND hwnd, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    platform::gdi::Dib startingPicture(WindowPart& part) const;
+    WindowPart* part() const;
+    HWND hwnd_;
+};
+
+// The four fields of an IP-address control.
+class IpAddressFace : public QFrame {
+public:
+    explicit IpAddressFace(QWidget* parent);
+    // The number of fields that are not blank; the address packs the fields first-highest.
+    int address(DWORD& value) const;
+    void setAddress(DWORD value);
+    void clear();
+    std::array<QLineEdit*, 4> fields{};
+};
+
+// Win32 virtual key of a toolkit key (0 when it has none).
+UINT VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers);
+void InstallKeyboardBridge();
+
+} // namespace platform::mfc

@@ -1,0 +1,171 @@
+#include "AppFixture.h"
+
+#include "app/Menus.h"
+#include "app/Templates.h"
+#include "platform/mfc/FileDialog.h"
+
+#include <ctime>
+
+namespace {
+
+class MainWindowTest : public AppFixture {
+protected:
+    void live() {
+        app->m_session.loggedIn = 1;
+        app->m_session.sourceIndex = 0;
+        setState(UI_STATE_TV_PLAY);
+        player->calls.clear();
+    }
+};
+
+TEST_F(MainWindowTest, TheEndOfPlaybackChangesFileStatesOnly) {
+    start();
+    const std::pair<int, int> cases[] = {{11, 13}, {14, 13}, {15, 13}, {16, 18}, {19, 18}, {20, 18},
+                                         {12, 12}, {13, 13}, {2, 2},   {3, 3},   {21, 21}, {0, 0}};
+    for (const auto& [before, after] : cases) {
+        setState(before);
+        player->calls.clear();
+        main->SendMessage(WM_AV_PLAYBACK_END, 0, 0);
+        EXPECT_EQ(state(), after) << before;
+        EXPECT_EQ(playerCalled(L"StopPlayback"), before != after) << before;
+    }
+}
+
+TEST_F(MainWindowTest, TheGraphsEndArrivesAsPlaybackEnd) {
+    start();
+    player->mode = PLAYER_MODE_FILE;
+    setState(UI_STATE_FILE_PLAY);
+    player->graphStopped = true;
+    main->PostMessage(WM_AV_GRAPH_EVENT, 0, 0);
+    EXPECT_TRUE(platform::mfc::PumpUiUntil([&] { return state() == UI_STATE_FILE_STOP; }, 3000));
+    player->mode = PLAYER_MODE_NONE;
+    EXPECT_EQ(main->SendMessage(WM_AV_GRAPH_EVENT, 0, 0), E_FAIL);
+}
+
+TEST_F(MainWindowTest, AFullDiskStopsARecordingOnlyWhileOneRuns) {
+    start();
+    for (int recording : {1, 0}) {
+        live();
+        if (recording)
+            click(*main, IDC_BTN_RECORD);
+        ASSERT_EQ(state(), recording ? UI_STATE_TV_RECORD : UI_STATE_TV_PLAY);
+        player->calls.clear();
+        messages.clear();
+        main->SendMessage(WM_AV_DISK_FULL, 0, 0);
+        EXPECT_EQ(playerCalled(L"SetRecord 0"), recording == 1);
+        EXPECT_FALSE(playerCalled(L"SetRecord 1"));
+        EXPECT_EQ(state(), UI_STATE_TV_PLAY);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, L"No enough space!");
+        EXPECT_EQ(messages[0].caption, L"Solvane Play");
+        EXPECT_EQ(messages[0].type, MB_ICONINFORMATION);
+    }
+}
+
+TEST_F(MainWindowTest, RecordSwitchesBetweenTheLiveAndTheRecordState) {
+    start();
+    live();
+    click(*main, IDC_BTN_RECORD);
+    EXPECT_TRUE(playerCalled(L"SetRecord 1"));
+    EXPECT_EQ(state(), UI_STATE_TV_RECORD);
+    EXPECT_TRUE(main->RecordSwitch().IsOn());
+    click(*main, IDC_BTN_RECORD);
+    EXPECT_TRUE(playerCalled(L"SetRecord 0"));
+    EXPECT_EQ(state(), UI_STATE_TV_PLAY);
+    EXPECT_FALSE(main->RecordSwitch().IsOn());
+}
+
+TEST_F(MainWindowTest, AFileOpenedFromLiveViewGoesBackToLiveViewByTheSourceButton) {
+    start();
+    live();
+    platform::mfc::SetFileDialogHook(
+        [](const std::wstring&, const std::wstring&) { return L"\\films\\a.mp4"; });
+    click(*main, ID_MENU_OPEN_LOCAL_FILE);
+    platform::mfc::SetFileDialogHook(nullptr);
+    EXPECT_TRUE(playerCalled(L"PlayFile \\films\\a.mp4"));
+    EXPECT_EQ(state(), UI_STATE_FILE_PLAY_L);
+    click(*main, IDC_BTN_PAUSE);
+    EXPECT_EQ(state(), UI_STATE_FILE_PAUSE_L);
+    click(*main, IDC_BTN_STOP);
+    EXPECT_EQ(state(), UI_STATE_FILE_STOP_L);
+    ASSERT_TRUE(main->SourceButton().IsWindowEnabled());
+    player->calls.clear();
+    click(*main, IDC_BTN_SOURCE);
+    EXPECT_TRUE(playerCalled(L"StartLive"));
+    EXPECT_EQ(state(), UI_STATE_TV_PLAY);
+}
+
+TEST_F(MainWindowTest, SlidersSetTheVolumeAndUnmuteAndSeekTheFile) {
+    start();
+    live();
+    click(*main, IDC_BTN_MUTE);
+    EXPECT_TRUE(main->MuteSwitch().IsOn());
+    main->VolumeSlider().SetPos(700);
+    main->SendMessage(WM_UI_SLIDER_CHANGED, IDC_SLIDER_VOLUME, 0);
+    EXPECT_EQ(app->m_config.m_volume, 700);
+    EXPECT_TRUE(playerCalled(L"SetVolume 0,700"));
+    EXPECT_FALSE(main->MuteSwitch().IsOn());
+    main->FileSlider().SetPos(400);
+    main->SendMessage(WM_UI_SLIDER_CHANGED, IDC_SLIDER_FILE, 0);
+    EXPECT_TRUE(playerCalled(L"Seek 400"));
+}
+
+TEST_F(MainWindowTest, ANewStreamGenerationRestartsLiveViewFirst) {
+    start();
+    live();
+    main->SendMessage(WM_BOX_VIDEO_QUALITY_OK, 0, 0);
+    EXPECT_FALSE(playerCalled(L"RestartLive"));
+    main->SendMessage(WM_BOX_VIDEO_QUALITY_OK, 200, 0);
+    EXPECT_EQ(player->calls, (std::vector<std::wstring>{L"SizeClass 1", L"Standard 1", L"RestartLive"}));
+    EXPECT_TRUE(boxCalled(L"RaiseRestartedGeneration"));
+}
+
+TEST_F(MainWindowTest, TheSurfaceDragsTheWindowAndTheCornerSizesIt) {
+    start();
+    RECT r;
+    main->GetWindowRect(&r);
+    EXPECT_EQ(main->SendMessage(WM_NCHITTEST, 0, MAKELPARAM(r.right - 5, r.bottom - 5)), HTBOTTOMRIGHT);
+    EXPECT_EQ(main->SendMessage(WM_NCHITTEST, 0, MAKELPARAM(r.left + 200, r.top + 100)), HTCAPTION);
+    EXPECT_EQ(main->SendMessage(WM_NCHITTEST, 0, MAKELPARAM(r.right - 25, r.bottom - 5)), HTCAPTION);
+}
+
+TEST_F(MainWindowTest, TheCloseButtonStopsEverythingAndEndsTheLoop) {
+    start();
+    live();
+    click(*main, IDC_BTN_CLOSE);
+    EXPECT_TRUE(playerCalled(L"Stop 1"));
+    EXPECT_TRUE(boxCalled(L"Disconnect 0"));
+    MSG msg;
+    EXPECT_TRUE(PeekMessage(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST(ScheduleDueTest, OnceEntriesAreDueForFifteenSecondsAroundTheirStart) {
+    const std::int64_t now = 1700000000;
+    struct Case {
+        std::uint16_t mode;
+        std::int64_t offset;
+        std::uint32_t days;
+        bool due;
+    };
+    std::tm local{};
+    const std::time_t t = static_cast<std::time_t>(now);
+    localtime_r(&t, &local);
+    const std::uint32_t today = 1u << (4 * local.tm_wday);
+    const std::uint32_t tomorrow = local.tm_wday == 6 ? 0x1u : today << 4;
+    const Case cases[] = {
+        {0, 15, 0, true},        {0, -15, 0, true},    {0, 16, 0, false},
+        {0, -16, 0, false},      {1, 0, today, true},  {1, -7 * 86400, today, true},
+        {1, 0, tomorrow, false}, {2, 0, today, false},
+    };
+    for (const Case& c : cases) {
+        SCHEDULE_ENTRY e;
+        e.mode = c.mode;
+        e.start = now + c.offset;
+        e.dayMask = c.days;
+        e.lengthMinutes = 30;
+        const std::vector<SCHEDULE_ENTRY> entries{e};
+        EXPECT_EQ(KQ_UI_VeloqDlg::FindDueEntry(entries, now) != nullptr, c.due) << c.mode << " " << c.offset;
+    }
+}
+
+} // namespace

@@ -1,0 +1,92 @@
+#include "tests/support/testbox/LiveBox.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace testbox {
+
+namespace {
+
+constexpr std::uint32_t kLogin = 0xFDFD2001;
+constexpr std::uint32_t kSetSource = 0xFDFD2010;
+constexpr std::uint32_t kGetChannelTable = 0xFDFD2013;
+constexpr std::uint32_t kSetVideoQuality = 0xFDFD2090;
+constexpr std::uint32_t kSetCountry = 0xFDFD2095;
+constexpr std::uint32_t kSetBoxTime = 0xFDFD20A0;
+constexpr std::uint32_t kSetTimeZone = 0xFDFD20A1;
+constexpr std::uint32_t kGetBoxInfo = 0xFDFD20A2;
+constexpr std::uint32_t kGetFileList = 0xFDFD20B0;
+
+void putText(Frame& frame, std::size_t at, std::size_t width, const std::string& text) {
+    std::memcpy(frame.data() + at, text.data(), std::min(width, text.size()));
+}
+
+// The box clock as the box writes it: year:month:day:hour:minute.
+std::string clockText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d:%02d:%02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min);
+    return text;
+}
+
+// Marker, clock, time zone 0, one disk with 100 GB free, no recording tasks.
+Bytes boxInfo() {
+    Bytes info(1002, 0);
+    info[0] = 13;
+    const std::string clock = clockText();
+    std::memcpy(info.data() + 1, clock.data(), std::min<std::size_t>(clock.size(), 19));
+    info[42] = 1;
+    info[43] = 1;
+    std::memcpy(info.data() + 44, "HDD1", 4);
+    Put32(info.data() + 60, 100000);
+    return info;
+}
+
+// The answer's 32-byte time text at 48: the clock the PC set, or the box clock.
+void answerTime(const Frame& request, Frame& answer, bool fromRequest) {
+    std::string text = clockText();
+    if (fromRequest) {
+        const std::size_t n = std::min<std::size_t>(Get32(request.data() + 12), 31);
+        const auto* at = reinterpret_cast<const char*>(request.data() + 16);
+        text.assign(at, strnlen(at, n));
+    }
+    putText(answer, 48, 31, text);
+}
+
+} // namespace
+
+std::vector<ChannelEntry> LiveBoxChannels() {
+    return {{2, 772}, {3, 884}, {4, 996}, {5, 2804}, {6, 2916}};
+}
+
+void ScriptLiveBox(TestBox& box, const std::string& deviceId, std::shared_ptr<const LiveRecords> stream) {
+    Reply login{.value = 1, .value2 = kLiveBoxStandard, .value3 = kLiveBoxQuality};
+    login.shape = [deviceId](const Frame& request, Frame& answer) {
+        putText(answer, 16, 16, deviceId);
+        answer[48] = request[80];
+        putText(answer, 49, 12, kLiveBoxHardwareDigits);
+        putText(answer, 112, 15, kLiveBoxAddressText);
+        answer[144] = kLiveBoxNetworkMode;
+    };
+    box.Script(kLogin, login);
+    // The stream restarts on the new source or country: 1 at 176, the standard at 180.
+    for (const std::uint32_t command : {kSetSource, kSetCountry})
+        box.Script(command, Reply{.value = 1, .value2 = 1, .value3 = kLiveBoxStandard});
+    // 200 at byte 16 when the PC asked for another picture size: then the stream restarts too.
+    box.Script(kSetVideoQuality,
+               Reply{.shape = [](const Frame& request, Frame& answer) { answer[16] = request[16]; }});
+    box.Script(kGetBoxInfo, Reply{.then = {boxInfo()}});
+    box.Script(kGetChannelTable, Reply{.then = {ChannelTable(LiveBoxChannels())}});
+    const Bytes files = FileList({});
+    box.Script(kGetFileList, Reply{.value = static_cast<std::uint32_t>(files.size()), .then = {files}});
+    box.Script(kSetBoxTime, Reply{.shape = [](const Frame& r, Frame& a) { answerTime(r, a, true); }});
+    box.Script(kSetTimeZone, Reply{.shape = [](const Frame& r, Frame& a) { answerTime(r, a, false); }});
+    box.ScriptStream({StreamScript{.live = std::move(stream)}});
+}
+
+} // namespace testbox

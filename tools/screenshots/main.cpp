@@ -1,0 +1,194 @@
+// windowshots: the program's windows rendered offscreen with fake services and saved as PNG files, so a
+// person can look at them. Usage: screenshots <runnable folder> <output folder>.
+#include "app/ErrorInfoDlg.h"
+#include "app/LoginDialog.h"
+#include "app/Panes.h"
+#include "app/Templates.h"
+#include "app/VeloqApp.h"
+#include "app/VeloqDlg.h"
+#include "platform/mfc/App.h"
+#include "platform/mfc/detail/WindowPart.h"
+#include "platform/win32/Paths.h"
+#include "tests/support/fakes/FakeServices.h"
+
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QWidget>
+
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The window's picture; a shaped window shows only its region, on a neutral desk.
+QImage shot(CWnd& window) {
+    QWidget* face = window.part() ? window.part()->face.data() : nullptr;
+    if (!face)
+        return QImage();
+    const QImage image = face->grab().toImage();
+    if (face->mask().isEmpty())
+        return image;
+    QImage out(image.size(), QImage::Format_RGB32);
+    out.fill(QColor(236, 236, 236));
+    QPainter p(&out);
+    p.setClipRegion(face->mask());
+    p.drawImage(0, 0, image);
+    return out;
+}
+
+// Windows side by side as they stand on the screen, on a neutral desk.
+QImage desk(const std::vector<CWnd*>& windows) {
+    QRect bounds;
+    for (CWnd* w : windows) {
+        RECT r;
+        w->GetWindowRect(&r);
+        bounds |= QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    }
+    QImage out(bounds.size() + QSize(24, 24), QImage::Format_RGB32);
+    out.fill(QColor(236, 236, 236));
+    QPainter p(&out);
+    for (CWnd* w : windows) {
+        RECT r;
+        w->GetWindowRect(&r);
+        QImage image = shot(*w);
+        QWidget* face = w->part()->face;
+        if (!face->mask().isEmpty()) { // a shaped window: only its region shows
+            p.setClipRegion(face->mask().translated(r.left - bounds.left() + 12, r.top - bounds.top() + 12));
+        }
+        p.drawImage(QPoint(r.left - bounds.left() + 12, r.top - bounds.top() + 12), image);
+        p.setClipping(false);
+    }
+    return out;
+}
+
+// A window with a caption as a window system would frame it (the offscreen platform draws no frames).
+QImage framed(CWnd& window) {
+    const QImage client = shot(window);
+    constexpr int kCaption = 26;
+    QImage out(client.width() + 2, client.height() + kCaption + 1, QImage::Format_RGB32);
+    out.fill(QColor(120, 124, 132));
+    QPainter p(&out);
+    QLinearGradient g(0, 0, 0, kCaption);
+    g.setColorAt(0, QColor(86, 110, 150));
+    g.setColorAt(1, QColor(60, 82, 120));
+    p.fillRect(1, 1, out.width() - 2, kCaption - 1, g);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setBold(true);
+    font.setPixelSize(12);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(10, 0, out.width() - 20, kCaption), Qt::AlignVCenter | Qt::AlignLeft,
+               QString::fromStdWString(window.GetWindowText()));
+    p.drawText(QRect(10, 0, out.width() - 20, kCaption), Qt::AlignVCenter | Qt::AlignRight,
+               QStringLiteral("x"));
+    p.drawImage(QPoint(1, kCaption), client);
+    return out;
+}
+
+bool save(const QImage& image, const fs::path& path) {
+    if (image.isNull() || !image.save(QString::fromStdString(path.string()), "PNG")) {
+        std::fprintf(stderr, "windowshots: cannot write %s\n", path.c_str());
+        return false;
+    }
+    std::printf("%s\n", path.c_str());
+    return true;
+}
+
+// Colour bars as packed UYVY rows: the test picture of the live view.
+std::vector<std::uint8_t> colourBars(int width, int height) {
+    static const std::uint8_t kBars[8][3] = {{235, 128, 128}, {210, 16, 146}, {170, 166, 16}, {145, 54, 34},
+                                             {106, 202, 222}, {81, 90, 240},  {41, 240, 110}, {16, 128, 128}};
+    std::vector<std::uint8_t> rows(static_cast<std::size_t>(width) * height * 2);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; x += 2) {
+            const auto* c = kBars[x * 8 / width];
+            std::uint8_t* p = &rows[(static_cast<std::size_t>(y) * width + x) * 2];
+            p[0] = c[1];
+            p[1] = c[0];
+            p[2] = c[2];
+            p[3] = c[0];
+        }
+    return rows;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: windowshots <runnable folder> <output folder>\n");
+        return 2;
+    }
+    const fs::path dist = fs::absolute(argv[1]);
+    const fs::path out = fs::absolute(argv[2]);
+    fs::create_directories(out);
+    // A program folder of its own: the runnable folder's data, and settings that stay here.
+    const fs::path home = out / "program";
+    fs::remove_all(home);
+    fs::create_directories(home / "Setup");
+    fs::create_directories(home / "UserData");
+    fs::copy_file(dist / "Setup" / "Language.ini", home / "Setup" / "Language.ini");
+    fs::create_directory_symlink(dist / "skins", home / "skins");
+    fs::create_directory_symlink(dist / "res", home / "res");
+    platform::SetExecutablePath(home / "Veloq");
+
+    platform::mfc::EnsureToolkit();
+    auto* box = new FakeBoxClient;
+    auto* player = new FakePlayer;
+    AppServices services;
+    services.makeBoxClient = [box](KQ_AppConfig&) { return std::unique_ptr<BoxClientPort>(box); };
+    services.makePlayer = [player] { return std::unique_ptr<PlayerPort>(player); };
+    KQ_UI_VeloqApp app(std::move(services));
+    app.StartUp();
+    bool ok = true;
+    {
+        KQ_UI_VeloqDlg main;
+        app.m_pMainWnd = &main;
+        main.Create();
+        main.SetWindowPos(nullptr, 220, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        main.DockPanes();
+        platform::mfc::PumpUiFor(200);
+        ok &= save(desk({&main, app.m_pLoginDlg}), out / "main_logged_out.png");
+        ok &= save(shot(*app.m_pLoginDlg), out / "login_pane.png");
+
+        platform::mfc::SetModalHook([&](CDialog& dialog) {
+            platform::mfc::PumpUiFor(50);
+            ok &= save(framed(dialog), out / "error_dialog.png");
+            dialog.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_ERR_MORE, BN_CLICKED), 0);
+            platform::mfc::PumpUiFor(50);
+            ok &= save(framed(dialog), out / "error_dialog_more.png");
+            return INT_PTR{IDOK};
+        });
+        KQ_UI_ErrorInfoDlg(&main, 1009).DoModal();
+        platform::mfc::SetModalHook(nullptr);
+
+        LoginRadio(LOGIN_MODE_IP).Select();
+        app.m_pLoginDlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_LOGIN_RADIO_IP, BN_CLICKED), 0);
+        static_cast<CIPAddressCtrl*>(app.m_pLoginDlg->GetDlgItem(IDC_LOGIN_IP))->SetAddress(0x7F000001);
+        app.m_pLoginDlg->GetDlgItem(IDC_LOGIN_USER)->SetWindowText(L"admin");
+        platform::mfc::PumpUiFor(50);
+        ok &= save(shot(*app.m_pLoginDlg), out / "login_pane_ip.png");
+        app.m_pLoginDlg->OnLoginButton();
+        platform::mfc::PumpUiUntil([&] { return app.m_uiState == UI_STATE_CV_PLAY; }, 3000);
+        const std::vector<std::uint8_t> bars = colourBars(352, 288);
+        main.VideoBox().PresentFrame(bars.data(), bars.size(), 352, 288, 352 * 2, true);
+        main.ToggleSidePane();
+        platform::mfc::PumpUiFor(200);
+        ok &= save(desk({&main, app.m_pRemotePane}), out / "main_live.png");
+        main.HideSidePanes();
+        app.m_pTvPane->ShowWindow(SW_SHOWNA);
+        app.m_config.m_channelTable = {{1, L"One", 12, 3000}};
+        app.m_pTvPane->ShowChannelIndex(0);
+        platform::mfc::PumpUiFor(100);
+        ok &= save(shot(*app.m_pTvPane), out / "tv_pane.png");
+        app.m_pLoginDlg->JoinWorker();
+        main.DestroyWindow();
+        app.m_pMainWnd = nullptr;
+    }
+    app.ExitInstance();
+    fs::remove_all(home);
+    return ok ? 0 : 1;
+}
