@@ -98,10 +98,13 @@ public:
 
     // The record tap: while recording, every pushed unit is also copied into the record rings, the first
     // ones after the start being the cached group of pictures (the unit before the last IDR unit, the IDR
-    // unit and everything since, with the audio since it). The record thread takes the rings from there.
+    // unit and everything since, with the audio since it). StartRecord opens the rings and keeps the
+    // target path, StopRecord closes them; the MP4 writer that empties them into the file is not part of
+    // the tap.
     HRESULT StartRecord(const std::wstring& path);
     HRESULT StopRecord();
     bool Recording() const { return recording_; }
+    const std::wstring& RecordPath() const { return recordPath_; }
     // Test and record-thread access to the record rings; null while not recording.
     KQ_AV_RingBuffer* VideoRecordRing() const { return videoRecord_.get(); }
     KQ_AV_RingBuffer* AudioRecordRing() const { return audioRecord_.get(); }
