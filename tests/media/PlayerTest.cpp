@@ -3,6 +3,7 @@
 // control dispatcher meeting the user interface's starts and stops while units are pushed.
 #include "media/Player.h"
 #include "media/AvGraph.h"
+#include "media/GraphHelpers.h"
 #include "media/LiveContext.h"
 #include "media/PlayerMessages.h"
 #include "platform/com/Com.h"
@@ -110,6 +111,24 @@ TEST_F(PlayerTest, FailedStartsLeaveNothing) {
     EXPECT_EQ(player_->Mode(), PLAYER_MODE_NONE);
     EXPECT_EQ(player_->Graph(), nullptr);
     EXPECT_EQ(player_->StartLive(), S_OK);
+}
+
+// Without the VMR-9 the live graph takes the VMR-7, through whose interfaces the display draws too.
+TEST_F(PlayerTest, LiveViewFallsBackToTheVmr7) {
+    platform::dshow::SetVmr9CreationFails(true);
+    const HRESULT started = player_->StartLive();
+    platform::dshow::SetVmr9CreationFails(false);
+    ASSERT_EQ(started, S_OK);
+    IGraphBuilder* graph = player_->Graph()->GetGraph();
+    IBaseFilter* renderer = nullptr;
+    EXPECT_EQ(FindFilterByName(graph, L"Video Mixing Renderer 9", &renderer), E_FAIL);
+    ASSERT_EQ(FindFilterByName(graph, L"Video Mixing Renderer 7", &renderer), S_OK);
+    IPin* in = nullptr;
+    EXPECT_EQ(FindPin(renderer, 1, nullptr, &in), S_OK);
+    IPin* connected = nullptr;
+    ASSERT_EQ(in->ConnectedTo(&connected), S_OK);
+    connected->Release();
+    EXPECT_EQ(player_->Osd()->DrawVmr(video_), S_OK) << "the volume bar as the VMR-7's mixer bitmap";
 }
 
 TEST_F(PlayerTest, VolumeMapping) {
