@@ -78,7 +78,6 @@ HRESULT KQ_AV_LiveContext::addRenderers() {
 
 HRESULT KQ_AV_LiveContext::connectPins() {
     IPin* video = nullptr;
-    IPin* audio = nullptr;
     if (FAILED(FindFilterPin(graph_, kSourceName, nullptr, 0, &video)))
         return KQ_AV_E_PINS_NOT_CONNECTED;
     IPin* renderer = nullptr;
@@ -92,7 +91,7 @@ HRESULT KQ_AV_LiveContext::connectPins() {
     if (FAILED(FindFilterByName(graph_, kAudioRendererName, &sound)) ||
         FAILED(FindPin(sound, 1, nullptr, &soundInput)))
         return E_FAIL;
-    audio = source_->GetPin(1);
+    IPin* audio = source_->GetPin(1);
     if (!audio || FAILED(ConnectPinsDirect(graph_, audio, soundInput)))
         return KQ_AV_E_PINS_NOT_CONNECTED;
     return S_OK;
