@@ -1,0 +1,299 @@
+// The live context's data side: picture size, input rings, the pushes with their caches, record tap and
+// audio-fill hysteresis, the flushes and the call guard.
+#include "media/LiveContext.h"
+
+#include "media/AccessUnitKind.h"
+#include "media/AudioDecode.h"
+#include "media/AvGraph.h"
+#include "media/GraphHelpers.h"
+#include "media/VideoDecode.h"
+
+#include "platform/win32/Clock.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+struct SizeRow {
+    LivePictureSize rows60Hz;
+    LivePictureSize rows50Hz;
+};
+
+constexpr SizeRow kSizeTable[] = {
+    {{176, 128, false}, {176, 144, false}}, {{352, 240, false}, {352, 288, false}},
+    {{528, 384, true}, {528, 384, true}},   {{720, 240, false}, {720, 288, false}},
+    {{720, 480, true}, {720, 576, true}},
+};
+
+std::unique_ptr<KQ_AV_RingBuffer> makeRing(DWORD capacity) {
+    auto ring = std::make_unique<KQ_AV_RingBuffer>();
+    if (!ring->Allocate(capacity))
+        return nullptr;
+    return ring;
+}
+
+} // namespace
+
+KQ_AV_LiveContext::KQ_AV_LiveContext(IGraphBuilder* graph, KQ_AV_Graph* holder, HWND mainWindow)
+    : graph_(graph), holder_(holder), mainWindow_(mainWindow),
+      savedUnit_(new (std::nothrow) BYTE[kSavedUnitSize]),
+      videoDrain_(new (std::nothrow) BYTE[kLargestVideoUnit]),
+      audioDrain_(new (std::nothrow) BYTE[kLargestAudioUnit]) {
+    videoGop_.Allocate(kVideoGopCacheSize);
+    audioGop_.Allocate(kAudioGopCacheSize);
+}
+
+KQ_AV_LiveContext::~KQ_AV_LiveContext() {
+    Destroy();
+}
+
+HRESULT KQ_AV_LiveContext::AllocateInputRings(DWORD videoCapacity, DWORD audioCapacity) {
+    if (videoCapacity != 0 && !(videoRing_ = makeRing(videoCapacity)))
+        return E_OUTOFMEMORY;
+    if (audioCapacity != 0 && !(audioRing_ = makeRing(audioCapacity)))
+        return E_OUTOFMEMORY;
+    return S_OK;
+}
+
+bool KQ_AV_LiveContext::LookUpPictureSize(int sizeClass, bool rows50Hz, LivePictureSize* size) {
+    if (sizeClass < 0 || sizeClass >= static_cast<int>(std::size(kSizeTable)))
+        return false;
+    *size = rows50Hz ? kSizeTable[sizeClass].rows50Hz : kSizeTable[sizeClass].rows60Hz;
+    return true;
+}
+
+HRESULT KQ_AV_LiveContext::SetPictureSize(int sizeClass, int standard) {
+    if (standard != 0 && standard != 1)
+        return S_OK;
+    rows50Hz_ = standard == 0;
+    LivePictureSize size{};
+    if (!LookUpPictureSize(sizeClass, rows50Hz_, &size))
+        return E_FAIL;
+    width_ = size.width;
+    height_ = size.height;
+    largePicture_ = size.largePicture;
+    sizeClass_ = sizeClass;
+    return S_OK;
+}
+
+DWORD KQ_AV_LiveContext::AcceptedPitch(DWORD probed, DWORD width) {
+    const DWORD pitch = probed == 0 || probed > kLargestPitch ? kDefaultPitch : probed;
+    return pitch < 2 * width ? 2 * width : pitch;
+}
+
+bool KQ_AV_LiveContext::enterCall() {
+    std::lock_guard lock(callMutex_);
+    if (closing_)
+        return false;
+    ++calls_;
+    return true;
+}
+
+void KQ_AV_LiveContext::leaveCall() {
+    std::lock_guard lock(callMutex_);
+    if (--calls_ == 0)
+        callsDone_.notify_all();
+}
+
+// Holds the context's call guard for one push or flush.
+class KQ_AV_LiveContext::CallScope {
+public:
+    explicit CallScope(KQ_AV_LiveContext* context) : context_(context), entered_(context->enterCall()) {}
+    ~CallScope() {
+        if (entered_)
+            context_->leaveCall();
+    }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+    explicit operator bool() const { return entered_; }
+
+private:
+    KQ_AV_LiveContext* context_;
+    bool entered_;
+};
+
+int KQ_AV_LiveContext::PushVideo(const BYTE* unit, DWORD length, const std::atomic<bool>& stop) {
+    CallScope call(this);
+    KQ_AV_RingBuffer* ring = videoRing_.get();
+    if (!call || !ring || length == 0)
+        return 1;
+    for (;;) {
+        const DWORD result = ring->Write(unit, length);
+        if (result == AV_RING_OK) {
+            videoFull_ = false;
+            break;
+        }
+        if (result != AV_RING_FULL)
+            return 1;
+        const DWORD now = GetTickCount();
+        if (!videoFull_) {
+            videoFull_ = true;
+            videoFullSince_ = now;
+        } else if (now - videoFullSince_ > kVideoFullDropMs) {
+            break; // the decoder has stalled: this unit is not decoded, the caches and recording still get it
+        }
+        if (closing_)
+            return 1;
+        if (stop)
+            return 0;
+        Sleep(1);
+    }
+
+    const bool idr = ScanMediaUnit(unit, length).idr;
+    if (idr) {
+        videoGop_.Flush();
+        if (savedLength_ != 0)
+            videoGop_.Write(savedUnit_.get(), savedLength_);
+        idrSeen_ = true;
+    } else if (savedUnit_ && length <= kSavedUnitSize) {
+        std::memcpy(savedUnit_.get(), unit, length);
+        savedLength_ = length;
+    } else {
+        savedLength_ = 0; // too large to keep: no stale unit goes before the next IDR unit
+    }
+    videoGop_.Write(unit, length);
+    tapVideo(unit, length);
+    return 1;
+}
+
+int KQ_AV_LiveContext::PushAudio(const BYTE* unit, DWORD length, const std::atomic<bool>& stop) {
+    CallScope call(this);
+    KQ_AV_RingBuffer* ring = audioRing_.get();
+    if (!call || !ring || length == 0)
+        return 1;
+    for (;;) {
+        paceGraph(ring->UsedBytes());
+        const DWORD result = ring->Write(unit, length);
+        if (result == AV_RING_OK)
+            break;
+        if (result != AV_RING_FULL || closing_)
+            return 1;
+        if (stop)
+            return 0;
+        Sleep(1);
+    }
+    if (idrSeen_.exchange(false))
+        audioGop_.Flush();
+    audioGop_.Write(unit, length);
+    tapAudio(unit, length);
+    return 1;
+}
+
+DWORD KQ_AV_LiveContext::GetVideoFill() {
+    CallScope call(this);
+    if (!call || !videoRing_)
+        return 100;
+    return videoRing_->FreePercent();
+}
+
+HRESULT KQ_AV_LiveContext::FlushAudio() {
+    CallScope call(this);
+    if (!call || !audioRing_)
+        return E_FAIL;
+    audioRing_->Flush();
+    return S_OK;
+}
+
+HRESULT KQ_AV_LiveContext::FlushVideo() {
+    CallScope call(this);
+    if (!call || !videoRing_)
+        return E_FAIL;
+    videoRing_->Flush();
+    return S_OK;
+}
+
+void KQ_AV_LiveContext::paceGraph(DWORD used) {
+    std::lock_guard lock(graphMutex_);
+    if (graphHeld_)
+        return;
+    const AudioFillPacer::Action action = pacer_.Step(used);
+    if (!holder_)
+        return;
+    if (action == AudioFillPacer::Run)
+        holder_->Run();
+    else if (action == AudioFillPacer::Pause)
+        holder_->Pause();
+}
+
+void KQ_AV_LiveContext::HoldGraph() {
+    std::lock_guard lock(graphMutex_);
+    graphHeld_ = true;
+}
+
+void KQ_AV_LiveContext::ReleaseGraph() {
+    std::lock_guard lock(graphMutex_);
+    graphHeld_ = false;
+}
+
+void KQ_AV_LiveContext::drain(KQ_AV_RingBuffer& cache, KQ_AV_RingBuffer* record, BYTE* buffer, DWORD size) {
+    if (!buffer)
+        return;
+    for (;;) {
+        DWORD length = 0;
+        const DWORD result = cache.Read(buffer, size, &length);
+        if (result == AV_RING_TOO_LARGE)
+            continue; // a record no unit of the box reaches; it is dropped
+        if (result != AV_RING_OK)
+            return;
+        record->Write(buffer, length);
+    }
+}
+
+void KQ_AV_LiveContext::tapVideo(const BYTE* unit, DWORD length) {
+    if (!recording_) {
+        videoRecordStart_ = true;
+        return;
+    }
+    std::lock_guard lock(tapMutex_);
+    if (!videoRecord_)
+        return;
+    if (videoRecordStart_) {
+        // The cache already ends with this unit, so it goes into the recording once.
+        drain(videoGop_, videoRecord_.get(), videoDrain_.get(), kLargestVideoUnit);
+        videoRecordStart_ = false;
+    } else {
+        videoRecord_->Write(unit, length);
+    }
+}
+
+void KQ_AV_LiveContext::tapAudio(const BYTE* unit, DWORD length) {
+    if (!recording_) {
+        audioRecordStart_ = true;
+        return;
+    }
+    std::lock_guard lock(tapMutex_);
+    if (!audioRecord_)
+        return;
+    if (audioRecordStart_) {
+        drain(audioGop_, audioRecord_.get(), audioDrain_.get(), kLargestAudioUnit);
+        audioRecordStart_ = false;
+    } else {
+        audioRecord_->Write(unit, length);
+    }
+}
+
+HRESULT KQ_AV_LiveContext::StartRecord(const std::wstring& path) {
+    if (recording_)
+        return E_FAIL;
+    auto video = makeRing(kVideoRecordRingSize);
+    auto audio = makeRing(kAudioRecordRingSize);
+    if (!video || !audio)
+        return E_FAIL;
+    {
+        std::lock_guard lock(tapMutex_);
+        videoRecord_ = std::move(video);
+        audioRecord_ = std::move(audio);
+        recordPath_ = path;
+    }
+    recording_ = true;
+    return S_OK;
+}
+
+HRESULT KQ_AV_LiveContext::StopRecord() {
+    recording_ = false;
+    std::lock_guard lock(tapMutex_);
+    videoRecord_.reset();
+    audioRecord_.reset();
+    return S_OK;
+}

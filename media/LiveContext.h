@@ -1,0 +1,206 @@
+// KQ_AV_LiveContext: everything one live view of the box needs. It owns the input rings that the stream
+// receiver's parser thread fills (LiveUnitSink), the caches of the current group of pictures from which a
+// recording starts, the record tap, the live graph's own source filter with both renderers, the audio and
+// video decode threads, the picture size and surface pitch, and the audio clock that paces the video.
+//
+// Threads and lifetime:
+// - The player facade creates it (held by a shared pointer), starts, restarts and destroys it on the
+//   user-interface or control dispatcher thread, one call at a time (the facade's lock).
+// - The parser thread pushes units (the one writer of the input rings, caches and record rings) and runs and
+//   pauses the graph by the audio fill; the control dispatcher thread flushes the input rings. Both hold the
+//   context's call guard: Destroy makes later calls return at once and waits for those in progress, and a
+//   push waiting for room leaves its wait as soon as the context is being destroyed.
+// - The audio thread writes the audio clock and audio running, the video thread reads them (plain atomics).
+#pragma once
+
+#include "media/AudioFillPacer.h"
+#include "media/AvRingBuffer.h"
+#include "media/LiveUnitSink.h"
+#include "platform/win32/Types.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class KQ_AV_AudioDecode;
+class KQ_AV_Graph;
+class KQ_AV_SourceFilter;
+class KQ_AV_VideoDecode;
+struct IGraphBuilder;
+
+// The live start's code for pins that could not be connected.
+constexpr HRESULT KQ_AV_E_PINS_NOT_CONNECTED = static_cast<HRESULT>(0x80040238u);
+
+struct LivePictureSize {
+    DWORD width;
+    DWORD height;
+    bool largePicture; // size classes 2 and 4
+};
+
+class KQ_AV_LiveContext final : public LiveUnitSink {
+public:
+    static constexpr DWORD kVideoRingSize = 0xF00000;
+    static constexpr DWORD kAudioRingSize = 0xA00000;
+    static constexpr DWORD kVideoGopCacheSize = 0x500000;
+    static constexpr DWORD kAudioGopCacheSize = 0x200000;
+    static constexpr DWORD kVideoRecordRingSize = 0xA00000;
+    static constexpr DWORD kAudioRecordRingSize = 0x500000;
+    // The largest units the receiver hands on: an assembled access unit of 1 MiB behind its timestamp, and
+    // an audio record of at most 2045 bytes less the 4 unused bytes in front of its timestamp.
+    static constexpr DWORD kLargestVideoUnit = 0x100000 + 4;
+    static constexpr DWORD kLargestAudioUnit = 2045 - 4;
+    static constexpr DWORD kSavedUnitSize = 51200;
+    // A video ring that stays full this long (a stalled decoder) makes the pushes drop units at once
+    // until there is room again.
+    static constexpr DWORD kVideoFullDropMs = 500;
+    static constexpr DWORD kDefaultPitch = 2048;
+    static constexpr DWORD kLargestPitch = 10240;
+
+    // graph and holder are the facade's and outlive the context; mainWindow receives the graph events and
+    // the video thread's stall message.
+    KQ_AV_LiveContext(IGraphBuilder* graph, KQ_AV_Graph* holder, HWND mainWindow);
+    ~KQ_AV_LiveContext() override; // Destroy, when not done yet
+    KQ_AV_LiveContext(const KQ_AV_LiveContext&) = delete;
+    KQ_AV_LiveContext& operator=(const KQ_AV_LiveContext&) = delete;
+
+    // Each ring only when its capacity is non-zero; E_OUTOFMEMORY when one cannot be had.
+    HRESULT AllocateInputRings(DWORD videoCapacity, DWORD audioCapacity);
+    // Size class 0..4 by standard (1: 60 Hz rows, 0: 50 Hz rows; another standard changes nothing). A size
+    // class above 4 gives E_FAIL, after the 50 Hz flag was set.
+    HRESULT SetPictureSize(int sizeClass, int standard);
+    static bool LookUpPictureSize(int sizeClass, bool rows50Hz, LivePictureSize* size);
+
+    // Builds the live graph ("NetSource Video" to the video and DirectSound renderers) and starts the audio
+    // thread, then the video thread. The graph is not run here: the audio fill runs it.
+    HRESULT Start(HWND videoWindow);
+    // Stops the graph and both threads, empties the graph and starts again on the stored window with the
+    // current picture size. Rings, caches and a recording stay.
+    HRESULT Restart();
+    // Stops the graph (so that no thread stays inside a renderer), then the video thread, then the audio one.
+    HRESULT StopThreads();
+    // Ends every call in progress, stops a recording, the graph and the threads, empties the graph and frees
+    // rings, caches and the source filter. Later calls return at once.
+    void Destroy();
+
+    // While held (a stop or restart of the graph is under way) the audio fill neither runs nor pauses the
+    // graph. Hold returns once no run or pause of the audio fill is in progress.
+    void HoldGraph();
+    void ReleaseGraph();
+
+    int PushVideo(const BYTE* unit, DWORD length, const std::atomic<bool>& stop) override;
+    int PushAudio(const BYTE* unit, DWORD length, const std::atomic<bool>& stop) override;
+    DWORD GetVideoFill() override;
+    // Read position := write position; E_FAIL without the ring or once destroyed.
+    HRESULT FlushAudio();
+    HRESULT FlushVideo();
+
+    // The record tap: while recording, every pushed unit is also copied into the record rings, the first
+    // ones after the start being the cached group of pictures (the unit before the last IDR unit, the IDR
+    // unit and everything since, with the audio since it). StartRecord opens the rings and keeps the
+    // target path, StopRecord closes them; the MP4 writer that empties them into the file is not part of
+    // the tap.
+    HRESULT StartRecord(const std::wstring& path);
+    HRESULT StopRecord();
+    bool Recording() const { return recording_; }
+    const std::wstring& RecordPath() const { return recordPath_; }
+    // Test and record-thread access to the record rings; null while not recording.
+    KQ_AV_RingBuffer* VideoRecordRing() const { return videoRecord_.get(); }
+    KQ_AV_RingBuffer* AudioRecordRing() const { return audioRecord_.get(); }
+
+    // What the decode threads share.
+    DWORD AudioClock() const { return audioClock_; }
+    void SetAudioClock(DWORD clock) { audioClock_ = clock; }
+    bool AudioRunning() const { return audioRunning_; }
+    void SetAudioRunning(bool running) { audioRunning_ = running; }
+    HWND MainWindow() const { return mainWindow_; }
+    KQ_AV_SourceFilter* SourceFilter() const { return source_; }
+
+    DWORD Width() const { return width_; }
+    DWORD Height() const { return height_; }
+    DWORD Pitch() const { return pitch_; }
+    int SizeClass() const { return sizeClass_; }
+    bool Rows50Hz() const { return rows50Hz_; }
+    bool LargePicture() const { return largePicture_; }
+    KQ_AV_RingBuffer* VideoInputRing() const { return videoRing_.get(); }
+    KQ_AV_RingBuffer* AudioInputRing() const { return audioRing_.get(); }
+
+    // The surface pitch the live start uses for a probe's answer: 2048 for a failed probe (0 or above
+    // 10240), and never less than the 2 x width bytes of a packed row.
+    static DWORD AcceptedPitch(DWORD probed, DWORD width);
+    // Asks the pitch probe for the pitch of a UYVY surface of that size on the window.
+    static DWORD ProbePitch(HWND window, DWORD width, DWORD height);
+
+private:
+    class CallScope;
+
+    // Graph building, in Start's order.
+    HRESULT addSourceFilter();
+    HRESULT addRenderers();
+    HRESULT connectPins();
+    HRESULT startThreads();
+    void deleteSourceFilter();
+
+    bool enterCall();
+    void leaveCall();
+    // One step of the audio-fill hysteresis with the bytes queued before the unit.
+    void paceGraph(DWORD used);
+    void tapVideo(const BYTE* unit, DWORD length);
+    void tapAudio(const BYTE* unit, DWORD length);
+    // Moves every record of a cache into a record ring, oldest first.
+    static void drain(KQ_AV_RingBuffer& cache, KQ_AV_RingBuffer* record, BYTE* buffer, DWORD size);
+
+    IGraphBuilder* graph_;
+    KQ_AV_Graph* holder_;
+    HWND mainWindow_;
+    HWND videoWindow_ = nullptr;
+
+    int sizeClass_ = 4;
+    DWORD width_ = 720;
+    DWORD height_ = 480;
+    DWORD pitch_ = 1536;
+    bool rows50Hz_ = false;
+    bool largePicture_ = false;
+
+    KQ_AV_SourceFilter* source_ = nullptr; // with the context's reference
+    std::unique_ptr<KQ_AV_AudioDecode> audioDecode_;
+    std::unique_ptr<KQ_AV_VideoDecode> videoDecode_;
+
+    std::unique_ptr<KQ_AV_RingBuffer> audioRing_;
+    std::unique_ptr<KQ_AV_RingBuffer> videoRing_;
+    KQ_AV_RingBuffer videoGop_;
+    KQ_AV_RingBuffer audioGop_;
+    std::atomic<bool> idrSeen_{false};
+
+    // Parser thread only: the unit before the next IDR unit, the drain buffers, the video-full clock.
+    std::unique_ptr<BYTE[]> savedUnit_;
+    DWORD savedLength_ = 0;
+    std::unique_ptr<BYTE[]> videoDrain_;
+    std::unique_ptr<BYTE[]> audioDrain_;
+    bool videoFull_ = false;
+    DWORD videoFullSince_ = 0;
+
+    // The record tap: the rings change under tapMutex_, which the pushes hold while they copy.
+    std::mutex tapMutex_;
+    std::atomic<bool> recording_{false};
+    std::unique_ptr<KQ_AV_RingBuffer> videoRecord_;
+    std::unique_ptr<KQ_AV_RingBuffer> audioRecord_;
+    std::wstring recordPath_;
+    bool videoRecordStart_ = true; // the next video unit recorded starts with the cached pictures
+    bool audioRecordStart_ = true;
+
+    // The audio-fill hysteresis and the hold of the graph.
+    std::mutex graphMutex_;
+    AudioFillPacer pacer_;
+    bool graphHeld_ = false;
+
+    std::atomic<DWORD> audioClock_{0};
+    std::atomic<bool> audioRunning_{false};
+
+    std::mutex callMutex_;
+    std::condition_variable callsDone_;
+    int calls_ = 0;
+    std::atomic<bool> closing_{false};
+    bool destroyed_ = false;
+};

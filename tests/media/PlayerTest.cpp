@@ -1,0 +1,247 @@
+// The player facade over the real live graph (SDL's dummy audio, headless video): modes and states of live
+// view, failed starts, volume mapping, the record switch, both kinds of restart, and a restart from the
+// control dispatcher meeting the user interface's starts and stops while units are pushed.
+#include "media/Player.h"
+#include "media/AvGraph.h"
+#include "media/GraphHelpers.h"
+#include "media/LiveContext.h"
+#include "media/PlayerMessages.h"
+#include "platform/com/Com.h"
+#include "platform/dshow/AudioRenderer.h"
+#include "platform/dshow/Uuids.h"
+#include "platform/gdi/WindowDc.h"
+#include "platform/win32/Clock.h"
+#include "platform/win32/Messages.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <thread>
+
+namespace {
+
+class PlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto counting = [](std::map<UINT, int>& counts) {
+            return platform::CreateMessageWindow([&counts](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+                ++counts[message];
+                return 0;
+            });
+        };
+        main_ = counting(mainMessages_);
+        owner_ = counting(ownerMessages_);
+        video_ = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+        platform::gdi::SetWindowClientSize(video_, 720, 576);
+        player_ = std::make_unique<KQ_AV_Player>();
+        player_->SetMainWindow(main_);
+        player_->SetOwnerWindow(owner_);
+        player_->SetVideoWindow(video_);
+        player_->SetSizeClass(3);
+        player_->SetVideoStandard(0);
+    }
+    void TearDown() override {
+        player_.reset();
+        platform::PumpPending();
+        for (HWND window : {main_, owner_, video_})
+            DestroyWindow(window);
+    }
+
+    LONG graphVolume() {
+        LONG volume = 1;
+        platform::Query<IBasicAudio>(player_->Graph()->GetGraph(), IID_IBasicAudio)->get_Volume(&volume);
+        return volume;
+    }
+    std::wstring osdText(int position) {
+        if (!player_->Osd())
+            return L"(none)";
+        for (const osd_struct& item : player_->Osd()->Items())
+            if (item.position == position)
+                return item.text;
+        return L"(none)";
+    }
+
+    HWND main_ = nullptr, owner_ = nullptr, video_ = nullptr;
+    std::map<UINT, int> mainMessages_, ownerMessages_;
+    std::unique_ptr<KQ_AV_Player> player_;
+};
+
+TEST_F(PlayerTest, LiveStartAndStop) {
+    EXPECT_EQ(player_->Mode(), PLAYER_MODE_NONE);
+    EXPECT_EQ(player_->LiveSink(), nullptr);
+    player_->SetConfiguredVolume(700);
+    ASSERT_EQ(player_->StartLive(), S_OK);
+    EXPECT_EQ(player_->Mode(), PLAYER_MODE_LIVE);
+    EXPECT_EQ(player_->State(), PLAYER_STATE_PLAYING);
+    EXPECT_NE(player_->LiveSink(), nullptr);
+    EXPECT_EQ(player_->Volume(), 700);
+    EXPECT_EQ(graphVolume(), -900);
+    EXPECT_TRUE(platform::PumpUntil([&] { return mainMessages_[WM_AV_GRAPH_EVENT] > 0; }));
+    EXPECT_TRUE(ownerMessages_.empty()) << "the login pane's window gets none of the player's messages";
+
+    ASSERT_EQ(player_->Stop(0), S_OK);
+    EXPECT_EQ(player_->Mode(), PLAYER_MODE_STOPPED);
+    EXPECT_EQ(player_->State(), PLAYER_STATE_NONE);
+    EXPECT_NE(player_->Graph(), nullptr) << "kept for the next start";
+    EXPECT_EQ(player_->LiveSink(), nullptr);
+    ASSERT_EQ(player_->StartLive(), S_OK) << "on the kept graph";
+    ASSERT_EQ(player_->Stop(1), S_OK);
+    EXPECT_EQ(player_->Mode(), PLAYER_MODE_NONE);
+    EXPECT_EQ(player_->Graph(), nullptr);
+}
+
+HRESULT failingCreator(IUnknown*, REFIID, void** out) {
+    *out = nullptr;
+    return E_FAIL;
+}
+
+// A start that fails leaves no mode and nothing behind; a file whose graph cannot be built neither.
+TEST_F(PlayerTest, FailedStartsLeaveNothing) {
+    platform::RegisterBuiltinClass(CLSID_DSoundRender, &failingCreator);
+    EXPECT_EQ(player_->StartLive(), E_FAIL);
+    platform::RegisterBuiltinClass(CLSID_DSoundRender,
+                                   &platform::CreateCUnknown<platform::dshow::AudioRenderer>);
+    EXPECT_EQ(player_->Mode(), PLAYER_MODE_NONE);
+    EXPECT_EQ(player_->Graph(), nullptr);
+    EXPECT_EQ(player_->LiveSink(), nullptr);
+    EXPECT_EQ(player_->SetRecord(1, L"C:\\rec.mp4"), E_FAIL) << "no live view";
+    EXPECT_EQ(player_->Snapshot(L"C:\\snap.jpg"), KQ_AV_E_NO_GRAPH);
+
+    EXPECT_EQ(player_->PlayFile(L"C:\\missing.mp4"), KQ_AV_E_FILE_GRAPH);
+    EXPECT_EQ(player_->Mode(), PLAYER_MODE_NONE);
+    EXPECT_EQ(player_->Graph(), nullptr);
+    EXPECT_EQ(player_->StartLive(), S_OK);
+}
+
+// Without the VMR-9 the live graph takes the VMR-7, through whose interfaces the display draws too.
+TEST_F(PlayerTest, LiveViewFallsBackToTheVmr7) {
+    platform::dshow::SetVmr9CreationFails(true);
+    const HRESULT started = player_->StartLive();
+    platform::dshow::SetVmr9CreationFails(false);
+    ASSERT_EQ(started, S_OK);
+    IGraphBuilder* graph = player_->Graph()->GetGraph();
+    IBaseFilter* renderer = nullptr;
+    EXPECT_EQ(FindFilterByName(graph, L"Video Mixing Renderer 9", &renderer), E_FAIL);
+    ASSERT_EQ(FindFilterByName(graph, L"Video Mixing Renderer 7", &renderer), S_OK);
+    IPin* in = nullptr;
+    EXPECT_EQ(FindPin(renderer, 1, nullptr, &in), S_OK);
+    IPin* connected = nullptr;
+    ASSERT_EQ(in->ConnectedTo(&connected), S_OK);
+    connected->Release();
+    EXPECT_EQ(player_->Osd()->DrawVmr(video_), S_OK) << "the volume bar as the VMR-7's mixer bitmap";
+}
+
+TEST_F(PlayerTest, VolumeMapping) {
+    EXPECT_EQ(player_->SetVolume(0, 500), E_FAIL) << "no mode";
+    ASSERT_EQ(player_->StartLive(), S_OK);
+    struct Row {
+        int mute, volume;
+        HRESULT result;
+        int stored;
+        LONG level;
+        std::wstring lowerLeft;
+    };
+    const Row rows[] = {
+        {0, 500, S_OK, 500, -1500, VolumeBarText(10)},
+        {0, -1, E_FAIL, 500, -1500, VolumeBarText(10)},
+        {0, 1001, E_FAIL, 500, -1500, VolumeBarText(10)},
+        {0, 1, S_OK, 1, -10000, VolumeBarText(0)},
+        {0, 2, S_OK, 2, -2994, VolumeBarText(0)},
+        {0, 1000, S_OK, 1000, 0, VolumeBarText(20)},
+        {1, 800, S_OK, 800, -10000, L"Mute"},
+        {0, 0, S_OK, 0, -10000, VolumeBarText(0)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.mute << "/" << row.volume);
+        EXPECT_EQ(player_->SetVolume(row.mute, row.volume), row.result);
+        EXPECT_EQ(player_->Volume(), row.stored);
+        EXPECT_EQ(graphVolume(), row.level);
+        EXPECT_EQ(osdText(OSD_LOWER_LEFT), row.lowerLeft);
+    }
+    player_->SetVolume(0, 600);
+    player_->Graph()->Run();
+    ASSERT_EQ(player_->Pause(), S_OK);
+    EXPECT_EQ(player_->SetVolume(0, 300), S_OK);
+    EXPECT_EQ(player_->Volume(), 300);
+    EXPECT_EQ(graphVolume(), -1200) << "while paused only the bar changes";
+    EXPECT_EQ(osdText(OSD_LOWER_LEFT), VolumeBarText(6));
+}
+
+TEST_F(PlayerTest, RecordSwitch) {
+    ASSERT_EQ(player_->StartLive(), S_OK);
+    EXPECT_EQ(player_->SetRecord(0, L""), E_FAIL) << "not recording";
+    ASSERT_EQ(player_->SetRecord(1, L"C:\\rec.mp4"), S_OK);
+    EXPECT_EQ(player_->State(), PLAYER_STATE_RECORDING);
+    EXPECT_EQ(osdText(OSD_TOP_LEFT), L"Record");
+    EXPECT_EQ(player_->SetRecord(1, L"C:\\rec.mp4"), E_FAIL) << "already recording";
+    ASSERT_EQ(player_->SetRecord(0, L""), S_OK);
+    EXPECT_EQ(player_->State(), PLAYER_STATE_PLAYING);
+
+    // A recording can be stopped while the picture is paused, which stays paused.
+    ASSERT_EQ(player_->SetRecord(1, L"C:\\rec.mp4"), S_OK);
+    player_->Graph()->Run();
+    ASSERT_EQ(player_->Pause(), S_OK);
+    ASSERT_EQ(player_->SetRecord(0, L""), S_OK);
+    EXPECT_EQ(player_->State(), PLAYER_STATE_PAUSED);
+    EXPECT_EQ(player_->SetRecord(0, L""), E_FAIL);
+}
+
+TEST_F(PlayerTest, RestartLiveAnew_OrInPlaceWhileRecording) {
+    EXPECT_EQ(player_->RestartLive(), E_FAIL) << "no live view";
+    ASSERT_EQ(player_->StartLive(), S_OK);
+    const std::shared_ptr<LiveUnitSink> first = player_->LiveSink();
+    ASSERT_EQ(player_->RestartLive(), S_OK);
+    EXPECT_EQ(player_->State(), PLAYER_STATE_PLAYING);
+    const std::shared_ptr<LiveUnitSink> second = player_->LiveSink();
+    EXPECT_NE(second, first) << "stopped and started anew";
+
+    ASSERT_EQ(player_->SetRecord(1, L"C:\\rec.mp4"), S_OK);
+    player_->SetSizeClass(1);
+    ASSERT_EQ(player_->RestartLive(), S_OK);
+    EXPECT_EQ(player_->LiveSink(), second) << "restarted in place";
+    const auto* live = static_cast<KQ_AV_LiveContext*>(second.get());
+    EXPECT_TRUE(live->Recording()) << "the recording goes on";
+    EXPECT_EQ(live->Width(), 352u);
+    EXPECT_EQ(player_->State(), PLAYER_STATE_RECORDING);
+    EXPECT_EQ(player_->Graph()->GetState(), KQ_AV_Graph::kRunning);
+    EXPECT_EQ(osdText(OSD_TOP_LEFT), L"Record");
+}
+
+// The control dispatcher restarts and flushes while the user interface starts and stops live view and the
+// parser pushes units: nothing may touch a freed context, and nothing may wait for ever.
+TEST_F(PlayerTest, DispatcherCallsMeetStartsAndStops) {
+    std::atomic<bool> done{false};
+    const std::atomic<bool> stop{false};
+    std::thread dispatcher([&] {
+        while (!done) {
+            player_->RestartLive();
+            player_->FlushVideo();
+            player_->FlushAudio();
+            Sleep(1);
+        }
+    });
+    std::thread parser([&] {
+        std::vector<BYTE> unit(600, 0x11);
+        unit[4] = unit[5] = unit[6] = 0, unit[7] = 1, unit[8] = 0x65;
+        while (!done) {
+            if (const auto sink = player_->LiveSink()) {
+                sink->PushVideo(unit.data(), static_cast<DWORD>(unit.size()), stop);
+                sink->PushAudio(unit.data(), 300, stop);
+                sink->GetVideoFill();
+            }
+        }
+    });
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(player_->StartLive(), S_OK);
+        Sleep(20);
+        player_->SetRecord(1, L"C:\\rec.mp4");
+        Sleep(20);
+        EXPECT_EQ(player_->Stop(i % 2), S_OK);
+    }
+    done = true;
+    dispatcher.join();
+    parser.join();
+    EXPECT_NE(player_->Mode(), PLAYER_MODE_LIVE);
+}
+
+} // namespace
