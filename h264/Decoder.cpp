@@ -66,11 +66,43 @@ void completeUnit(H264DecoderContext& ctx) {
         ++ctx.diagnostics.nalErrors;
 }
 
+bool hasZeroByte(uint64_t v) {
+    return ((v - 0x0101010101010101u) & ~v & 0x8080808080808080u) != 0;
+}
+
+// Inside a unit, after a non-zero byte, every byte up to the next zero byte is stored as it is and can
+// neither end the unit nor be an emulation-prevention byte: such runs are copied eight bytes at a time,
+// stopping where the NAL buffer reaches its capacity so that the byte-wise path handles the overflow.
+void copyNonZeroRun(Scanner& s, H264BitReader& r) {
+    const uint8_t* in = s.input + s.position;
+    uint8_t* out = r.buffer + r.fill;
+    const uint32_t n = std::min(s.length - s.position, r.capacity - r.fill);
+    uint32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, in + i, 8);
+        if (hasZeroByte(word))
+            break;
+        std::memcpy(out + i, &word, 8);
+    }
+    for (; i < n && in[i] != 0; ++i)
+        out[i] = in[i];
+    for (uint32_t k = i > 3 ? i - 3 : 0; k < i; ++k)
+        s.shift = ((s.shift | in[k]) & 0xFFFFFF) << 8;
+    s.position += i;
+    r.fill += i;
+}
+
 // Scans until a unit yields a picture (true) or the input is used up.
 bool scan(H264DecoderContext& ctx, DecodedPicture* picture) {
     Scanner& s = ctx.scanner;
     H264BitReader& r = ctx.reader;
     while (s.position < s.length) {
+        if (s.startCodes == 1 && (s.shift & 0xFF00) != 0) {
+            copyNonZeroRun(s, r);
+            if (s.position == s.length)
+                break;
+        }
         const uint8_t b = s.input[s.position++];
         if (r.fill >= r.capacity) {
             r.fill = 0;
