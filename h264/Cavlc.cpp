@@ -163,6 +163,9 @@ uint16_t readToken(uint32_t bits, int nC) {
     return kTokens[nC < 2 ? 0 : nC < 4 ? 1 : 2].entries[8 * zeros + ((bits << zeros) >> 28 & 7)];
 }
 
+// suffixLength grows past 1..5 when |level| exceeds 3 << (suffixLength - 1); it stays at 6.
+constexpr int32_t kSuffixGrowth[7] = {0, 3, 6, 12, 24, 48, INT32_MAX};
+
 // run_before with zerosLeft > 0: (length << 4) | run, 0 for a code that names no run.
 uint8_t readRun(uint32_t bits, int zerosLeft) {
     if (zerosLeft < 7)
@@ -195,28 +198,32 @@ int DecodeResidualBlock(H264BitReader& reader, int nC, int maxNumCoeff, const ui
         levels[i] = 1 - 2 * int32_t(signs >> (t1 - 1 - i) & 1);
     r.skip(uint32_t(tokenLen + t1));
 
+    // Levels: level_prefix zeros, a one, then a suffix of suffixLength bits except for the escapes
+    // (prefix 14 without a suffix length, prefix 15). |level| = (levelCode >> 1) + 1, odd codes negative.
     int suffixLength = tc > 10 && t1 < 3 ? 1 : 0;
+    int32_t firstBump = t1 < 3 ? 2 : 0;
     for (int i = t1; i < tc; ++i) {
         r.refill();
         const uint32_t bits = r.peek32();
         const int prefix = CountLeadingZeros32(bits);
-        if (prefix > 15)
-            return -1;
-        const int suffixSize = prefix == 14 && suffixLength == 0 ? 4 : prefix == 15 ? 12 : suffixLength;
+        const uint32_t after = bits << (prefix & 15) << 1;
         int32_t levelCode = prefix << suffixLength;
-        if (suffixSize > 0)
-            levelCode += int32_t((bits << (prefix + 1)) >> (32 - suffixSize));
-        r.skip(uint32_t(prefix + 1 + suffixSize));
-        if (prefix == 15 && suffixLength == 0)
-            levelCode += 15;
-        if (i == t1 && t1 < 3)
-            levelCode += 2;
-        const int32_t level = (levelCode & 1) ? (-levelCode - 1) >> 1 : (levelCode + 2) >> 1;
-        levels[i] = level;
-        if (suffixLength == 0)
-            suffixLength = 1;
-        if ((level < 0 ? -level : level) > (3 << (suffixLength - 1)) && suffixLength < 6)
-            ++suffixLength;
+        if (prefix + (suffixLength == 0) < 15) {
+            levelCode += int32_t((uint64_t(after) << suffixLength) >> 32);
+            r.skip(uint32_t(prefix + 1 + suffixLength));
+        } else {
+            if (prefix > 15)
+                return -1;
+            const int suffixSize = prefix == 15 ? 12 : 4;
+            levelCode += int32_t(after >> (32 - suffixSize)) + (prefix == 15 && suffixLength == 0 ? 15 : 0);
+            r.skip(uint32_t(prefix + 1 + suffixSize));
+        }
+        levelCode += firstBump;
+        firstBump = 0;
+        const int32_t magnitude = (levelCode >> 1) + 1, sign = -(levelCode & 1);
+        levels[i] = (magnitude ^ sign) - sign;
+        suffixLength += suffixLength == 0;
+        suffixLength += magnitude > kSuffixGrowth[suffixLength];
     }
 
     int zerosLeft = 0;
@@ -235,24 +242,24 @@ int DecodeResidualBlock(H264BitReader& reader, int nC, int maxNumCoeff, const ui
         return -1;
 
     // From the highest frequency down: each level at its scan index, the run before it moving the index on.
-    int index = tc - 1 + zerosLeft;
-    for (int i = 0; i < tc - 1; ++i) {
+    // Once no zeros are left the remaining levels take consecutive indices.
+    int index = tc - 1 + zerosLeft, i = 0;
+    for (; i < tc - 1 && zerosLeft > 0; ++i) {
         const int position = scan[index];
         coefficients[position] = int16_t(levels[i] * scale[position]);
-        int run = 0;
-        if (zerosLeft > 0) {
-            r.refill();
-            const uint8_t e = readRun(r.peek32(), zerosLeft);
-            run = e & 15;
-            if (e == 0 || run > zerosLeft)
-                return -1;
-            r.skip(e >> 4);
-            zerosLeft -= run;
-        }
+        r.refill();
+        const uint8_t e = readRun(r.peek32(), zerosLeft);
+        const int run = e & 15;
+        if (e == 0 || run > zerosLeft)
+            return -1;
+        r.skip(e >> 4);
+        zerosLeft -= run;
         index -= run + 1;
     }
-    const int position = scan[index];
-    coefficients[position] = int16_t(levels[tc - 1] * scale[position]);
+    for (; i < tc; ++i, --index) {
+        const int position = scan[index];
+        coefficients[position] = int16_t(levels[i] * scale[position]);
+    }
     return tc;
 }
 
