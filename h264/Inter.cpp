@@ -97,13 +97,16 @@ constexpr std::array<uint16_t, 41> kCoverage = buildCoverage();
 void storeMotion(H264DecoderContext& ctx, int code, int refIdx, const int16_t* mv) {
     MacroblockMotion& m = ctx.cur->info.motion;
     const int32_t poc = reference(ctx, refIdx)->poc;
-    for (uint32_t blocks = kCoverage[code]; blocks; blocks &= blocks - 1) {
-        const int blk = std::countr_zero(blocks);
-        m.mv[blk][0] = mv[0];
-        m.mv[blk][1] = mv[1];
-        m.refIdx[blk >> 2] = int8_t(refIdx);
-        m.refPoc[blk >> 2] = poc;
-    }
+    const int16_t x = mv[0], y = mv[1];
+    const uint16_t blocks = kCoverage[code];
+    for (int blk = 0; blk < 16; ++blk)
+        if (blocks >> blk & 1)
+            m.mv[blk][0] = x, m.mv[blk][1] = y;
+    for (int q = 0; q < 4; ++q)
+        if (blocks >> (4 * q) & 15) {
+            m.refIdx[q] = int8_t(refIdx);
+            m.refPoc[q] = poc;
+        }
 }
 
 int lumaOffset(int x, int y) {
@@ -226,12 +229,12 @@ void combine(H264DecoderContext& ctx) {
 
 // bS of the segment between block p of macroblock `pm` and block q of the current macroblock.
 uint8_t motionStrength(const MacroblockInfo& pm, int p, const MacroblockInfo& qm, int q) {
-    if (pm.totalCoeff[p] || qm.totalCoeff[q])
+    if (pm.totalCoeff[p] | qm.totalCoeff[q])
         return 2;
     const MacroblockMotion &a = pm.motion, &b = qm.motion;
-    if (a.refPoc[p >> 2] != b.refPoc[q >> 2])
-        return 1;
-    return std::abs(a.mv[p][0] - b.mv[q][0]) >= 4 || std::abs(a.mv[p][1] - b.mv[q][1]) >= 4;
+    // |d| >= 4 as one unsigned comparison.
+    const uint32_t dx = uint32_t(a.mv[p][0] - b.mv[q][0] + 3), dy = uint32_t(a.mv[p][1] - b.mv[q][1] + 3);
+    return (a.refPoc[p >> 2] != b.refPoc[q >> 2]) | (dx > 6) | (dy > 6);
 }
 
 void edgeStrengths(H264DecoderContext& ctx) {

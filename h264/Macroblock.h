@@ -84,6 +84,11 @@ struct MacroblockLayer {
     int qp = 0, qpc = 0;
     // Availability for prediction (same slice, already decoded) of A, B, C, D.
     bool availLeft = false, availTop = false, availTopRight = false, availTopLeft = false;
+    // The records of A, B, C and D as stored (whatever their slice), or notAvailable outside the picture.
+    const MacroblockInfo* left = &notAvailable;
+    const MacroblockInfo* top = &notAvailable;
+    const MacroblockInfo* topRight = &notAvailable;
+    const MacroblockInfo* topLeft = &notAvailable;
     NeighbourMotion neighbours[3]; // A, B, C
     CombineContext combine;
 };

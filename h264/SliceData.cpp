@@ -31,6 +31,12 @@ void setupNeighbours(H264DecoderContext& ctx) {
     mb.availTop = mb.mbY > 0 && a - w >= first;
     mb.availTopRight = mb.mbY > 0 && mb.mbX + 1 < w && a - w + 1 >= first;
     mb.availTopLeft = mb.mbY > 0 && mb.mbX > 0 && a - w - 1 >= first;
+    const MacroblockInfo* row = mb.rows[mb.mbY & 1];
+    const MacroblockInfo* above = mb.rows[(mb.mbY + 1) & 1];
+    mb.left = mb.mbX > 0 ? &row[mb.mbX - 1] : &mb.notAvailable;
+    mb.top = mb.mbY > 0 ? &above[mb.mbX] : &mb.notAvailable;
+    mb.topRight = mb.mbY > 0 && mb.mbX + 1 < w ? &above[mb.mbX + 1] : &mb.notAvailable;
+    mb.topLeft = mb.mbY > 0 && mb.mbX > 0 ? &above[mb.mbX - 1] : &mb.notAvailable;
 }
 
 // mb_qp_delta, when the pattern calls for it; false when it lies outside -26..25.

@@ -74,6 +74,8 @@ template <int W> void verticalHalf(const uint8_t* p, int s, int rows, __m128i* o
 // first pass), then averages row by row.
 template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock* block) {
     const int s = block->lumaStride;
+    // Held in a local: the stores below could alias the block record as far as the compiler knows.
+    uint8_t* const destination = block->lumaDestination;
     const uint8_t* g = block->lumaSource + (XFrac ? 2 : 0) + (YFrac ? 2 * s : 0);
     constexpr int index = 4 * XFrac + YFrac;
     const auto uses = [](std::initializer_list<int> positions) {
@@ -136,7 +138,7 @@ template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock
             out = _mm_avg_epu8(centre(first, y), m[y]);
         else
             out = _mm_avg_epu8(m[y], b[y + 1]);
-        storeRow<W>(block->lumaDestination + 8 * y + (y >= 8 ? 64 : 0), out);
+        storeRow<W>(destination + 8 * y + (y >= 8 ? 64 : 0), out);
     }
 }
 
