@@ -49,6 +49,13 @@ constexpr Geometry geometry(int code) {
     }
 }
 
+constexpr std::array<Geometry, 41> kGeometry = [] {
+    std::array<Geometry, 41> t{};
+    for (int code = 0; code < 41; ++code)
+        t[code] = geometry(code);
+    return t;
+}();
+
 int16_t median(int16_t a, int16_t b, int16_t c) {
     const int16_t lo = a < b ? a : b, hi = a < b ? b : a;
     const int16_t m = hi < c ? hi : c;
@@ -114,7 +121,7 @@ int lumaOffset(int x, int y) {
 }
 
 void predictSamples(H264DecoderContext& ctx, int code, int refIdx, const int16_t* mv) {
-    const Geometry g = geometry(code);
+    const Geometry g = kGeometry[code];
     const Picture* ref = reference(ctx, refIdx);
     const H264KernelTable& k = ctx.kernels;
     CurrentMacroblock& c = *ctx.cur;

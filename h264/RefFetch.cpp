@@ -65,12 +65,7 @@ constexpr FetchRoutine kFetchTable[16] = {
 
 } // namespace
 
-int CrossingIndex(const RefFetchRequest& q) {
-    return (q.x0 < 0 ? 1 : 0) | (q.x0 + q.width > q.planeWidth ? 2 : 0) | (q.y0 < 0 ? 4 : 0) |
-           (q.y0 + q.height > q.planeHeight ? 8 : 0);
-}
-
-void FetchRefBlock(int crossing, RefFetchRequest& request, int32_t planeStride) {
+void FetchPaddedBlock(int crossing, RefFetchRequest& request, int32_t planeStride) {
     kFetchTable[crossing & 15](request, planeStride);
 }
 
