@@ -54,7 +54,6 @@ struct alignas(16) CurrentMacroblock {
     LumaResidualBlock lumaResidual;
     ChromaResidualBlock cbResidual, crResidual;
     EdgeStrengths strengths;
-    alignas(16) int16_t coefficients[16];
 
     int mbType = 0;
     int codedBlockPattern = 0;
@@ -89,6 +88,9 @@ struct MacroblockLayer {
     const MacroblockInfo* top = &notAvailable;
     const MacroblockInfo* topRight = &notAvailable;
     const MacroblockInfo* topLeft = &notAvailable;
+    // The same for the neighbour derivation: A, B, C, D, the current macroblock, and none.
+    uint8_t slotAvailable[6] = {};
+    const MacroblockMotion* slotMotion[6] = {};
     NeighbourMotion neighbours[3]; // A, B, C
     CombineContext combine;
 };

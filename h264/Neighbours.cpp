@@ -37,45 +37,29 @@ constexpr Descriptor kDescriptors[26] = {
     {{C, 11}, {C, 12}, {C, 13}, {C, 9}},   {{C, 14}, {C, 13}, {NONE, 0}, {C, 12}},
 };
 
-// The neighbour macroblocks of the slots L, U, UR, UL, C and NONE with their availability.
-struct Slots {
-    bool available[6];
-    const MacroblockMotion* motion[6];
-
-    explicit Slots(const H264DecoderContext& ctx) {
-        const MacroblockLayer& mb = ctx.mb;
-        available[L] = mb.availLeft, motion[L] = &mb.left->motion;
-        available[U] = mb.availTop, motion[U] = &mb.top->motion;
-        available[UR] = mb.availTopRight, motion[UR] = &mb.topRight->motion;
-        available[UL] = mb.availTopLeft, motion[UL] = &mb.topLeft->motion;
-        available[C] = true, motion[C] = &ctx.cur->info.motion;
-        available[NONE] = false, motion[NONE] = &mb.notAvailable.motion;
+void read(const MacroblockLayer& mb, Ref ref, NeighbourMotion& out) {
+    const MacroblockMotion& m = *mb.slotMotion[ref.slot];
+    out.available = int8_t(mb.slotAvailable[ref.slot]);
+    out.intra = isIntra(m.type);
+    if (!out.available || out.intra) {
+        out.refIdx = -1;
+        out.mv[0] = out.mv[1] = 0;
+        return;
     }
-
-    void read(Ref ref, NeighbourMotion& out) const {
-        const MacroblockMotion& m = *motion[ref.slot];
-        out.available = available[ref.slot];
-        out.intra = isIntra(m.type);
-        if (!out.available || out.intra) {
-            out.refIdx = -1;
-            out.mv[0] = out.mv[1] = 0;
-            return;
-        }
-        out.refIdx = m.refIdx[ref.block >> 2];
-        out.mv[0] = m.mv[ref.block][0];
-        out.mv[1] = m.mv[ref.block][1];
-    }
-};
+    out.refIdx = m.refIdx[ref.block >> 2];
+    out.mv[0] = m.mv[ref.block][0];
+    out.mv[1] = m.mv[ref.block][1];
+}
 
 } // namespace
 
 void DeriveNeighbours(H264DecoderContext& ctx, int code) {
     const Descriptor& d = kDescriptors[kClass[code]];
+    const MacroblockLayer& mb = ctx.mb;
     NeighbourMotion* n = ctx.mb.neighbours;
-    const Slots slots(ctx);
-    slots.read(d.a, n[0]);
-    slots.read(d.b, n[1]);
-    slots.read(slots.available[d.c.slot] ? d.c : d.d, n[2]);
+    read(mb, d.a, n[0]);
+    read(mb, d.b, n[1]);
+    read(mb, mb.slotAvailable[d.c.slot] ? d.c : d.d, n[2]);
 }
 
 } // namespace h264

@@ -54,31 +54,62 @@ void fillGrid(const H264DecoderContext& ctx, CountGrid& g) {
     }
 }
 
+// Each block's coefficients wait in one of two buffers until the next block with coefficients has been
+// read, and are transformed then: the transform's wide loads would otherwise stall on the narrow stores
+// that the coefficient reader has just made.
+class TransformQueue {
+public:
+    explicit TransformQueue(const H264KernelTable& kernels) : kernels_(kernels) {}
+    ~TransformQueue() { flush(); }
+
+    // The zeroed buffer for the next block.
+    int16_t* target() {
+        std::memset(buffers_[which_], 0, sizeof buffers_[which_]);
+        return buffers_[which_];
+    }
+    // The block in target() goes to `out`, once the previous one has.
+    void push(int16_t* out) {
+        flush();
+        pending_ = out;
+        which_ ^= 1;
+    }
+    void flush() {
+        if (pending_)
+            kernels_.inverseTransform4x4(buffers_[which_ ^ 1], pending_);
+        pending_ = nullptr;
+    }
+
+private:
+    const H264KernelTable& kernels_;
+    alignas(16) int16_t buffers_[2][16];
+    int16_t* pending_ = nullptr;
+    int which_ = 0;
+};
+
 void zeroBlock(int16_t* out) {
     for (int row = 0; row < 4; ++row)
         std::memset(out + 8 * row, 0, 4 * sizeof(int16_t));
 }
 
-bool decodeLuma4x4(H264DecoderContext& ctx, CountGrid& g, int blk) {
+bool decodeLuma4x4(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transforms, int blk) {
     CurrentMacroblock& c = *ctx.cur;
-    std::memset(c.coefficients, 0, sizeof c.coefficients);
     const int at = lumaAt(blk);
+    int16_t* coefficients = transforms.target();
     const int tc =
-        DecodeResidualBlock(ctx.reader, g.nC(at), 16, kZigzag4x4, kDequant.scale[ctx.mb.qp], c.coefficients);
+        DecodeResidualBlock(ctx.reader, g.nC(at), 16, kZigzag4x4, kDequant.scale[ctx.mb.qp], coefficients);
     if (tc < 0)
         return false;
     g.n[at] = uint8_t(tc);
     c.info.totalCoeff[blk] = uint8_t(tc);
     int16_t* out = c.lumaResidual.values + Block4x4Offset[blk];
-    if (tc == 0) {
+    if (tc == 0)
         zeroBlock(out);
-        return true;
-    }
-    ctx.kernels.inverseTransform4x4(c.coefficients, out);
+    else
+        transforms.push(out);
     return !ctx.reader.overrun();
 }
 
-bool decodeChroma(H264DecoderContext& ctx, CountGrid& g) {
+bool decodeChroma(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transforms) {
     CurrentMacroblock& c = *ctx.cur;
     const int pattern = c.codedBlockPattern >> 4;
     std::memset(c.info.totalCoeff + 16, 0, 8);
@@ -100,19 +131,18 @@ bool decodeChroma(H264DecoderContext& ctx, CountGrid& g) {
     for (int plane = 0; plane < 2; ++plane) {
         ChromaResidualBlock& residual = plane ? c.crResidual : c.cbResidual;
         for (int blk = 0; blk < 4; ++blk) {
-            std::memset(c.coefficients, 0, sizeof c.coefficients);
+            int16_t* coefficients = transforms.target();
             if (pattern == 2) {
                 const int at = chromaAt(plane, blk);
                 const int tc =
-                    DecodeResidualBlock(ctx.reader, g.nC(at), 15, kZigzag4x4 + 1, acScale, c.coefficients);
+                    DecodeResidualBlock(ctx.reader, g.nC(at), 15, kZigzag4x4 + 1, acScale, coefficients);
                 if (tc < 0 || ctx.reader.overrun())
                     return false;
                 g.n[at] = uint8_t(tc);
                 c.info.totalCoeff[16 + 4 * plane + blk] = uint8_t(tc);
             }
-            c.coefficients[0] = int16_t(dc[plane][blk]);
-            ctx.kernels.inverseTransform4x4(c.coefficients,
-                                            residual.values + (blk >> 1) * 32 + (blk & 1) * 4);
+            coefficients[0] = int16_t(dc[plane][blk]);
+            transforms.push(residual.values + (blk >> 1) * 32 + (blk & 1) * 4);
         }
     }
     return true;
@@ -124,22 +154,24 @@ bool DecodeResidual(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     CountGrid g;
     fillGrid(ctx, g);
+    TransformQueue transforms(ctx.kernels);
     std::memset(c.info.totalCoeff, 0, 16);
     for (int blk = 0; blk < 16; ++blk) {
         if (!(c.codedBlockPattern >> (blk >> 2) & 1)) {
             blk |= 3;
             continue;
         }
-        if (!decodeLuma4x4(ctx, g, blk))
+        if (!decodeLuma4x4(ctx, g, transforms, blk))
             return false;
     }
-    return decodeChroma(ctx, g);
+    return decodeChroma(ctx, g, transforms);
 }
 
 bool DecodeResidual16x16(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     CountGrid g;
     fillGrid(ctx, g);
+    TransformQueue transforms(ctx.kernels);
     std::memset(c.info.totalCoeff, 0, 16);
     int16_t levels[16] = {};
     if (DecodeResidualBlock(ctx.reader, g.nC(lumaAt(0)), 16, kZigzag4x4, kUnitScale, levels) < 0 ||
@@ -170,20 +202,19 @@ bool DecodeResidual16x16(H264DecoderContext& ctx) {
     const bool ac = (c.codedBlockPattern & 15) != 0;
     const int32_t* scale = kDequant.scale[qp];
     for (int blk = 0; blk < 16; ++blk) {
-        std::memset(c.coefficients, 0, sizeof c.coefficients);
+        int16_t* coefficients = transforms.target();
         if (ac) {
             const int at = lumaAt(blk);
-            const int tc =
-                DecodeResidualBlock(ctx.reader, g.nC(at), 15, kZigzag4x4 + 1, scale, c.coefficients);
+            const int tc = DecodeResidualBlock(ctx.reader, g.nC(at), 15, kZigzag4x4 + 1, scale, coefficients);
             if (tc < 0 || ctx.reader.overrun())
                 return false;
             g.n[at] = uint8_t(tc);
             c.info.totalCoeff[blk] = uint8_t(tc);
         }
-        c.coefficients[0] = int16_t(dc[4 * kBlockY[blk] + kBlockX[blk]]);
-        ctx.kernels.inverseTransform4x4(c.coefficients, c.lumaResidual.values + Block4x4Offset[blk]);
+        coefficients[0] = int16_t(dc[4 * kBlockY[blk] + kBlockX[blk]]);
+        transforms.push(c.lumaResidual.values + Block4x4Offset[blk]);
     }
-    return decodeChroma(ctx, g);
+    return decodeChroma(ctx, g, transforms);
 }
 
 } // namespace h264

@@ -37,6 +37,12 @@ void setupNeighbours(H264DecoderContext& ctx) {
     mb.top = mb.mbY > 0 ? &above[mb.mbX] : &mb.notAvailable;
     mb.topRight = mb.mbY > 0 && mb.mbX + 1 < w ? &above[mb.mbX + 1] : &mb.notAvailable;
     mb.topLeft = mb.mbY > 0 && mb.mbX > 0 ? &above[mb.mbX - 1] : &mb.notAvailable;
+    mb.slotAvailable[0] = mb.availLeft, mb.slotMotion[0] = &mb.left->motion;
+    mb.slotAvailable[1] = mb.availTop, mb.slotMotion[1] = &mb.top->motion;
+    mb.slotAvailable[2] = mb.availTopRight, mb.slotMotion[2] = &mb.topRight->motion;
+    mb.slotAvailable[3] = mb.availTopLeft, mb.slotMotion[3] = &mb.topLeft->motion;
+    mb.slotAvailable[4] = 1, mb.slotMotion[4] = &ctx.cur->info.motion;
+    mb.slotAvailable[5] = 0, mb.slotMotion[5] = &mb.notAvailable.motion;
 }
 
 // mb_qp_delta, when the pattern calls for it; false when it lies outside -26..25.
@@ -190,16 +196,20 @@ void decodeSkipped(H264DecoderContext& ctx) {
     PredictPSkip(ctx);
 }
 
-// Keeps the unfiltered edges, deblocks (or stores) the macroblock, records it for its neighbours and moves
-// on. true when the picture is complete.
+// Records the macroblock for its neighbours with its unfiltered edges, deblocks (or stores) it and moves on.
+// true when the picture is complete.
 bool finishMacroblock(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     MacroblockLayer& mb = ctx.mb;
+    // The record goes first and the bottom rows straight into it: copying them into the current record just
+    // before a wide copy of it would stall the copy on the narrower stores.
+    MacroblockInfo& kept = mb.rows[mb.mbY & 1][mb.mbX];
+    kept = c.info;
     const uint8_t* y = c.luma.bytes;
-    std::memcpy(c.info.bottomY, y + 128 + 56, 8);
-    std::memcpy(c.info.bottomY + 8, y + 192 + 56, 8);
-    std::memcpy(c.info.bottomCb, c.cb.bytes + 56, 8);
-    std::memcpy(c.info.bottomCr, c.cr.bytes + 56, 8);
+    std::memcpy(kept.bottomY, y + 128 + 56, 8);
+    std::memcpy(kept.bottomY + 8, y + 192 + 56, 8);
+    std::memcpy(kept.bottomCb, c.cb.bytes + 56, 8);
+    std::memcpy(kept.bottomCr, c.cr.bytes + 56, 8);
     for (int row = 0; row < 16; ++row)
         mb.leftY[row] = y[(row >> 3) * 128 + 64 + (row & 7) * 8 + 7];
     for (int row = 0; row < 8; ++row) {
@@ -210,7 +220,6 @@ bool finishMacroblock(H264DecoderContext& ctx) {
         StoreMacroblock(ctx);
     else
         DeblockMacroblock(ctx);
-    mb.rows[mb.mbY & 1][mb.mbX] = c.info;
     ++mb.address;
     if (++mb.mbX == ctx.slice.picWidthInMbs) {
         mb.mbX = 0;
