@@ -62,24 +62,24 @@ int16_t median(int16_t a, int16_t b, int16_t c) {
     return lo > m ? lo : m;
 }
 
-void predictMotionVector(const NeighbourMotion* n, int refIdx, int16_t* mvp) {
+// A motion vector in quarter samples, passed by value: a pair in memory that was just written as two
+// halves would stall the wider load that reads it back.
+struct Vector {
+    int16_t x, y;
+};
+
+Vector predictMotionVector(const NeighbourMotion* n, int refIdx) {
     const NeighbourMotion &a = n[0], &b = n[1], &c = n[2];
-    if (a.refIdx < 0 && b.refIdx < 0 && c.refIdx < 0) {
-        mvp[0] = mvp[1] = 0;
-        return;
-    }
-    if (a.available && !b.available && !c.available) {
-        mvp[0] = a.mv[0], mvp[1] = a.mv[1];
-        return;
-    }
+    if (a.refIdx < 0 && b.refIdx < 0 && c.refIdx < 0)
+        return {0, 0};
+    if (a.available && !b.available && !c.available)
+        return {a.mv[0], a.mv[1]};
     const int matches = (a.refIdx == refIdx) + (b.refIdx == refIdx) + (c.refIdx == refIdx);
     if (matches == 1) {
         const NeighbourMotion& m = a.refIdx == refIdx ? a : b.refIdx == refIdx ? b : c;
-        mvp[0] = m.mv[0], mvp[1] = m.mv[1];
-        return;
+        return {m.mv[0], m.mv[1]};
     }
-    mvp[0] = median(a.mv[0], b.mv[0], c.mv[0]);
-    mvp[1] = median(a.mv[1], b.mv[1], c.mv[1]);
+    return {median(a.mv[0], b.mv[0], c.mv[0]), median(a.mv[1], b.mv[1], c.mv[1])};
 }
 
 const Picture* reference(const H264DecoderContext& ctx, int refIdx) {
@@ -101,10 +101,20 @@ constexpr std::array<uint16_t, 41> buildCoverage() {
 constexpr std::array<uint16_t, 41> kCoverage = buildCoverage();
 
 // Stores the partition's motion into the current record.
-void storeMotion(H264DecoderContext& ctx, int code, int refIdx, const int16_t* mv) {
+void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
     MacroblockMotion& m = ctx.cur->info.motion;
     const int32_t poc = reference(ctx, refIdx)->poc;
-    const int16_t x = mv[0], y = mv[1];
+    const int16_t x = mv.x, y = mv.y;
+    if (code == 0) {
+        // One store per field, as the neighbours and the kept copy read them.
+        const int8_t refs[4] = {int8_t(refIdx), int8_t(refIdx), int8_t(refIdx), int8_t(refIdx)};
+        std::memcpy(m.refIdx, refs, 4);
+        for (int q = 0; q < 4; ++q)
+            m.refPoc[q] = poc;
+        for (int blk = 0; blk < 16; ++blk)
+            m.mv[blk][0] = x, m.mv[blk][1] = y;
+        return;
+    }
     const uint16_t blocks = kCoverage[code];
     for (int blk = 0; blk < 16; ++blk)
         if (blocks >> blk & 1)
@@ -116,11 +126,29 @@ void storeMotion(H264DecoderContext& ctx, int code, int refIdx, const int16_t* m
         }
 }
 
+// The reference rows that the next macroblocks will probably read (the same vector, further right): one
+// cache line ahead, four luma rows and one row of each chroma plane per macroblock in turn, which covers a
+// line's worth of macroblocks by the time they get there.
+void prefetchAhead(uint32_t mbX, const RefFetchRequest& luma, const RefFetchRequest& cb,
+                   const RefFetchRequest& cr) {
+#if defined(__GNUC__)
+    const int32_t lumaRow = int32_t(mbX & 3) * 4, chromaRow = int32_t(mbX & 7);
+    for (int32_t r = lumaRow; r < lumaRow + 4 && r < luma.height; ++r)
+        __builtin_prefetch(luma.area + r * luma.areaStride + 64);
+    if (chromaRow < cb.height) {
+        __builtin_prefetch(cb.area + chromaRow * cb.areaStride + 64);
+        __builtin_prefetch(cr.area + chromaRow * cr.areaStride + 64);
+    }
+#else
+    (void)mbX, (void)luma, (void)cb, (void)cr;
+#endif
+}
+
 int lumaOffset(int x, int y) {
     return ((y >> 3) * 2 + (x >> 3)) * 64 + (y & 7) * 8 + (x & 7);
 }
 
-void predictSamples(H264DecoderContext& ctx, int code, int refIdx, const int16_t* mv) {
+void predictSamples(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
     const Geometry g = kGeometry[code];
     const Picture* ref = reference(ctx, refIdx);
     const H264KernelTable& k = ctx.kernels;
@@ -133,40 +161,45 @@ void predictSamples(H264DecoderContext& ctx, int code, int refIdx, const int16_t
     alignas(16) uint8_t cbPad[10 * kPaddedStride];
     alignas(16) uint8_t crPad[10 * kPaddedStride];
     InterPredBlock b{};
-    b.mvX = mv[0];
-    b.mvY = mv[1];
+    b.mvX = mv.x;
+    b.mvY = mv.y;
     b.referenceFrame = ref->bufferIndex;
 
-    const int index = 4 * (mv[0] & 3) + (mv[1] & 3), cls = LumaMarginClass[index];
+    const int index = 4 * (mv.x & 3) + (mv.y & 3), cls = LumaMarginClass[index];
     RefFetchRequest lq;
     lq.plane = ctx.planeY[ref->bufferIndex];
     lq.area = lumaPad;
     lq.width = g.w + (cls & 1 ? 5 : 0);
     lq.height = g.h + (cls & 2 ? 5 : 0);
-    lq.x0 = int32_t(16 * mb.mbX) + g.x + (mv[0] >> 2) - (cls & 1 ? 2 : 0);
-    lq.y0 = int32_t(16 * mb.mbY) + g.y + (mv[1] >> 2) - (cls & 2 ? 2 : 0);
+    lq.x0 = int32_t(16 * mb.mbX) + g.x + (mv.x >> 2) - (cls & 1 ? 2 : 0);
+    lq.y0 = int32_t(16 * mb.mbY) + g.y + (mv.y >> 2) - (cls & 2 ? 2 : 0);
     lq.planeWidth = width, lq.planeHeight = height;
     FetchRefBlock(CrossingIndex(lq), lq, stride);
     b.lumaAreaCode = 4 * code + cls;
 
-    b.xFracC = int16_t(mv[0] & 7);
-    b.yFracC = int16_t(mv[1] & 7);
+    b.xFracC = int16_t(mv.x & 7);
+    b.yFracC = int16_t(mv.y & 7);
     const int chromaCase = (b.xFracC != 0) + 2 * (b.yFracC != 0);
-    RefFetchRequest cq;
-    cq.plane = ctx.planeCb[ref->bufferIndex];
-    cq.area = cbPad;
-    cq.width = g.w / 2 + (chromaCase & 1);
-    cq.height = g.h / 2 + (chromaCase >> 1);
-    cq.x0 = int32_t(8 * mb.mbX) + g.x / 2 + (mv[0] >> 3);
-    cq.y0 = int32_t(8 * mb.mbY) + g.y / 2 + (mv[1] >> 3);
-    cq.planeWidth = width / 2, cq.planeHeight = height / 2;
-    RefFetchRequest crq = cq;
-    crq.plane = ctx.planeCr[ref->bufferIndex];
-    crq.area = crPad;
+    // Each request is built field by field: a copy of one just written would stall on its narrow stores.
+    const auto chromaRequest = [&](const uint8_t* plane, uint8_t* pad) {
+        RefFetchRequest q;
+        q.plane = plane;
+        q.area = pad;
+        q.width = g.w / 2 + (chromaCase & 1);
+        q.height = g.h / 2 + (chromaCase >> 1);
+        q.x0 = int32_t(8 * mb.mbX) + g.x / 2 + (mv.x >> 3);
+        q.y0 = int32_t(8 * mb.mbY) + g.y / 2 + (mv.y >> 3);
+        q.planeWidth = width / 2, q.planeHeight = height / 2;
+        return q;
+    };
+    RefFetchRequest cq = chromaRequest(ctx.planeCb[ref->bufferIndex], cbPad);
+    RefFetchRequest crq = chromaRequest(ctx.planeCr[ref->bufferIndex], crPad);
     const int crossing = CrossingIndex(cq);
     FetchRefBlock(crossing, cq, chromaStride);
     FetchRefBlock(crossing, crq, chromaStride);
     b.chromaAreaCode = 4 * code + chromaCase;
+    if (code == 0)
+        prefetchAhead(mb.mbX, lq, cq, crq);
 
     uint8_t* lumaSource = lq.area;
     uint8_t* lumaDest = c.luma.bytes + lumaOffset(g.x, g.y);
@@ -206,16 +239,11 @@ void predictSamples(H264DecoderContext& ctx, int code, int refIdx, const int16_t
 void predictPartition(H264DecoderContext& ctx, int code, int refIdx, const int16_t* mvd, int direction) {
     DeriveNeighbours(ctx, code);
     const NeighbourMotion* n = ctx.mb.neighbours;
-    int16_t mvp[2];
     // Directional prediction of 16x8 and 8x16 halves: 0 none, else the neighbour (A 0, B 1, C 2) + 1.
-    if (direction && n[direction - 1].refIdx == refIdx) {
-        mvp[0] = n[direction - 1].mv[0];
-        mvp[1] = n[direction - 1].mv[1];
-    } else {
-        predictMotionVector(n, refIdx, mvp);
-    }
-    const int16_t mv[2] = {int16_t(uint16_t(mvp[0]) + uint16_t(mvd[0])),
-                           int16_t(uint16_t(mvp[1]) + uint16_t(mvd[1]))};
+    const Vector mvp = direction && n[direction - 1].refIdx == refIdx
+                           ? Vector{n[direction - 1].mv[0], n[direction - 1].mv[1]}
+                           : predictMotionVector(n, refIdx);
+    const Vector mv{int16_t(uint16_t(mvp.x) + uint16_t(mvd[0])), int16_t(uint16_t(mvp.y) + uint16_t(mvd[1]))};
     storeMotion(ctx, code, refIdx, mv);
     predictSamples(ctx, code, refIdx, mv);
 }
@@ -324,11 +352,10 @@ void PredictPSkip(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     DeriveNeighbours(ctx, 0);
     const NeighbourMotion* n = ctx.mb.neighbours;
-    int16_t mv[2] = {0, 0};
     const bool zeroA = n[0].refIdx == 0 && n[0].mv[0] == 0 && n[0].mv[1] == 0;
     const bool zeroB = n[1].refIdx == 0 && n[1].mv[0] == 0 && n[1].mv[1] == 0;
-    if (n[0].available && n[1].available && !zeroA && !zeroB)
-        predictMotionVector(n, 0, mv);
+    const Vector mv =
+        n[0].available && n[1].available && !zeroA && !zeroB ? predictMotionVector(n, 0) : Vector{0, 0};
     c.refIdx[0] = c.refIdx[1] = c.refIdx[2] = c.refIdx[3] = 0;
     storeMotion(ctx, 0, 0, mv);
     predictSamples(ctx, 0, 0, mv);

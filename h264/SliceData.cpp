@@ -6,6 +6,7 @@
 #include "h264/Intra.h"
 #include "h264/MacroblockTables.h"
 
+#include <bit>
 #include <cstring>
 
 namespace h264 {
@@ -196,6 +197,15 @@ void decodeSkipped(H264DecoderContext& ctx) {
     PredictPSkip(ctx);
 }
 
+// The last column of an 8x8 block (stride 8), built in a register and stored at once.
+void storeRightColumn(uint8_t* out, const uint8_t* block) {
+    uint64_t column = 0;
+    for (int row = 0; row < 8; ++row)
+        column |= uint64_t(block[8 * row + 7])
+                  << (std::endian::native == std::endian::little ? 8 * row : 56 - 8 * row);
+    std::memcpy(out, &column, 8);
+}
+
 // Records the macroblock for its neighbours with its unfiltered edges, deblocks (or stores) it and moves on.
 // true when the picture is complete.
 bool finishMacroblock(H264DecoderContext& ctx) {
@@ -210,12 +220,10 @@ bool finishMacroblock(H264DecoderContext& ctx) {
     std::memcpy(kept.bottomY + 8, y + 192 + 56, 8);
     std::memcpy(kept.bottomCb, c.cb.bytes + 56, 8);
     std::memcpy(kept.bottomCr, c.cr.bytes + 56, 8);
-    for (int row = 0; row < 16; ++row)
-        mb.leftY[row] = y[(row >> 3) * 128 + 64 + (row & 7) * 8 + 7];
-    for (int row = 0; row < 8; ++row) {
-        mb.leftCb[row] = c.cb.bytes[row * 8 + 7];
-        mb.leftCr[row] = c.cr.bytes[row * 8 + 7];
-    }
+    storeRightColumn(mb.leftY, y + 64);
+    storeRightColumn(mb.leftY + 8, y + 192);
+    storeRightColumn(mb.leftCb, c.cb.bytes);
+    storeRightColumn(mb.leftCr, c.cr.bytes);
     if (ctx.slice.disableDeblockingFilterIdc == 1)
         StoreMacroblock(ctx);
     else
