@@ -85,6 +85,16 @@ void StoreMacroblock(H264DecoderContext& ctx) {
     ctx.kernels.storeLumaMacroblock(y, &c.luma, int(stride));
     ctx.kernels.storeChromaMacroblock(ctx.planeCb[index] + chromaOffset, ctx.planeCr[index] + chromaOffset,
                                       &c.cb, &c.cr, int(chromaStride));
+#if defined(__GNUC__)
+    // The picture lines the next macroblocks will write, a cache line ahead, fetched for writing now (four
+    // luma rows and one row of each chroma plane per macroblock in turn): otherwise their stores wait for
+    // the lines and fill the store buffer.
+    const uint32_t lumaRow = (mb.mbX & 3) * 4, chromaRow = mb.mbX & 7;
+    for (uint32_t r = lumaRow; r < lumaRow + 4; ++r)
+        __builtin_prefetch(y + r * stride + 64, 1);
+    __builtin_prefetch(ctx.planeCb[index] + chromaOffset + chromaRow * chromaStride + 64, 1);
+    __builtin_prefetch(ctx.planeCr[index] + chromaOffset + chromaRow * chromaStride + 64, 1);
+#endif
 }
 
 void DeblockMacroblock(H264DecoderContext& ctx) {

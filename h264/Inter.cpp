@@ -67,6 +67,7 @@ int16_t median(int16_t a, int16_t b, int16_t c) {
 struct Vector {
     int16_t x, y;
 };
+static_assert(sizeof(Vector) == 4);
 
 Vector predictMotionVector(const NeighbourMotion* n, int refIdx) {
     const NeighbourMotion &a = n[0], &b = n[1], &c = n[2];
@@ -104,7 +105,9 @@ constexpr std::array<uint16_t, 41> kCoverage = buildCoverage();
 void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
     MacroblockMotion& m = ctx.cur->info.motion;
     const int32_t poc = reference(ctx, refIdx)->poc;
-    const int16_t x = mv.x, y = mv.y;
+    // Each vector as one 4-byte store, as the neighbour derivation copies it.
+    uint32_t packed;
+    std::memcpy(&packed, &mv, 4);
     if (code == 0) {
         // One store per field, as the neighbours and the kept copy read them.
         const int8_t refs[4] = {int8_t(refIdx), int8_t(refIdx), int8_t(refIdx), int8_t(refIdx)};
@@ -112,13 +115,13 @@ void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
         for (int q = 0; q < 4; ++q)
             m.refPoc[q] = poc;
         for (int blk = 0; blk < 16; ++blk)
-            m.mv[blk][0] = x, m.mv[blk][1] = y;
+            std::memcpy(m.mv[blk], &packed, 4);
         return;
     }
     const uint16_t blocks = kCoverage[code];
     for (int blk = 0; blk < 16; ++blk)
         if (blocks >> blk & 1)
-            m.mv[blk][0] = x, m.mv[blk][1] = y;
+            std::memcpy(m.mv[blk], &packed, 4);
     for (int q = 0; q < 4; ++q)
         if (blocks >> (4 * q) & 15) {
             m.refIdx[q] = int8_t(refIdx);

@@ -3,6 +3,7 @@
 #include "h264/SliceData.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace h264 {
 
@@ -43,12 +44,11 @@ void read(const MacroblockLayer& mb, Ref ref, NeighbourMotion& out) {
     out.intra = isIntra(m.type);
     if (!out.available || out.intra) {
         out.refIdx = -1;
-        out.mv[0] = out.mv[1] = 0;
+        std::memset(out.mv, 0, 4);
         return;
     }
     out.refIdx = m.refIdx[ref.block >> 2];
-    out.mv[0] = m.mv[ref.block][0];
-    out.mv[1] = m.mv[ref.block][1];
+    std::memcpy(out.mv, m.mv[ref.block], 4); // one 4-byte access, as the vector was stored
 }
 
 } // namespace
