@@ -111,7 +111,7 @@ void DeblockMacroblock(H264DecoderContext& ctx) {
     uint8_t* luma = c.luma.bytes;
     uint8_t* cb = c.cb.bytes;
     uint8_t* cr = c.cr.bytes;
-    const Thresholds inner = thresholds(ctx, c.info.qp), innerChroma = thresholds(ctx, c.info.qpc);
+    const Thresholds inner = thresholds(ctx, c.info->qp), innerChroma = thresholds(ctx, c.info->qpc);
     alignas(16) uint8_t edge[64];
     alignas(16) uint8_t edge2[64];
 
@@ -122,14 +122,14 @@ void DeblockMacroblock(H264DecoderContext& ctx) {
     const bool leftEdge = !allZero(bs.left);
     if (leftEdge) {
         const MacroblockInfo& l = LeftInfo(ctx);
-        left = thresholds(ctx, (l.qp + c.info.qp + 1) >> 1);
-        leftChroma = thresholds(ctx, (l.qpc + c.info.qpc + 1) >> 1);
+        left = thresholds(ctx, (l.qp + c.info->qp + 1) >> 1);
+        leftChroma = thresholds(ctx, (l.qpc + c.info->qpc + 1) >> 1);
     }
     const bool topEdge = !allZero(bs.top);
     if (topEdge) {
         const MacroblockInfo& t = TopInfo(ctx);
-        top = thresholds(ctx, (t.qp + c.info.qp + 1) >> 1);
-        topChroma = thresholds(ctx, (t.qpc + c.info.qpc + 1) >> 1);
+        top = thresholds(ctx, (t.qp + c.info->qp + 1) >> 1);
+        topChroma = thresholds(ctx, (t.qpc + c.info->qpc + 1) >> 1);
     }
     const bool innerActive = inner.alpha != 0 || innerChroma.alpha != 0;
     const bool verticalInner = innerActive && anyNonZero(bs.vertical[0], sizeof bs.vertical);

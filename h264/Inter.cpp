@@ -103,7 +103,7 @@ constexpr std::array<uint16_t, 41> kCoverage = buildCoverage();
 
 // Stores the partition's motion into the current record.
 void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
-    MacroblockMotion& m = ctx.cur->info.motion;
+    MacroblockMotion& m = ctx.cur->info->motion;
     const int32_t poc = reference(ctx, refIdx)->poc;
     // Each vector as one 4-byte store, as the neighbour derivation copies it.
     uint32_t packed;
@@ -255,7 +255,7 @@ void combine(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     CombineContext& cc = ctx.mb.combine;
     cc.codedBlockPattern = c.mbType == MB_P_SKIP ? 0 : c.codedBlockPattern;
-    std::memcpy(cc.refIdx, c.info.motion.refIdx, 4);
+    std::memcpy(cc.refIdx, c.info->motion.refIdx, 4);
     static constexpr int kChromaOffset[4] = {0, 4, 32, 36};
     const PredCombineKernel kernel = (*ctx.kernels.predCombine)[4 * ctx.slice.weightMode + 1];
     for (int q = 0; q < 4; ++q) {
@@ -287,16 +287,16 @@ void edgeStrengths(H264DecoderContext& ctx) {
         bs.left[s] = mb.mbX == 0 || (sliceEdges && !mb.availLeft) ? 0
                      : isIntra(left.motion.type)
                          ? 4
-                         : motionStrength(left, kLeftPairs[s][0], c.info, kLeftPairs[s][1]);
+                         : motionStrength(left, kLeftPairs[s][0], *c.info, kLeftPairs[s][1]);
         bs.top[s] = mb.mbY == 0 || (sliceEdges && !mb.availTop) ? 0
                     : isIntra(top.motion.type)
                         ? 4
-                        : motionStrength(top, kTopPairs[s][0], c.info, kTopPairs[s][1]);
+                        : motionStrength(top, kTopPairs[s][0], *c.info, kTopPairs[s][1]);
     }
     if (c.mbType == MB_P_SKIP) {
         ctx.kernels.clearInnerStrengths(&bs);
     } else if (c.mbType == MB_P16x16) {
-        ctx.kernels.innerStrengthsFromCoefficients(c.info.totalCoeff, &bs);
+        ctx.kernels.innerStrengthsFromCoefficients(c.info->totalCoeff, &bs);
     } else {
         static constexpr uint8_t kInner[6][4][2] = {
             {{0, 1}, {2, 3}, {8, 9}, {10, 11}},   {{1, 4}, {3, 6}, {9, 12}, {11, 14}},
@@ -305,7 +305,7 @@ void edgeStrengths(H264DecoderContext& ctx) {
         for (int e = 0; e < 6; ++e) {
             uint8_t* out = e < 3 ? bs.vertical[e] : bs.horizontal[e - 3];
             for (int s = 0; s < 4; ++s)
-                out[s] = motionStrength(c.info, kInner[e][s][0], c.info, kInner[e][s][1]);
+                out[s] = motionStrength(*c.info, kInner[e][s][0], *c.info, kInner[e][s][1]);
         }
     }
 }
@@ -334,7 +334,7 @@ void PredictInterMacroblock(H264DecoderContext& ctx) {
         break;
     default: {
         // Every quadrant's reference is known before the first sub-partition is predicted.
-        MacroblockMotion& m = c.info.motion;
+        MacroblockMotion& m = c.info->motion;
         for (int q = 0; q < 4; ++q) {
             m.refIdx[q] = c.refIdx[q];
             m.refPoc[q] = reference(ctx, c.refIdx[q])->poc;

@@ -64,7 +64,9 @@ struct alignas(16) CurrentMacroblock {
     uint8_t subMbType[4] = {};
     int8_t refIdx[4] = {};
     int16_t mvd[16][2] = {};
-    MacroblockInfo info;
+    // What the macroblock keeps for its neighbours: its entry in the column arrays, written in place (the
+    // entry held the macroblock two rows up, which no later macroblock reads).
+    MacroblockInfo* info = nullptr;
 };
 
 // A neighbouring partition for motion-vector prediction (A, B, and C or D in C's place).

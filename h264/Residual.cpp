@@ -100,7 +100,7 @@ bool decodeLuma4x4(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transf
     if (tc < 0)
         return false;
     g.n[at] = uint8_t(tc);
-    c.info.totalCoeff[blk] = uint8_t(tc);
+    c.info->totalCoeff[blk] = uint8_t(tc);
     int16_t* out = c.lumaResidual.values + Block4x4Offset[blk];
     if (tc == 0)
         zeroBlock(out);
@@ -112,7 +112,7 @@ bool decodeLuma4x4(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transf
 bool decodeChroma(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transforms) {
     CurrentMacroblock& c = *ctx.cur;
     const int pattern = c.codedBlockPattern >> 4;
-    std::memset(c.info.totalCoeff + 16, 0, 8);
+    std::memset(c.info->totalCoeff + 16, 0, 8);
     if (pattern == 0)
         return true;
     const int qpc = ctx.mb.qpc, shift = qpc / 6, scale = kLevelScale[qpc % 6];
@@ -139,7 +139,7 @@ bool decodeChroma(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transfo
                 if (tc < 0 || ctx.reader.overrun())
                     return false;
                 g.n[at] = uint8_t(tc);
-                c.info.totalCoeff[16 + 4 * plane + blk] = uint8_t(tc);
+                c.info->totalCoeff[16 + 4 * plane + blk] = uint8_t(tc);
             }
             coefficients[0] = int16_t(dc[plane][blk]);
             transforms.push(residual.values + (blk >> 1) * 32 + (blk & 1) * 4);
@@ -155,7 +155,7 @@ bool DecodeResidual(H264DecoderContext& ctx) {
     CountGrid g;
     fillGrid(ctx, g);
     TransformQueue transforms(ctx.kernels);
-    std::memset(c.info.totalCoeff, 0, 16);
+    std::memset(c.info->totalCoeff, 0, 16);
     for (int blk = 0; blk < 16; ++blk) {
         if (!(c.codedBlockPattern >> (blk >> 2) & 1)) {
             blk |= 3;
@@ -172,7 +172,7 @@ bool DecodeResidual16x16(H264DecoderContext& ctx) {
     CountGrid g;
     fillGrid(ctx, g);
     TransformQueue transforms(ctx.kernels);
-    std::memset(c.info.totalCoeff, 0, 16);
+    std::memset(c.info->totalCoeff, 0, 16);
     int16_t levels[16] = {};
     if (DecodeResidualBlock(ctx.reader, g.nC(lumaAt(0)), 16, kZigzag4x4, kUnitScale, levels) < 0 ||
         ctx.reader.overrun())
@@ -209,7 +209,7 @@ bool DecodeResidual16x16(H264DecoderContext& ctx) {
             if (tc < 0 || ctx.reader.overrun())
                 return false;
             g.n[at] = uint8_t(tc);
-            c.info.totalCoeff[blk] = uint8_t(tc);
+            c.info->totalCoeff[blk] = uint8_t(tc);
         }
         coefficients[0] = int16_t(dc[4 * kBlockY[blk] + kBlockX[blk]]);
         transforms.push(c.lumaResidual.values + Block4x4Offset[blk]);

@@ -42,7 +42,8 @@ void setupNeighbours(H264DecoderContext& ctx) {
     mb.slotAvailable[1] = mb.availTop, mb.slotMotion[1] = &mb.top->motion;
     mb.slotAvailable[2] = mb.availTopRight, mb.slotMotion[2] = &mb.topRight->motion;
     mb.slotAvailable[3] = mb.availTopLeft, mb.slotMotion[3] = &mb.topLeft->motion;
-    mb.slotAvailable[4] = 1, mb.slotMotion[4] = &ctx.cur->info.motion;
+    ctx.cur->info = &mb.rows[mb.mbY & 1][mb.mbX];
+    mb.slotAvailable[4] = 1, mb.slotMotion[4] = &ctx.cur->info->motion;
     mb.slotAvailable[5] = 0, mb.slotMotion[5] = &mb.notAvailable.motion;
 }
 
@@ -149,7 +150,7 @@ bool parseIntra16x16(H264DecoderContext& ctx) {
 }
 
 void resetInfo(H264DecoderContext& ctx, int type) {
-    MacroblockInfo& info = ctx.cur->info;
+    MacroblockInfo& info = *ctx.cur->info;
     info.motion.type = int16_t(type);
     std::memset(info.intraModes, 2, sizeof info.intraModes);
 }
@@ -178,8 +179,8 @@ int decodeMacroblock(H264DecoderContext& ctx, bool pSlice) {
         c.mbType == MB_I4x4 || !isIntra(c.mbType) ? DecodeResidual(ctx) : DecodeResidual16x16(ctx);
     if (!residual || readFailed(r))
         return MB_ERR_RESIDUAL;
-    c.info.qp = uint8_t(ctx.mb.qp);
-    c.info.qpc = uint8_t(ctx.mb.qpc);
+    c.info->qp = uint8_t(ctx.mb.qp);
+    c.info->qpc = uint8_t(ctx.mb.qpc);
     if (isIntra(c.mbType))
         return ReconstructIntraMacroblock(ctx) ? MB_ERR_RECONSTRUCTION : 0;
     PredictInterMacroblock(ctx);
@@ -191,9 +192,9 @@ void decodeSkipped(H264DecoderContext& ctx) {
     c.mbType = MB_P_SKIP;
     c.codedBlockPattern = 0;
     resetInfo(ctx, MB_P_SKIP);
-    std::memset(c.info.totalCoeff, 0, sizeof c.info.totalCoeff);
-    c.info.qp = uint8_t(ctx.mb.qp);
-    c.info.qpc = uint8_t(ctx.mb.qpc);
+    std::memset(c.info->totalCoeff, 0, sizeof c.info->totalCoeff);
+    c.info->qp = uint8_t(ctx.mb.qp);
+    c.info->qpc = uint8_t(ctx.mb.qpc);
     PredictPSkip(ctx);
 }
 
@@ -206,15 +207,12 @@ void storeRightColumn(uint8_t* out, const uint8_t* block) {
     std::memcpy(out, &column, 8);
 }
 
-// Records the macroblock for its neighbours with its unfiltered edges, deblocks (or stores) it and moves on.
-// true when the picture is complete.
+// Keeps the macroblock's unfiltered edges for its neighbours, deblocks (or stores) it and moves on. true when
+// the picture is complete.
 bool finishMacroblock(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     MacroblockLayer& mb = ctx.mb;
-    // The record goes first and the bottom rows straight into it: copying them into the current record just
-    // before a wide copy of it would stall the copy on the narrower stores.
-    MacroblockInfo& kept = mb.rows[mb.mbY & 1][mb.mbX];
-    kept = c.info;
+    MacroblockInfo& kept = *c.info;
     const uint8_t* y = c.luma.bytes;
     std::memcpy(kept.bottomY, y + 128 + 56, 8);
     std::memcpy(kept.bottomY + 8, y + 192 + 56, 8);
