@@ -125,27 +125,33 @@ constexpr bool allOk() {
 }
 static_assert(allOk(), "CAVLC code tables must be prefix-free and fit their lookups");
 
-// The reader's position in a register and the 64 bits loaded at it; refill() is called before each code,
-// which keeps at least 32 loaded bits ahead (every code and suffix read at once is at most 28 bits).
+// The reader's position in a register and the bits loaded at it, the next bit at the top, so that a peek is
+// one shift and a skip another: CAVLC decoding is a chain of such steps. refill() is called before each code
+// and keeps at least 32 loaded bits ahead (every code and suffix read at once is at most 28 bits).
 class BitCache {
 public:
     explicit BitCache(H264BitReader& r) : r_(r), position_(r.position) { load(); }
     ~BitCache() { r_.position = position_; }
     void refill() {
-        if (position_ - base_ > 25)
+        if (available_ < 32)
             load();
     }
-    uint32_t peek32() const { return uint32_t((word_ << (position_ - base_)) >> 32); }
-    void skip(uint32_t n) { position_ += n; }
+    uint32_t peek32() const { return uint32_t(word_ >> 32); }
+    void skip(uint32_t n) {
+        word_ <<= n;
+        available_ -= n;
+        position_ += n;
+    }
 
 private:
     void load() {
-        r_.position = base_ = position_;
+        r_.position = position_;
         word_ = PeekBytes64(r_) << (position_ & 7);
+        available_ = 64 - (position_ & 7);
     }
     H264BitReader& r_;
     uint32_t position_;
-    uint32_t base_ = 0;
+    uint32_t available_ = 0;
     uint64_t word_ = 0;
 };
 
