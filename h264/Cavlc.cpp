@@ -169,9 +169,6 @@ uint16_t readToken(uint32_t bits, int nC) {
     return kTokens[nC < 2 ? 0 : nC < 4 ? 1 : 2].entries[8 * zeros + ((bits << zeros) >> 28 & 7)];
 }
 
-// suffixLength grows past 1..5 when |level| exceeds 3 << (suffixLength - 1); it stays at 6.
-constexpr int32_t kSuffixGrowth[7] = {0, 3, 6, 12, 24, 48, INT32_MAX};
-
 // run_before with zerosLeft > 0: (length << 4) | run, 0 for a code that names no run.
 uint8_t readRun(uint32_t bits, int zerosLeft) {
     if (zerosLeft < 7)
@@ -205,31 +202,42 @@ int DecodeResidualBlock(H264BitReader& reader, int nC, int maxNumCoeff, const ui
     r.skip(uint32_t(tokenLen + t1));
 
     // Levels: level_prefix zeros, a one, then a suffix of suffixLength bits except for the escapes
-    // (prefix 14 without a suffix length, prefix 15). |level| = (levelCode >> 1) + 1, odd codes negative.
+    // (prefix 14 without a suffix length: 4 bits; prefix 15: 12 bits and, without a suffix length, 15 more).
+    // |level| = (levelCode >> 1) + 1, odd codes negative. suffixLength s (1 once a level is read) grows up to
+    // 6 when |level| > 3 << (s - 1), that is when levelCode >> s > 2; past the first level that is prefix > 2
+    // for every code but the escape, which keeps the chain from one level's bits to the next one short.
     int suffixLength = tc > 10 && t1 < 3 ? 1 : 0;
-    int32_t firstBump = t1 < 3 ? 2 : 0;
     for (int i = t1; i < tc; ++i) {
         r.refill();
         const uint32_t bits = r.peek32();
         const int prefix = CountLeadingZeros32(bits);
         const uint32_t after = bits << (prefix & 15) << 1;
+        if (i > t1 && prefix < 15) {
+            const int32_t levelCode =
+                (prefix << suffixLength) + int32_t((uint64_t(after) << suffixLength) >> 32);
+            r.skip(uint32_t(prefix + 1 + suffixLength));
+            const int32_t magnitude = (levelCode >> 1) + 1, sign = -(levelCode & 1);
+            levels[i] = (magnitude ^ sign) - sign;
+            suffixLength += (prefix > 2) & (suffixLength < 6);
+            continue;
+        }
+        if (prefix > 15)
+            return -1;
         int32_t levelCode = prefix << suffixLength;
         if (prefix + (suffixLength == 0) < 15) {
             levelCode += int32_t((uint64_t(after) << suffixLength) >> 32);
             r.skip(uint32_t(prefix + 1 + suffixLength));
         } else {
-            if (prefix > 15)
-                return -1;
             const int suffixSize = prefix == 15 ? 12 : 4;
             levelCode += int32_t(after >> (32 - suffixSize)) + (prefix == 15 && suffixLength == 0 ? 15 : 0);
             r.skip(uint32_t(prefix + 1 + suffixSize));
         }
-        levelCode += firstBump;
-        firstBump = 0;
+        if (i == t1 && t1 < 3)
+            levelCode += 2;
         const int32_t magnitude = (levelCode >> 1) + 1, sign = -(levelCode & 1);
         levels[i] = (magnitude ^ sign) - sign;
         suffixLength += suffixLength == 0;
-        suffixLength += magnitude > kSuffixGrowth[suffixLength];
+        suffixLength += (levelCode >> suffixLength) > 2 && suffixLength < 6;
     }
 
     int zerosLeft = 0;
