@@ -129,21 +129,19 @@ void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
         }
 }
 
-// The reference rows that the next macroblocks will probably read (the same vector, further right): one
-// cache line ahead, four luma rows and one row of each chroma plane per macroblock in turn, which covers a
-// line's worth of macroblocks by the time they get there.
-void prefetchAhead(uint32_t mbX, const RefFetchRequest& luma, const RefFetchRequest& cb,
-                   const RefFetchRequest& cr) {
+// The reference rows that the macroblock after next will probably read (the same vector, 16 luma and 8 chroma
+// samples further right): each row is a separate cache line, too far from the last one for the processor's
+// own prefetching.
+void prefetchAhead(const RefFetchRequest& luma, const RefFetchRequest& cb, const RefFetchRequest& cr) {
 #if defined(__GNUC__)
-    const int32_t lumaRow = int32_t(mbX & 3) * 4, chromaRow = int32_t(mbX & 7);
-    for (int32_t r = lumaRow; r < lumaRow + 4 && r < luma.height; ++r)
-        __builtin_prefetch(luma.area + r * luma.areaStride + 64);
-    if (chromaRow < cb.height) {
-        __builtin_prefetch(cb.area + chromaRow * cb.areaStride + 64);
-        __builtin_prefetch(cr.area + chromaRow * cr.areaStride + 64);
+    for (int32_t r = 0; r < luma.height; ++r)
+        __builtin_prefetch(luma.area + r * luma.areaStride + 32);
+    for (int32_t r = 0; r < cb.height; ++r) {
+        __builtin_prefetch(cb.area + r * cb.areaStride + 16);
+        __builtin_prefetch(cr.area + r * cr.areaStride + 16);
     }
 #else
-    (void)mbX, (void)luma, (void)cb, (void)cr;
+    (void)luma, (void)cb, (void)cr;
 #endif
 }
 
@@ -202,7 +200,7 @@ void predictSamples(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
     FetchRefBlock(crossing, crq, chromaStride);
     b.chromaAreaCode = 4 * code + chromaCase;
     if (code == 0)
-        prefetchAhead(mb.mbX, lq, cq, crq);
+        prefetchAhead(lq, cq, crq);
 
     uint8_t* lumaSource = lq.area;
     uint8_t* lumaDest = c.luma.bytes + lumaOffset(g.x, g.y);
