@@ -25,15 +25,20 @@ Thresholds thresholds(const H264DecoderContext& ctx, int qp) {
     return {kAlpha[indexA], kBeta[indexB], indexA};
 }
 
-bool allZero(const uint8_t* bs) {
-    return (bs[0] | bs[1] | bs[2] | bs[3]) == 0;
+// The four strengths of an edge as one word: they were stored as words (or wider), which a load of the same
+// width reads without waiting for the store.
+uint32_t edgeWord(const uint8_t* bs) {
+    uint32_t word;
+    std::memcpy(&word, bs, 4);
+    return word;
 }
 
-bool anyNonZero(const uint8_t* bytes, size_t count) {
-    uint8_t any = 0;
-    for (size_t i = 0; i < count; ++i)
-        any |= bytes[i];
-    return any != 0;
+bool allZero(const uint8_t* bs) {
+    return edgeWord(bs) == 0;
+}
+
+bool anyNonZero(const uint8_t (*edges)[4]) {
+    return (edgeWord(edges[0]) | edgeWord(edges[1]) | edgeWord(edges[2])) != 0;
 }
 
 // Luma: one 8-sample call covers segments bs[0] and bs[1].
@@ -132,8 +137,8 @@ void DeblockMacroblock(H264DecoderContext& ctx) {
         topChroma = thresholds(ctx, (t.qpc + c.info->qpc + 1) >> 1);
     }
     const bool innerActive = inner.alpha != 0 || innerChroma.alpha != 0;
-    const bool verticalInner = innerActive && anyNonZero(bs.vertical[0], sizeof bs.vertical);
-    const bool horizontalInner = innerActive && anyNonZero(bs.horizontal[0], sizeof bs.horizontal);
+    const bool verticalInner = innerActive && anyNonZero(bs.vertical);
+    const bool horizontalInner = innerActive && anyNonZero(bs.horizontal);
     const bool leftActive = leftEdge && (left.alpha != 0 || leftChroma.alpha != 0);
     const bool topActive = topEdge && (top.alpha != 0 || topChroma.alpha != 0);
 

@@ -273,6 +273,20 @@ uint8_t motionStrength(const MacroblockInfo& pm, int p, const MacroblockInfo& qm
     return (a.refPoc[p >> 2] != b.refPoc[q >> 2]) | (dx > 6) | (dy > 6);
 }
 
+// The four strengths of a macroblock edge, built in a register and stored at once: the deblocking reads
+// each edge's four bytes as one word right after.
+void storeEdge(uint8_t* out, bool none, const MacroblockInfo& neighbour, const MacroblockInfo& current,
+               const uint8_t (*pairs)[2]) {
+    uint32_t word = 0;
+    if (!none && isIntra(neighbour.motion.type))
+        word = 0x04040404u;
+    else if (!none)
+        for (int s = 0; s < 4; ++s)
+            word |= uint32_t(motionStrength(neighbour, pairs[s][0], current, pairs[s][1]))
+                    << (std::endian::native == std::endian::little ? 8 * s : 24 - 8 * s);
+    std::memcpy(out, &word, 4);
+}
+
 void edgeStrengths(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     EdgeStrengths& bs = c.strengths;
@@ -280,17 +294,8 @@ void edgeStrengths(H264DecoderContext& ctx) {
     const bool sliceEdges = ctx.slice.disableDeblockingFilterIdc == 2;
     static constexpr uint8_t kLeftPairs[4][2] = {{5, 0}, {7, 2}, {13, 8}, {15, 10}};
     static constexpr uint8_t kTopPairs[4][2] = {{10, 0}, {11, 1}, {14, 4}, {15, 5}};
-    const MacroblockInfo &left = LeftInfo(ctx), &top = TopInfo(ctx);
-    for (int s = 0; s < 4; ++s) {
-        bs.left[s] = mb.mbX == 0 || (sliceEdges && !mb.availLeft) ? 0
-                     : isIntra(left.motion.type)
-                         ? 4
-                         : motionStrength(left, kLeftPairs[s][0], *c.info, kLeftPairs[s][1]);
-        bs.top[s] = mb.mbY == 0 || (sliceEdges && !mb.availTop) ? 0
-                    : isIntra(top.motion.type)
-                        ? 4
-                        : motionStrength(top, kTopPairs[s][0], *c.info, kTopPairs[s][1]);
-    }
+    storeEdge(bs.left, mb.mbX == 0 || (sliceEdges && !mb.availLeft), LeftInfo(ctx), *c.info, kLeftPairs);
+    storeEdge(bs.top, mb.mbY == 0 || (sliceEdges && !mb.availTop), TopInfo(ctx), *c.info, kTopPairs);
     if (c.mbType == MB_P_SKIP) {
         ctx.kernels.clearInnerStrengths(&bs);
     } else if (c.mbType == MB_P16x16) {
@@ -300,11 +305,8 @@ void edgeStrengths(H264DecoderContext& ctx) {
             {{0, 1}, {2, 3}, {8, 9}, {10, 11}},   {{1, 4}, {3, 6}, {9, 12}, {11, 14}},
             {{4, 5}, {6, 7}, {12, 13}, {14, 15}}, {{0, 2}, {1, 3}, {4, 6}, {5, 7}},
             {{2, 8}, {3, 9}, {6, 12}, {7, 13}},   {{8, 10}, {9, 11}, {12, 14}, {13, 15}}};
-        for (int e = 0; e < 6; ++e) {
-            uint8_t* out = e < 3 ? bs.vertical[e] : bs.horizontal[e - 3];
-            for (int s = 0; s < 4; ++s)
-                out[s] = motionStrength(*c.info, kInner[e][s][0], *c.info, kInner[e][s][1]);
-        }
+        for (int e = 0; e < 6; ++e)
+            storeEdge(e < 3 ? bs.vertical[e] : bs.horizontal[e - 3], false, *c.info, *c.info, kInner[e]);
     }
 }
 
