@@ -263,27 +263,39 @@ void combine(H264DecoderContext& ctx) {
     }
 }
 
-// bS of the segment between block p of macroblock `pm` and block q of the current macroblock.
-uint8_t motionStrength(const MacroblockInfo& pm, int p, const MacroblockInfo& qm, int q) {
-    if (pm.totalCoeff[p] | qm.totalCoeff[q])
-        return 2;
-    const MacroblockMotion &a = pm.motion, &b = qm.motion;
+// 1 when block p of `a` and block q of `b` use different reference pictures or vectors 4 or more quarter
+// samples apart, else 0.
+uint8_t motionDiffers(const MacroblockMotion& a, int p, const MacroblockMotion& b, int q) {
     // |d| >= 4 as one unsigned comparison.
     const uint32_t dx = uint32_t(a.mv[p][0] - b.mv[q][0] + 3), dy = uint32_t(a.mv[p][1] - b.mv[q][1] + 3);
     return (a.refPoc[p >> 2] != b.refPoc[q >> 2]) | (dx > 6) | (dy > 6);
 }
 
-// The four strengths of a macroblock edge, built in a register and stored at once: the deblocking reads
-// each edge's four bytes as one word right after.
+// P_Skip and P_L0_16x16 macroblocks have one vector and one reference for all their blocks.
+bool uniformMotion(const MacroblockMotion& m) {
+    return m.type == MB_P_SKIP || m.type == MB_P16x16;
+}
+
+// The four strengths of the segments between blocks pairs[s][0] of `neighbour` and pairs[s][1] of `current`:
+// 2 where either block has coefficients, else the motion test (made once when both macroblocks have uniform
+// motion). Built in a register and stored at once: the deblocking reads each edge's four bytes as one word
+// right after.
 void storeEdge(uint8_t* out, bool none, const MacroblockInfo& neighbour, const MacroblockInfo& current,
                const uint8_t (*pairs)[2]) {
     uint32_t word = 0;
-    if (!none && isIntra(neighbour.motion.type))
+    if (!none && isIntra(neighbour.motion.type)) {
         word = 0x04040404u;
-    else if (!none)
-        for (int s = 0; s < 4; ++s)
-            word |= uint32_t(motionStrength(neighbour, pairs[s][0], current, pairs[s][1]))
-                    << (std::endian::native == std::endian::little ? 8 * s : 24 - 8 * s);
+    } else if (!none) {
+        const bool uniform = uniformMotion(neighbour.motion) && uniformMotion(current.motion);
+        const uint8_t shared = uniform ? motionDiffers(neighbour.motion, 0, current.motion, 0) : 0;
+        for (int s = 0; s < 4; ++s) {
+            const int p = pairs[s][0], q = pairs[s][1];
+            const uint8_t bs = neighbour.totalCoeff[p] | current.totalCoeff[q] ? 2
+                               : uniform                                       ? shared
+                                         : motionDiffers(neighbour.motion, p, current.motion, q);
+            word |= uint32_t(bs) << (std::endian::native == std::endian::little ? 8 * s : 24 - 8 * s);
+        }
+    }
     std::memcpy(out, &word, 4);
 }
 
