@@ -107,6 +107,12 @@ void DeblockMacroblock(H264DecoderContext& ctx) {
     const MacroblockLayer& mb = ctx.mb;
     const H264KernelTable& k = ctx.kernels;
     const EdgeStrengths& bs = c.strengths;
+    // Most skipped macroblocks have nothing to filter.
+    if ((edgeWord(bs.left) | edgeWord(bs.top)) == 0 && !anyNonZero(bs.vertical) &&
+        !anyNonZero(bs.horizontal)) {
+        StoreMacroblock(ctx);
+        return;
+    }
     const int index = ctx.current->bufferIndex;
     const int stride = int(ctx.lumaStride), chromaStride = stride / 2;
     uint8_t* picY = ctx.planeY[index] + size_t(16 * mb.mbY) * stride + 16 * mb.mbX;
