@@ -131,19 +131,20 @@ void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
 
 // The reference rows that the macroblock after next will probably read (the same vector, 16 luma and 8 chroma
 // samples further right): each row is a separate cache line, too far from the last one for the processor's
-// own prefetching.
-void prefetchAhead(const RefFetchRequest& luma, const RefFetchRequest& cb, const RefFetchRequest& cr) {
+// own prefetching. Only the macroblocks whose area after next ends in a new line have something to fetch.
+// Always inlined: the compiler takes a separate function that only prefetches for one without effects and
+// drops its calls.
 #if defined(__GNUC__)
-    for (int32_t r = 0; r < luma.height; ++r)
-        __builtin_prefetch(luma.area + r * luma.areaStride + 32);
-    for (int32_t r = 0; r < cb.height; ++r) {
-        __builtin_prefetch(cb.area + r * cb.areaStride + 16);
-        __builtin_prefetch(cr.area + r * cr.areaStride + 16);
-    }
-#else
-    (void)luma, (void)cb, (void)cr;
-#endif
+[[gnu::always_inline]] inline void prefetchAhead(const RefFetchRequest& q, int32_t step, int32_t ahead) {
+    const uint8_t* end = q.area + q.width - 1 + ahead * step;
+    if (((reinterpret_cast<uintptr_t>(end) ^ reinterpret_cast<uintptr_t>(end - step)) & ~uintptr_t(63)) == 0)
+        return;
+    for (int32_t r = 0; r < q.height; ++r)
+        __builtin_prefetch(end + r * q.areaStride);
 }
+#else
+void prefetchAhead(const RefFetchRequest&, int32_t, int32_t) {}
+#endif
 
 int lumaOffset(int x, int y) {
     return ((y >> 3) * 2 + (x >> 3)) * 64 + (y & 7) * 8 + (x & 7);
@@ -199,8 +200,11 @@ void predictSamples(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
     FetchRefBlock(crossing, cq, chromaStride);
     FetchRefBlock(crossing, crq, chromaStride);
     b.chromaAreaCode = 4 * code + chromaCase;
-    if (code == 0)
-        prefetchAhead(lq, cq, crq);
+    if (code == 0) {
+        prefetchAhead(lq, 16, 2);
+        prefetchAhead(cq, 8, 4);
+        prefetchAhead(crq, 8, 4);
+    }
 
     uint8_t* lumaSource = lq.area;
     uint8_t* lumaDest = c.luma.bytes + lumaOffset(g.x, g.y);
