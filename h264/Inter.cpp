@@ -6,7 +6,6 @@
 
 #include <array>
 #include <bit>
-#include <cstdlib>
 #include <cstring>
 
 namespace h264 {
@@ -109,7 +108,7 @@ void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
     uint32_t packed;
     std::memcpy(&packed, &mv, 4);
     if (code == 0) {
-        // One store per field, as the neighbours and the kept copy read them.
+        // One store per field, in the widths the neighbours read them with.
         const int8_t refs[4] = {int8_t(refIdx), int8_t(refIdx), int8_t(refIdx), int8_t(refIdx)};
         std::memcpy(m.refIdx, refs, 4);
         for (int q = 0; q < 4; ++q)
