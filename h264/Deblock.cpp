@@ -91,9 +91,9 @@ void StoreMacroblock(H264DecoderContext& ctx) {
     ctx.kernels.storeChromaMacroblock(ctx.planeCb[index] + chromaOffset, ctx.planeCr[index] + chromaOffset,
                                       &c.cb, &c.cr, int(chromaStride));
 #if defined(__GNUC__)
-    // The picture lines the next macroblocks will write, a cache line ahead, fetched for writing now (four
-    // luma rows and one row of each chroma plane per macroblock in turn): otherwise their stores wait for
-    // the lines and fill the store buffer.
+    // The picture lines the next macroblocks will write, a cache line ahead, fetched now (four luma rows and
+    // one row of each chroma plane per macroblock in turn): otherwise their stores wait for the lines and
+    // fill the store buffer, and every later store waits behind them.
     const uint32_t lumaRow = (mb.mbX & 3) * 4, chromaRow = mb.mbX & 7;
     for (uint32_t r = lumaRow; r < lumaRow + 4; ++r)
         __builtin_prefetch(y + r * stride + 64, 1);
