@@ -84,156 +84,197 @@ constexpr std::array<uint16_t, 64> buildFixedTokens() {
 }
 constexpr std::array<uint16_t, 64> kFixedTokens = buildFixedTokens();
 
-constexpr std::array<PrefixTable<9>, 15> buildTotalZeros() {
-    std::array<PrefixTable<9>, 15> t{};
-    for (int i = 0; i < 15; ++i)
-        t[i] = buildPrefix<9>(kTotalZerosLen[i], kTotalZerosCode[i], 16 - i);
+// total_zeros by TotalCoeff - 1: the codes of TotalCoeff 1 are up to 9 bits long, all others up to 6.
+constexpr PrefixTable<9> kTotalZerosOne = buildPrefix<9>(kTotalZerosLen[0], kTotalZerosCode[0], 16);
+
+constexpr std::array<PrefixTable<6>, 14> buildTotalZeros() {
+    std::array<PrefixTable<6>, 14> t{};
+    for (int i = 0; i < 14; ++i)
+        t[i] = buildPrefix<6>(kTotalZerosLen[i + 1], kTotalZerosCode[i + 1], 15 - i);
     return t;
 }
-constexpr std::array<PrefixTable<9>, 15> kTotalZeros = buildTotalZeros();
+constexpr std::array<PrefixTable<6>, 14> kTotalZeros = buildTotalZeros();
 
 constexpr std::array<PrefixTable<3>, 3> kChromaDcZeros = {
     buildPrefix<3>(kChromaDcZerosLen[0], kChromaDcZerosCode[0], 4),
     buildPrefix<3>(kChromaDcZerosLen[1], kChromaDcZerosCode[1], 3),
     buildPrefix<3>(kChromaDcZerosLen[2], kChromaDcZerosCode[2], 2)};
 
-constexpr std::array<PrefixTable<11>, 7> buildRuns() {
-    std::array<PrefixTable<11>, 7> t{};
-    for (int i = 0; i < 7; ++i)
-        t[i] = buildPrefix<11>(kRunLen[i], kRunCode[i], i < 6 ? i + 2 : 15);
+// run_before for zerosLeft 1..6, whose codes are at most 3 bits long. From 7 on, the 3-bit codes 001..111
+// give runs 6..0 and longer codes are a run of zeros and a one: run = 4 + leading zeros.
+constexpr std::array<PrefixTable<3>, 6> buildRuns() {
+    std::array<PrefixTable<3>, 6> t{};
+    for (int i = 0; i < 6; ++i)
+        t[i] = buildPrefix<3>(kRunLen[i], kRunCode[i], i + 2);
     return t;
 }
-constexpr std::array<PrefixTable<11>, 7> kRuns = buildRuns();
+constexpr std::array<PrefixTable<3>, 6> kRuns = buildRuns();
 
 constexpr bool allOk() {
-    bool ok = kChromaDcTokens.ok && kChromaDcZeros[0].ok && kChromaDcZeros[1].ok && kChromaDcZeros[2].ok;
+    bool ok = kChromaDcTokens.ok && kTotalZerosOne.ok;
+    for (const auto& t : kChromaDcZeros)
+        ok = ok && t.ok;
     for (const auto& t : kTokens)
         ok = ok && t.ok;
     for (const auto& t : kTotalZeros)
         ok = ok && t.ok;
     for (const auto& t : kRuns)
-        ok = ok && t.ok;
+        for (const uint8_t e : t.entries)
+            ok = ok && t.ok && e != 0;
     return ok;
 }
 static_assert(allOk(), "CAVLC code tables must be prefix-free and fit their lookups");
 
-// The next 32 bits from one 8-byte load, reloaded only when fewer than 32 loaded bits are left.
+// The reader's position in a register and the bits loaded at it, the next bit at the top, so that a peek is
+// one shift and a skip another: CAVLC decoding is a chain of such steps. refill() is called before each code
+// and keeps at least 32 loaded bits ahead (every code and suffix read at once is at most 28 bits).
 class BitCache {
 public:
-    explicit BitCache(H264BitReader& r) : r_(r) { load(); }
-    uint32_t peek32() {
-        uint32_t used = r_.position - base_;
-        if (used > 25) {
+    explicit BitCache(H264BitReader& r) : r_(r), position_(r.position) { load(); }
+    ~BitCache() { r_.position = position_; }
+    void refill() {
+        if (available_ < 32)
             load();
-            used = 0;
-        }
-        return uint32_t((word_ << used) >> 32);
     }
-    void skip(uint32_t n) { r_.position += n; }
-    uint32_t read(int n) {
-        const uint32_t v = peek32() >> (32 - n);
-        skip(uint32_t(n));
-        return v;
+    uint32_t peek32() const { return uint32_t(word_ >> 32); }
+    void skip(uint32_t n) {
+        word_ <<= n;
+        available_ -= n;
+        position_ += n;
     }
 
 private:
     void load() {
-        base_ = r_.position;
-        word_ = PeekBytes64(r_) << (r_.position & 7);
+        r_.position = position_;
+        word_ = PeekBytes64(r_) << (position_ & 7);
+        available_ = 64 - (position_ & 7);
     }
     H264BitReader& r_;
+    uint32_t position_;
+    uint32_t available_ = 0;
     uint64_t word_ = 0;
-    uint32_t base_ = 0;
 };
 
-uint16_t readToken(BitCache& r, int nC) {
-    const uint32_t bits = r.peek32();
+uint16_t readToken(uint32_t bits, int nC) {
     if (nC >= 8)
         return kFixedTokens[bits >> 26];
-    const TokenTable& t = nC < 0 ? kChromaDcTokens : kTokens[nC < 2 ? 0 : nC < 4 ? 1 : 2];
     const int zeros = CountLeadingZeros32(bits);
-    if (nC < 0 && zeros >= 7)
-        return token(7, 4, 3);
+    if (nC < 0) {
+        if (zeros >= 7)
+            return token(7, 4, 3);
+        return kChromaDcTokens.entries[8 * zeros + ((bits << zeros) >> 28 & 7)];
+    }
     if (zeros > 15)
         return 0;
-    return t.entries[8 * zeros + ((bits << zeros) >> 28 & 7)];
+    return kTokens[nC < 2 ? 0 : nC < 4 ? 1 : 2].entries[8 * zeros + ((bits << zeros) >> 28 & 7)];
+}
+
+// run_before with zerosLeft > 0: (length << 4) | run, 0 for a code that names no run.
+uint8_t readRun(uint32_t bits, int zerosLeft) {
+    if (zerosLeft < 7)
+        return kRuns[zerosLeft - 1].entries[bits >> 29];
+    if (bits >> 29)
+        return uint8_t(3 << 4 | (7 - (bits >> 29)));
+    const int zeros = CountLeadingZeros32(bits);
+    return zeros > 10 ? 0 : uint8_t((zeros + 1) << 4 | (zeros + 4));
 }
 
 } // namespace
 
-bool DecodeResidualBlock(H264BitReader& reader, int nC, int maxNumCoeff, int16_t* coefficients,
-                         int* totalCoeff) {
+int DecodeResidualBlock(H264BitReader& reader, int nC, int maxNumCoeff, const uint8_t* scan,
+                        const int32_t* scale, int16_t* coefficients) {
     BitCache r(reader);
-    std::memset(coefficients, 0, 16 * sizeof(int16_t));
-    *totalCoeff = 0;
-    const uint16_t tok = readToken(r, nC);
+    const uint32_t head = r.peek32();
+    const uint16_t tok = readToken(head, nC);
     const int tokenLen = tok & 31, tc = tok >> 5 & 31, t1 = tok >> 10;
     // Codes that name no token (among them the fixed-length 000010 and 000111) are 0 in the tables.
-    if (tokenLen == 0)
-        return false;
-    if (tc > maxNumCoeff)
-        return false;
-    r.skip(uint32_t(tokenLen));
-    *totalCoeff = tc;
-    if (tc == 0)
-        return true;
-
+    if (tokenLen == 0 || tc > maxNumCoeff)
+        return -1;
+    if (tc == 0) {
+        r.skip(uint32_t(tokenLen));
+        return 0;
+    }
+    // The trailing-one signs follow the token within the same 32 bits (at most 16 + 3).
     int32_t levels[16];
-    int suffixLength = tc > 10 && t1 < 3 ? 1 : 0;
+    const uint32_t signs = (head << tokenLen) >> (32 - 1 - 2) >> (3 - t1);
     for (int i = 0; i < t1; ++i)
-        levels[i] = r.read(1) ? -1 : 1;
+        levels[i] = 1 - 2 * int32_t(signs >> (t1 - 1 - i) & 1);
+    r.skip(uint32_t(tokenLen + t1));
+
+    // Levels: level_prefix zeros, a one, then a suffix of suffixLength bits except for the escapes
+    // (prefix 14 without a suffix length: 4 bits; prefix 15: 12 bits and, without a suffix length, 15 more).
+    // |level| = (levelCode >> 1) + 1, odd codes negative. suffixLength s (1 once a level is read) grows up to
+    // 6 when |level| > 3 << (s - 1), that is when levelCode >> s > 2; past the first level that is prefix > 2
+    // for every code but the escape, which keeps the chain from one level's bits to the next one short.
+    int suffixLength = tc > 10 && t1 < 3 ? 1 : 0;
     for (int i = t1; i < tc; ++i) {
-        const int prefix = CountLeadingZeros32(r.peek32());
+        r.refill();
+        const uint32_t bits = r.peek32();
+        const int prefix = CountLeadingZeros32(bits);
+        const uint32_t after = bits << (prefix & 15) << 1;
+        if (i > t1 && prefix < 15) {
+            const int32_t levelCode =
+                (prefix << suffixLength) + int32_t((uint64_t(after) << suffixLength) >> 32);
+            r.skip(uint32_t(prefix + 1 + suffixLength));
+            const int32_t magnitude = (levelCode >> 1) + 1, sign = -(levelCode & 1);
+            levels[i] = (magnitude ^ sign) - sign;
+            suffixLength += (prefix > 2) & (suffixLength < 6);
+            continue;
+        }
         if (prefix > 15)
-            return false;
-        r.skip(uint32_t(prefix + 1));
+            return -1;
         int32_t levelCode = prefix << suffixLength;
-        const int suffixSize = prefix == 14 && suffixLength == 0 ? 4 : prefix == 15 ? 12 : suffixLength;
-        if (suffixSize > 0)
-            levelCode += int32_t(r.read(suffixSize));
-        if (prefix == 15 && suffixLength == 0)
-            levelCode += 15;
+        if (prefix + (suffixLength == 0) < 15) {
+            levelCode += int32_t((uint64_t(after) << suffixLength) >> 32);
+            r.skip(uint32_t(prefix + 1 + suffixLength));
+        } else {
+            const int suffixSize = prefix == 15 ? 12 : 4;
+            levelCode += int32_t(after >> (32 - suffixSize)) + (prefix == 15 && suffixLength == 0 ? 15 : 0);
+            r.skip(uint32_t(prefix + 1 + suffixSize));
+        }
         if (i == t1 && t1 < 3)
             levelCode += 2;
-        levels[i] = (levelCode & 1) ? (-levelCode - 1) >> 1 : (levelCode + 2) >> 1;
-        if (suffixLength == 0)
-            suffixLength = 1;
-        const int32_t magnitude = levels[i] < 0 ? -levels[i] : levels[i];
-        if (magnitude > (3 << (suffixLength - 1)) && suffixLength < 6)
-            ++suffixLength;
+        const int32_t magnitude = (levelCode >> 1) + 1, sign = -(levelCode & 1);
+        levels[i] = (magnitude ^ sign) - sign;
+        suffixLength += suffixLength == 0;
+        suffixLength += (levelCode >> suffixLength) > 2 && suffixLength < 6;
     }
 
     int zerosLeft = 0;
     if (tc < maxNumCoeff) {
-        const uint8_t e = maxNumCoeff == 4 ? kChromaDcZeros[tc - 1].entries[r.peek32() >> 29]
-                                           : kTotalZeros[tc - 1].entries[r.peek32() >> 23];
+        r.refill();
+        const uint32_t bits = r.peek32();
+        const uint8_t e = maxNumCoeff == 4 ? kChromaDcZeros[tc - 1].entries[bits >> 29]
+                          : tc == 1        ? kTotalZerosOne.entries[bits >> 23]
+                                           : kTotalZeros[tc - 2].entries[bits >> 26];
         if (e == 0)
-            return false;
+            return -1;
         r.skip(e >> 4);
         zerosLeft = e & 15;
     }
     if (tc + zerosLeft > maxNumCoeff)
-        return false;
+        return -1;
 
-    int runs[16];
-    for (int i = 0; i < tc - 1; ++i) {
-        runs[i] = 0;
-        if (zerosLeft > 0) {
-            const uint8_t e = kRuns[(zerosLeft < 7 ? zerosLeft : 7) - 1].entries[r.peek32() >> 21];
-            if (e == 0 || (e & 15) > zerosLeft)
-                return false;
-            r.skip(e >> 4);
-            runs[i] = e & 15;
-            zerosLeft -= runs[i];
-        }
+    // From the highest frequency down: each level at its scan index, the run before it moving the index on.
+    // Once no zeros are left the remaining levels take consecutive indices.
+    int index = tc - 1 + zerosLeft, i = 0;
+    for (; i < tc - 1 && zerosLeft > 0; ++i) {
+        const int position = scan[index];
+        coefficients[position] = int16_t(levels[i] * scale[position]);
+        r.refill();
+        const uint8_t e = readRun(r.peek32(), zerosLeft);
+        const int run = e & 15;
+        if (e == 0 || run > zerosLeft)
+            return -1;
+        r.skip(e >> 4);
+        zerosLeft -= run;
+        index -= run + 1;
     }
-    runs[tc - 1] = zerosLeft;
-    int position = -1;
-    for (int i = tc - 1; i >= 0; --i) {
-        position += runs[i] + 1;
-        coefficients[position] = int16_t(levels[i]);
+    for (; i < tc; ++i, --index) {
+        const int position = scan[index];
+        coefficients[position] = int16_t(levels[i] * scale[position]);
     }
-    return true;
+    return tc;
 }
 
 } // namespace h264

@@ -25,8 +25,20 @@ Thresholds thresholds(const H264DecoderContext& ctx, int qp) {
     return {kAlpha[indexA], kBeta[indexB], indexA};
 }
 
+// The four strengths of an edge as one word: they were stored as words (or wider), which a load of the same
+// width reads without waiting for the store.
+uint32_t edgeWord(const uint8_t* bs) {
+    uint32_t word;
+    std::memcpy(&word, bs, 4);
+    return word;
+}
+
 bool allZero(const uint8_t* bs) {
-    return (bs[0] | bs[1] | bs[2] | bs[3]) == 0;
+    return edgeWord(bs) == 0;
+}
+
+bool anyNonZero(const uint8_t (*edges)[4]) {
+    return (edgeWord(edges[0]) | edgeWord(edges[1]) | edgeWord(edges[2])) != 0;
 }
 
 // Luma: one 8-sample call covers segments bs[0] and bs[1].
@@ -78,6 +90,16 @@ void StoreMacroblock(H264DecoderContext& ctx) {
     ctx.kernels.storeLumaMacroblock(y, &c.luma, int(stride));
     ctx.kernels.storeChromaMacroblock(ctx.planeCb[index] + chromaOffset, ctx.planeCr[index] + chromaOffset,
                                       &c.cb, &c.cr, int(chromaStride));
+#if defined(__GNUC__)
+    // The picture lines the next macroblocks will write, a cache line ahead, fetched now (four luma rows and
+    // one row of each chroma plane per macroblock in turn): otherwise their stores wait for the lines and
+    // fill the store buffer, and every later store waits behind them.
+    const uint32_t lumaRow = (mb.mbX & 3) * 4, chromaRow = mb.mbX & 7;
+    for (uint32_t r = lumaRow; r < lumaRow + 4; ++r)
+        __builtin_prefetch(y + r * stride + 64, 1);
+    __builtin_prefetch(ctx.planeCb[index] + chromaOffset + chromaRow * chromaStride + 64, 1);
+    __builtin_prefetch(ctx.planeCr[index] + chromaOffset + chromaRow * chromaStride + 64, 1);
+#endif
 }
 
 void DeblockMacroblock(H264DecoderContext& ctx) {
@@ -85,6 +107,12 @@ void DeblockMacroblock(H264DecoderContext& ctx) {
     const MacroblockLayer& mb = ctx.mb;
     const H264KernelTable& k = ctx.kernels;
     const EdgeStrengths& bs = c.strengths;
+    // Most skipped macroblocks have nothing to filter.
+    if ((edgeWord(bs.left) | edgeWord(bs.top)) == 0 && !anyNonZero(bs.vertical) &&
+        !anyNonZero(bs.horizontal)) {
+        StoreMacroblock(ctx);
+        return;
+    }
     const int index = ctx.current->bufferIndex;
     const int stride = int(ctx.lumaStride), chromaStride = stride / 2;
     uint8_t* picY = ctx.planeY[index] + size_t(16 * mb.mbY) * stride + 16 * mb.mbX;
@@ -94,61 +122,83 @@ void DeblockMacroblock(H264DecoderContext& ctx) {
     uint8_t* luma = c.luma.bytes;
     uint8_t* cb = c.cb.bytes;
     uint8_t* cr = c.cr.bytes;
-    const Thresholds inner = thresholds(ctx, c.info.qp), innerChroma = thresholds(ctx, c.info.qpc);
+    const Thresholds inner = thresholds(ctx, c.info->qp), innerChroma = thresholds(ctx, c.info->qpc);
     alignas(16) uint8_t edge[64];
     alignas(16) uint8_t edge2[64];
 
+    // An edge is filtered only where a strength is non-zero and its alpha is not 0 (luma and chroma alphas
+    // come from different QPs, so either may be the one that is 0). A pass with nothing to filter skips its
+    // transposes too: transposing twice gives the block back.
+    Thresholds left{}, leftChroma{}, top{}, topChroma{};
+    const bool leftEdge = !allZero(bs.left);
+    if (leftEdge) {
+        const MacroblockInfo& l = LeftInfo(ctx);
+        left = thresholds(ctx, (l.qp + c.info->qp + 1) >> 1);
+        leftChroma = thresholds(ctx, (l.qpc + c.info->qpc + 1) >> 1);
+    }
+    const bool topEdge = !allZero(bs.top);
+    if (topEdge) {
+        const MacroblockInfo& t = TopInfo(ctx);
+        top = thresholds(ctx, (t.qp + c.info->qp + 1) >> 1);
+        topChroma = thresholds(ctx, (t.qpc + c.info->qpc + 1) >> 1);
+    }
+    const bool innerActive = inner.alpha != 0 || innerChroma.alpha != 0;
+    const bool verticalInner = innerActive && anyNonZero(bs.vertical);
+    const bool horizontalInner = innerActive && anyNonZero(bs.horizontal);
+    const bool leftActive = leftEdge && (left.alpha != 0 || leftChroma.alpha != 0);
+    const bool topActive = topEdge && (top.alpha != 0 || topChroma.alpha != 0);
+
     // Vertical edges, on transposed blocks.
-    for (int q = 0; q < 4; ++q)
-        k.transpose8x8(luma + 64 * q);
-    k.transpose8x8(cb);
-    k.transpose8x8(cr);
-    if (!allZero(bs.left)) {
-        const MacroblockInfo& left = LeftInfo(ctx);
-        const Thresholds t = thresholds(ctx, (left.qp + c.info.qp + 1) >> 1);
-        const Thresholds tc = thresholds(ctx, (left.qpc + c.info.qpc + 1) >> 1);
-        k.gatherEdgeColumns(picY - 4, picY - 4 + 8 * stride, edge, stride);
-        filterLuma(k, edge, luma, bs.left, t);
-        filterLuma(k, edge + 32, luma + 128, bs.left + 2, t);
-        k.scatterEdgeColumns(picY - 4, picY - 4 + 8 * stride, edge, stride);
-        k.gatherEdgeColumns(picCb - 4, picCr - 4, edge2, chromaStride);
-        filterChroma(k, edge2 + 16, cb, edge2 + 48, cr, bs.left, tc);
-        k.scatterEdgeColumns(picCb - 4, picCr - 4, edge2, chromaStride);
+    if (leftActive || verticalInner) {
+        for (int q = 0; q < 4; ++q)
+            k.transpose8x8(luma + 64 * q);
+        k.transpose8x8(cb);
+        k.transpose8x8(cr);
+        if (leftActive) {
+            k.gatherEdgeColumns(picY - 4, picY - 4 + 8 * stride, edge, stride);
+            filterLuma(k, edge, luma, bs.left, left);
+            filterLuma(k, edge + 32, luma + 128, bs.left + 2, left);
+            k.scatterEdgeColumns(picY - 4, picY - 4 + 8 * stride, edge, stride);
+            k.gatherEdgeColumns(picCb - 4, picCr - 4, edge2, chromaStride);
+            filterChroma(k, edge2 + 16, cb, edge2 + 48, cr, bs.left, leftChroma);
+            k.scatterEdgeColumns(picCb - 4, picCr - 4, edge2, chromaStride);
+        }
+        if (verticalInner) {
+            for (int half = 0; half < 2; ++half) {
+                uint8_t* l = luma + 128 * half;
+                filterLuma(k, l, l + 32, bs.vertical[0] + 2 * half, inner);
+                filterLuma(k, l + 32, l + 64, bs.vertical[1] + 2 * half, inner);
+                filterLuma(k, l + 64, l + 96, bs.vertical[2] + 2 * half, inner);
+            }
+            filterChroma(k, cb + 16, cb + 32, cr + 16, cr + 32, bs.vertical[1], innerChroma);
+        }
+        for (int q = 0; q < 4; ++q)
+            k.transpose8x8(luma + 64 * q);
+        k.transpose8x8(cb);
+        k.transpose8x8(cr);
     }
-    for (int half = 0; half < 2; ++half) {
-        uint8_t* l = luma + 128 * half;
-        filterLuma(k, l, l + 32, bs.vertical[0] + 2 * half, inner);
-        filterLuma(k, l + 32, l + 64, bs.vertical[1] + 2 * half, inner);
-        filterLuma(k, l + 64, l + 96, bs.vertical[2] + 2 * half, inner);
-    }
-    filterChroma(k, cb + 16, cb + 32, cr + 16, cr + 32, bs.vertical[1], innerChroma);
-    for (int q = 0; q < 4; ++q)
-        k.transpose8x8(luma + 64 * q);
-    k.transpose8x8(cb);
-    k.transpose8x8(cr);
 
     // Horizontal edges.
-    if (!allZero(bs.top)) {
-        const MacroblockInfo& top = TopInfo(ctx);
-        const Thresholds t = thresholds(ctx, (top.qp + c.info.qp + 1) >> 1);
-        const Thresholds tc = thresholds(ctx, (top.qpc + c.info.qpc + 1) >> 1);
+    if (topActive) {
         k.gatherLumaRows(edge, edge + 32, picY - 4 * stride, stride);
-        filterLuma(k, edge, luma, bs.top, t);
-        filterLuma(k, edge + 32, luma + 64, bs.top + 2, t);
+        filterLuma(k, edge, luma, bs.top, top);
+        filterLuma(k, edge + 32, luma + 64, bs.top + 2, top);
         k.scatterLumaRows(edge + 8, edge + 40, picY - 3 * stride, stride);
         k.gatherChromaRows(edge2, picCb - 2 * chromaStride, chromaStride);
         k.gatherChromaRows(edge2 + 16, picCr - 2 * chromaStride, chromaStride);
-        filterChroma(k, edge2, cb, edge2 + 16, cr, bs.top, tc);
+        filterChroma(k, edge2, cb, edge2 + 16, cr, bs.top, topChroma);
         k.copyRow8(edge2 + 8, picCb - chromaStride);
         k.copyRow8(edge2 + 24, picCr - chromaStride);
     }
-    for (int half = 0; half < 2; ++half) {
-        uint8_t* l = luma + 64 * half;
-        filterLuma(k, l, l + 32, bs.horizontal[0] + 2 * half, inner);
-        filterLuma(k, l + 32, l + 128, bs.horizontal[1] + 2 * half, inner);
-        filterLuma(k, l + 128, l + 160, bs.horizontal[2] + 2 * half, inner);
+    if (horizontalInner) {
+        for (int half = 0; half < 2; ++half) {
+            uint8_t* l = luma + 64 * half;
+            filterLuma(k, l, l + 32, bs.horizontal[0] + 2 * half, inner);
+            filterLuma(k, l + 32, l + 128, bs.horizontal[1] + 2 * half, inner);
+            filterLuma(k, l + 128, l + 160, bs.horizontal[2] + 2 * half, inner);
+        }
+        filterChroma(k, cb + 16, cb + 32, cr + 16, cr + 32, bs.horizontal[1], innerChroma);
     }
-    filterChroma(k, cb + 16, cb + 32, cr + 16, cr + 32, bs.horizontal[1], innerChroma);
     StoreMacroblock(ctx);
 }
 

@@ -66,11 +66,50 @@ void completeUnit(H264DecoderContext& ctx) {
         ++ctx.diagnostics.nalErrors;
 }
 
+bool hasZeroByte(uint64_t v) {
+    return ((v - 0x0101010101010101u) & ~v & 0x8080808080808080u) != 0;
+}
+
+// Inside a unit, a byte whose two predecessors are not both zero is stored as it is and can neither end the
+// unit nor be an emulation-prevention byte. Such runs are copied eight bytes at a time; the copy stops at
+// the first pair of zero bytes, and where the NAL buffer reaches its capacity, so that the byte-wise path
+// handles start codes, emulation prevention and the overflow.
+void copyPlainRun(Scanner& s, H264BitReader& r) {
+    const uint8_t* in = s.input + s.position;
+    uint8_t* out = r.buffer + r.fill;
+    const uint32_t n = std::min(s.length - s.position, r.capacity - r.fill);
+    uint32_t lastTwo = (s.shift >> 8) & 0xFFFF; // the byte before the last in bits 8-15, the last in 0-7
+    uint32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, in + i, 8);
+        // Byte j of `pairs` is zero when bytes j and j + 1 both are (j = 0..6).
+        const uint64_t pairs = word | (word >> 8);
+        if (((lastTwo & 0xFF) | (word & 0xFF)) == 0 || hasZeroByte(pairs | 0xFF00000000000000u))
+            break;
+        std::memcpy(out + i, &word, 8);
+        lastTwo = uint32_t(((word >> 40) & 0xFF00) | (word >> 56));
+    }
+    for (; i < n && lastTwo != 0; ++i) {
+        out[i] = in[i];
+        lastTwo = ((lastTwo << 8) | in[i]) & 0xFFFF;
+    }
+    for (uint32_t k = i > 3 ? i - 3 : 0; k < i; ++k)
+        s.shift = ((s.shift | in[k]) & 0xFFFFFF) << 8;
+    s.position += i;
+    r.fill += i;
+}
+
 // Scans until a unit yields a picture (true) or the input is used up.
 bool scan(H264DecoderContext& ctx, DecodedPicture* picture) {
     Scanner& s = ctx.scanner;
     H264BitReader& r = ctx.reader;
     while (s.position < s.length) {
+        if (s.startCodes == 1 && (s.shift & 0xFFFF00) != 0) {
+            copyPlainRun(s, r);
+            if (s.position == s.length)
+                break;
+        }
         const uint8_t b = s.input[s.position++];
         if (r.fill >= r.capacity) {
             r.fill = 0;

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <bit>
-#include <cstdlib>
 #include <cstring>
 
 namespace h264 {
@@ -49,30 +48,38 @@ constexpr Geometry geometry(int code) {
     }
 }
 
+constexpr std::array<Geometry, 41> kGeometry = [] {
+    std::array<Geometry, 41> t{};
+    for (int code = 0; code < 41; ++code)
+        t[code] = geometry(code);
+    return t;
+}();
+
 int16_t median(int16_t a, int16_t b, int16_t c) {
     const int16_t lo = a < b ? a : b, hi = a < b ? b : a;
     const int16_t m = hi < c ? hi : c;
     return lo > m ? lo : m;
 }
 
-void predictMotionVector(const NeighbourMotion* n, int refIdx, int16_t* mvp) {
+// A motion vector in quarter samples, passed by value: a pair in memory that was just written as two
+// halves would stall the wider load that reads it back.
+struct Vector {
+    int16_t x, y;
+};
+static_assert(sizeof(Vector) == 4);
+
+Vector predictMotionVector(const NeighbourMotion* n, int refIdx) {
     const NeighbourMotion &a = n[0], &b = n[1], &c = n[2];
-    if (a.refIdx < 0 && b.refIdx < 0 && c.refIdx < 0) {
-        mvp[0] = mvp[1] = 0;
-        return;
-    }
-    if (a.available && !b.available && !c.available) {
-        mvp[0] = a.mv[0], mvp[1] = a.mv[1];
-        return;
-    }
+    if (a.refIdx < 0 && b.refIdx < 0 && c.refIdx < 0)
+        return {0, 0};
+    if (a.available && !b.available && !c.available)
+        return {a.mv[0], a.mv[1]};
     const int matches = (a.refIdx == refIdx) + (b.refIdx == refIdx) + (c.refIdx == refIdx);
     if (matches == 1) {
         const NeighbourMotion& m = a.refIdx == refIdx ? a : b.refIdx == refIdx ? b : c;
-        mvp[0] = m.mv[0], mvp[1] = m.mv[1];
-        return;
+        return {m.mv[0], m.mv[1]};
     }
-    mvp[0] = median(a.mv[0], b.mv[0], c.mv[0]);
-    mvp[1] = median(a.mv[1], b.mv[1], c.mv[1]);
+    return {median(a.mv[0], b.mv[0], c.mv[0]), median(a.mv[1], b.mv[1], c.mv[1])};
 }
 
 const Picture* reference(const H264DecoderContext& ctx, int refIdx) {
@@ -94,24 +101,56 @@ constexpr std::array<uint16_t, 41> buildCoverage() {
 constexpr std::array<uint16_t, 41> kCoverage = buildCoverage();
 
 // Stores the partition's motion into the current record.
-void storeMotion(H264DecoderContext& ctx, int code, int refIdx, const int16_t* mv) {
-    MacroblockMotion& m = ctx.cur->info.motion;
+void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
+    MacroblockMotion& m = ctx.cur->info->motion;
     const int32_t poc = reference(ctx, refIdx)->poc;
-    for (uint32_t blocks = kCoverage[code]; blocks; blocks &= blocks - 1) {
-        const int blk = std::countr_zero(blocks);
-        m.mv[blk][0] = mv[0];
-        m.mv[blk][1] = mv[1];
-        m.refIdx[blk >> 2] = int8_t(refIdx);
-        m.refPoc[blk >> 2] = poc;
+    // Each vector as one 4-byte store, as the neighbour derivation copies it.
+    uint32_t packed;
+    std::memcpy(&packed, &mv, 4);
+    if (code == 0) {
+        // One store per field, in the widths the neighbours read them with.
+        const int8_t refs[4] = {int8_t(refIdx), int8_t(refIdx), int8_t(refIdx), int8_t(refIdx)};
+        std::memcpy(m.refIdx, refs, 4);
+        for (int q = 0; q < 4; ++q)
+            m.refPoc[q] = poc;
+        for (int blk = 0; blk < 16; ++blk)
+            std::memcpy(m.mv[blk], &packed, 4);
+        return;
     }
+    const uint16_t blocks = kCoverage[code];
+    for (int blk = 0; blk < 16; ++blk)
+        if (blocks >> blk & 1)
+            std::memcpy(m.mv[blk], &packed, 4);
+    for (int q = 0; q < 4; ++q)
+        if (blocks >> (4 * q) & 15) {
+            m.refIdx[q] = int8_t(refIdx);
+            m.refPoc[q] = poc;
+        }
 }
+
+// The reference rows that the macroblock after next will probably read (the same vector, 16 luma and 8 chroma
+// samples further right): each row is a separate cache line, too far from the last one for the processor's
+// own prefetching. Only the macroblocks whose area after next ends in a new line have something to fetch.
+// Always inlined: the compiler takes a separate function that only prefetches for one without effects and
+// drops its calls.
+#if defined(__GNUC__)
+[[gnu::always_inline]] inline void prefetchAhead(const RefFetchRequest& q, int32_t step, int32_t ahead) {
+    const uint8_t* end = q.area + q.width - 1 + ahead * step;
+    if (((reinterpret_cast<uintptr_t>(end) ^ reinterpret_cast<uintptr_t>(end - step)) & ~uintptr_t(63)) == 0)
+        return;
+    for (int32_t r = 0; r < q.height; ++r)
+        __builtin_prefetch(end + r * q.areaStride);
+}
+#else
+void prefetchAhead(const RefFetchRequest&, int32_t, int32_t) {}
+#endif
 
 int lumaOffset(int x, int y) {
     return ((y >> 3) * 2 + (x >> 3)) * 64 + (y & 7) * 8 + (x & 7);
 }
 
-void predictSamples(H264DecoderContext& ctx, int code, int refIdx, const int16_t* mv) {
-    const Geometry g = geometry(code);
+void predictSamples(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
+    const Geometry g = kGeometry[code];
     const Picture* ref = reference(ctx, refIdx);
     const H264KernelTable& k = ctx.kernels;
     CurrentMacroblock& c = *ctx.cur;
@@ -123,40 +162,48 @@ void predictSamples(H264DecoderContext& ctx, int code, int refIdx, const int16_t
     alignas(16) uint8_t cbPad[10 * kPaddedStride];
     alignas(16) uint8_t crPad[10 * kPaddedStride];
     InterPredBlock b{};
-    b.mvX = mv[0];
-    b.mvY = mv[1];
+    b.mvX = mv.x;
+    b.mvY = mv.y;
     b.referenceFrame = ref->bufferIndex;
 
-    const int index = 4 * (mv[0] & 3) + (mv[1] & 3), cls = LumaMarginClass[index];
+    const int index = 4 * (mv.x & 3) + (mv.y & 3), cls = LumaMarginClass[index];
     RefFetchRequest lq;
     lq.plane = ctx.planeY[ref->bufferIndex];
     lq.area = lumaPad;
     lq.width = g.w + (cls & 1 ? 5 : 0);
     lq.height = g.h + (cls & 2 ? 5 : 0);
-    lq.x0 = int32_t(16 * mb.mbX) + g.x + (mv[0] >> 2) - (cls & 1 ? 2 : 0);
-    lq.y0 = int32_t(16 * mb.mbY) + g.y + (mv[1] >> 2) - (cls & 2 ? 2 : 0);
+    lq.x0 = int32_t(16 * mb.mbX) + g.x + (mv.x >> 2) - (cls & 1 ? 2 : 0);
+    lq.y0 = int32_t(16 * mb.mbY) + g.y + (mv.y >> 2) - (cls & 2 ? 2 : 0);
     lq.planeWidth = width, lq.planeHeight = height;
     FetchRefBlock(CrossingIndex(lq), lq, stride);
     b.lumaAreaCode = 4 * code + cls;
 
-    b.xFracC = int16_t(mv[0] & 7);
-    b.yFracC = int16_t(mv[1] & 7);
+    b.xFracC = int16_t(mv.x & 7);
+    b.yFracC = int16_t(mv.y & 7);
     const int chromaCase = (b.xFracC != 0) + 2 * (b.yFracC != 0);
-    RefFetchRequest cq;
-    cq.plane = ctx.planeCb[ref->bufferIndex];
-    cq.area = cbPad;
-    cq.width = g.w / 2 + (chromaCase & 1);
-    cq.height = g.h / 2 + (chromaCase >> 1);
-    cq.x0 = int32_t(8 * mb.mbX) + g.x / 2 + (mv[0] >> 3);
-    cq.y0 = int32_t(8 * mb.mbY) + g.y / 2 + (mv[1] >> 3);
-    cq.planeWidth = width / 2, cq.planeHeight = height / 2;
-    RefFetchRequest crq = cq;
-    crq.plane = ctx.planeCr[ref->bufferIndex];
-    crq.area = crPad;
+    // Each request is built field by field: a copy of one just written would stall on its narrow stores.
+    const auto chromaRequest = [&](const uint8_t* plane, uint8_t* pad) {
+        RefFetchRequest q;
+        q.plane = plane;
+        q.area = pad;
+        q.width = g.w / 2 + (chromaCase & 1);
+        q.height = g.h / 2 + (chromaCase >> 1);
+        q.x0 = int32_t(8 * mb.mbX) + g.x / 2 + (mv.x >> 3);
+        q.y0 = int32_t(8 * mb.mbY) + g.y / 2 + (mv.y >> 3);
+        q.planeWidth = width / 2, q.planeHeight = height / 2;
+        return q;
+    };
+    RefFetchRequest cq = chromaRequest(ctx.planeCb[ref->bufferIndex], cbPad);
+    RefFetchRequest crq = chromaRequest(ctx.planeCr[ref->bufferIndex], crPad);
     const int crossing = CrossingIndex(cq);
     FetchRefBlock(crossing, cq, chromaStride);
     FetchRefBlock(crossing, crq, chromaStride);
     b.chromaAreaCode = 4 * code + chromaCase;
+    if (code == 0) {
+        prefetchAhead(lq, 16, 2);
+        prefetchAhead(cq, 8, 4);
+        prefetchAhead(crq, 8, 4);
+    }
 
     uint8_t* lumaSource = lq.area;
     uint8_t* lumaDest = c.luma.bytes + lumaOffset(g.x, g.y);
@@ -196,16 +243,11 @@ void predictSamples(H264DecoderContext& ctx, int code, int refIdx, const int16_t
 void predictPartition(H264DecoderContext& ctx, int code, int refIdx, const int16_t* mvd, int direction) {
     DeriveNeighbours(ctx, code);
     const NeighbourMotion* n = ctx.mb.neighbours;
-    int16_t mvp[2];
     // Directional prediction of 16x8 and 8x16 halves: 0 none, else the neighbour (A 0, B 1, C 2) + 1.
-    if (direction && n[direction - 1].refIdx == refIdx) {
-        mvp[0] = n[direction - 1].mv[0];
-        mvp[1] = n[direction - 1].mv[1];
-    } else {
-        predictMotionVector(n, refIdx, mvp);
-    }
-    const int16_t mv[2] = {int16_t(uint16_t(mvp[0]) + uint16_t(mvd[0])),
-                           int16_t(uint16_t(mvp[1]) + uint16_t(mvd[1]))};
+    const Vector mvp = direction && n[direction - 1].refIdx == refIdx
+                           ? Vector{n[direction - 1].mv[0], n[direction - 1].mv[1]}
+                           : predictMotionVector(n, refIdx);
+    const Vector mv{int16_t(uint16_t(mvp.x) + uint16_t(mvd[0])), int16_t(uint16_t(mvp.y) + uint16_t(mvd[1]))};
     storeMotion(ctx, code, refIdx, mv);
     predictSamples(ctx, code, refIdx, mv);
 }
@@ -214,7 +256,7 @@ void combine(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     CombineContext& cc = ctx.mb.combine;
     cc.codedBlockPattern = c.mbType == MB_P_SKIP ? 0 : c.codedBlockPattern;
-    std::memcpy(cc.refIdx, c.info.motion.refIdx, 4);
+    std::memcpy(cc.refIdx, c.info->motion.refIdx, 4);
     static constexpr int kChromaOffset[4] = {0, 4, 32, 36};
     const PredCombineKernel kernel = (*ctx.kernels.predCombine)[4 * ctx.slice.weightMode + 1];
     for (int q = 0; q < 4; ++q) {
@@ -224,14 +266,40 @@ void combine(H264DecoderContext& ctx) {
     }
 }
 
-// bS of the segment between block p of macroblock `pm` and block q of the current macroblock.
-uint8_t motionStrength(const MacroblockInfo& pm, int p, const MacroblockInfo& qm, int q) {
-    if (pm.totalCoeff[p] || qm.totalCoeff[q])
-        return 2;
-    const MacroblockMotion &a = pm.motion, &b = qm.motion;
-    if (a.refPoc[p >> 2] != b.refPoc[q >> 2])
-        return 1;
-    return std::abs(a.mv[p][0] - b.mv[q][0]) >= 4 || std::abs(a.mv[p][1] - b.mv[q][1]) >= 4;
+// 1 when block p of `a` and block q of `b` use different reference pictures or vectors 4 or more quarter
+// samples apart, else 0.
+uint8_t motionDiffers(const MacroblockMotion& a, int p, const MacroblockMotion& b, int q) {
+    // |d| >= 4 as one unsigned comparison.
+    const uint32_t dx = uint32_t(a.mv[p][0] - b.mv[q][0] + 3), dy = uint32_t(a.mv[p][1] - b.mv[q][1] + 3);
+    return (a.refPoc[p >> 2] != b.refPoc[q >> 2]) | (dx > 6) | (dy > 6);
+}
+
+// P_Skip and P_L0_16x16 macroblocks have one vector and one reference for all their blocks.
+bool uniformMotion(const MacroblockMotion& m) {
+    return m.type == MB_P_SKIP || m.type == MB_P16x16;
+}
+
+// The four strengths of the segments between blocks pairs[s][0] of `neighbour` and pairs[s][1] of `current`:
+// 2 where either block has coefficients, else the motion test (made once when both macroblocks have uniform
+// motion). Built in a register and stored at once: the deblocking reads each edge's four bytes as one word
+// right after.
+void storeEdge(uint8_t* out, bool none, const MacroblockInfo& neighbour, const MacroblockInfo& current,
+               const uint8_t (*pairs)[2]) {
+    uint32_t word = 0;
+    if (!none && isIntra(neighbour.motion.type)) {
+        word = 0x04040404u;
+    } else if (!none) {
+        const bool uniform = uniformMotion(neighbour.motion) && uniformMotion(current.motion);
+        const uint8_t shared = uniform ? motionDiffers(neighbour.motion, 0, current.motion, 0) : 0;
+        for (int s = 0; s < 4; ++s) {
+            const int p = pairs[s][0], q = pairs[s][1];
+            const uint8_t bs = neighbour.totalCoeff[p] | current.totalCoeff[q] ? 2
+                               : uniform                                       ? shared
+                                         : motionDiffers(neighbour.motion, p, current.motion, q);
+            word |= uint32_t(bs) << (std::endian::native == std::endian::little ? 8 * s : 24 - 8 * s);
+        }
+    }
+    std::memcpy(out, &word, 4);
 }
 
 void edgeStrengths(H264DecoderContext& ctx) {
@@ -241,31 +309,19 @@ void edgeStrengths(H264DecoderContext& ctx) {
     const bool sliceEdges = ctx.slice.disableDeblockingFilterIdc == 2;
     static constexpr uint8_t kLeftPairs[4][2] = {{5, 0}, {7, 2}, {13, 8}, {15, 10}};
     static constexpr uint8_t kTopPairs[4][2] = {{10, 0}, {11, 1}, {14, 4}, {15, 5}};
-    const MacroblockInfo &left = LeftInfo(ctx), &top = TopInfo(ctx);
-    for (int s = 0; s < 4; ++s) {
-        bs.left[s] = mb.mbX == 0 || (sliceEdges && !mb.availLeft) ? 0
-                     : isIntra(left.motion.type)
-                         ? 4
-                         : motionStrength(left, kLeftPairs[s][0], c.info, kLeftPairs[s][1]);
-        bs.top[s] = mb.mbY == 0 || (sliceEdges && !mb.availTop) ? 0
-                    : isIntra(top.motion.type)
-                        ? 4
-                        : motionStrength(top, kTopPairs[s][0], c.info, kTopPairs[s][1]);
-    }
+    storeEdge(bs.left, mb.mbX == 0 || (sliceEdges && !mb.availLeft), LeftInfo(ctx), *c.info, kLeftPairs);
+    storeEdge(bs.top, mb.mbY == 0 || (sliceEdges && !mb.availTop), TopInfo(ctx), *c.info, kTopPairs);
     if (c.mbType == MB_P_SKIP) {
         ctx.kernels.clearInnerStrengths(&bs);
     } else if (c.mbType == MB_P16x16) {
-        ctx.kernels.innerStrengthsFromCoefficients(c.info.totalCoeff, &bs);
+        ctx.kernels.innerStrengthsFromCoefficients(c.info->totalCoeff, &bs);
     } else {
         static constexpr uint8_t kInner[6][4][2] = {
             {{0, 1}, {2, 3}, {8, 9}, {10, 11}},   {{1, 4}, {3, 6}, {9, 12}, {11, 14}},
             {{4, 5}, {6, 7}, {12, 13}, {14, 15}}, {{0, 2}, {1, 3}, {4, 6}, {5, 7}},
             {{2, 8}, {3, 9}, {6, 12}, {7, 13}},   {{8, 10}, {9, 11}, {12, 14}, {13, 15}}};
-        for (int e = 0; e < 6; ++e) {
-            uint8_t* out = e < 3 ? bs.vertical[e] : bs.horizontal[e - 3];
-            for (int s = 0; s < 4; ++s)
-                out[s] = motionStrength(c.info, kInner[e][s][0], c.info, kInner[e][s][1]);
-        }
+        for (int e = 0; e < 6; ++e)
+            storeEdge(e < 3 ? bs.vertical[e] : bs.horizontal[e - 3], false, *c.info, *c.info, kInner[e]);
     }
 }
 
@@ -293,7 +349,7 @@ void PredictInterMacroblock(H264DecoderContext& ctx) {
         break;
     default: {
         // Every quadrant's reference is known before the first sub-partition is predicted.
-        MacroblockMotion& m = c.info.motion;
+        MacroblockMotion& m = c.info->motion;
         for (int q = 0; q < 4; ++q) {
             m.refIdx[q] = c.refIdx[q];
             m.refPoc[q] = reference(ctx, c.refIdx[q])->poc;
@@ -314,11 +370,10 @@ void PredictPSkip(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     DeriveNeighbours(ctx, 0);
     const NeighbourMotion* n = ctx.mb.neighbours;
-    int16_t mv[2] = {0, 0};
     const bool zeroA = n[0].refIdx == 0 && n[0].mv[0] == 0 && n[0].mv[1] == 0;
     const bool zeroB = n[1].refIdx == 0 && n[1].mv[0] == 0 && n[1].mv[1] == 0;
-    if (n[0].available && n[1].available && !zeroA && !zeroB)
-        predictMotionVector(n, 0, mv);
+    const Vector mv =
+        n[0].available && n[1].available && !zeroA && !zeroB ? predictMotionVector(n, 0) : Vector{0, 0};
     c.refIdx[0] = c.refIdx[1] = c.refIdx[2] = c.refIdx[3] = 0;
     storeMotion(ctx, 0, 0, mv);
     predictSamples(ctx, 0, 0, mv);

@@ -55,7 +55,7 @@ bool chromaModeMissing(int mode, Availability a) {
 int reconstruct4x4(H264DecoderContext& ctx, Availability a) {
     CurrentMacroblock& c = *ctx.cur;
     const MacroblockInfo &left = LeftInfo(ctx), &top = TopInfo(ctx);
-    uint8_t* modes = c.info.intraModes;
+    uint8_t* modes = c.info->intraModes;
     int error = 0;
     for (int blk = 0; blk < 16; ++blk) {
         const int x = kBlockX[blk], y = kBlockY[blk];
@@ -100,9 +100,9 @@ bool DecodeIPcm(H264DecoderContext& ctx) {
     if (ctx.slice.disableDeblockingFilterIdc != 1)
         SetIntraEdgeStrengths(ctx);
     int offset = ctx.activePps.chromaQpIndexOffset;
-    c.info.qp = 0;
-    c.info.qpc = ChromaQpTable[offset < 0 ? 0 : offset];
-    std::memset(c.info.totalCoeff, 16, sizeof c.info.totalCoeff);
+    c.info->qp = 0;
+    c.info->qpc = ChromaQpTable[offset < 0 ? 0 : offset];
+    std::memset(c.info->totalCoeff, 16, sizeof c.info->totalCoeff);
     const uint8_t* samples = r.buffer + first;
     for (int row = 0; row < 16; ++row)
         for (int col = 0; col < 16; ++col)

@@ -54,7 +54,6 @@ struct alignas(16) CurrentMacroblock {
     LumaResidualBlock lumaResidual;
     ChromaResidualBlock cbResidual, crResidual;
     EdgeStrengths strengths;
-    alignas(16) int16_t coefficients[16];
 
     int mbType = 0;
     int codedBlockPattern = 0;
@@ -65,7 +64,9 @@ struct alignas(16) CurrentMacroblock {
     uint8_t subMbType[4] = {};
     int8_t refIdx[4] = {};
     int16_t mvd[16][2] = {};
-    MacroblockInfo info;
+    // What the macroblock keeps for its neighbours: its entry in the column arrays, written in place (the
+    // entry held the macroblock two rows up, which no later macroblock reads).
+    MacroblockInfo* info = nullptr;
 };
 
 // A neighbouring partition for motion-vector prediction (A, B, and C or D in C's place).
@@ -84,6 +85,14 @@ struct MacroblockLayer {
     int qp = 0, qpc = 0;
     // Availability for prediction (same slice, already decoded) of A, B, C, D.
     bool availLeft = false, availTop = false, availTopRight = false, availTopLeft = false;
+    // The records of A, B, C and D as stored (whatever their slice), or notAvailable outside the picture.
+    const MacroblockInfo* left = &notAvailable;
+    const MacroblockInfo* top = &notAvailable;
+    const MacroblockInfo* topRight = &notAvailable;
+    const MacroblockInfo* topLeft = &notAvailable;
+    // The same for the neighbour derivation: A, B, C, D, the current macroblock, and none.
+    uint8_t slotAvailable[6] = {};
+    const MacroblockMotion* slotMotion[6] = {};
     NeighbourMotion neighbours[3]; // A, B, C
     CombineContext combine;
 };

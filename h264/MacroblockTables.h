@@ -32,6 +32,18 @@ inline constexpr uint8_t kLevelScale[10] = {10, 11, 13, 14, 16, 18, 20, 23, 25, 
 // Offset into kLevelScale of each raster position's class.
 inline constexpr uint8_t kPositionClass[16] = {0, 2, 0, 2, 2, 4, 2, 4, 0, 2, 0, 2, 2, 4, 2, 4};
 
+// The dequantisation factor of each raster position by QP: LevelScale of its class << (QP / 6).
+struct DequantTable {
+    int32_t scale[52][16];
+};
+inline constexpr DequantTable kDequant = [] {
+    DequantTable t{};
+    for (int qp = 0; qp < 52; ++qp)
+        for (int pos = 0; pos < 16; ++pos)
+            t.scale[qp][pos] = int32_t(kLevelScale[qp % 6 + kPositionClass[pos]]) << (qp / 6);
+    return t;
+}();
+
 inline constexpr uint8_t kAlpha[52] = {0,  0,  0,  0,   0,   0,   0,   0,   0,   0,   0,   0,   0,
                                        0,  0,  0,  4,   4,   5,   6,   7,   8,   9,   10,  12,  13,
                                        15, 17, 20, 22,  25,  28,  32,  36,  40,  45,  50,  56,  63,

@@ -3,6 +3,7 @@
 #include "h264/SliceData.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace h264 {
 
@@ -37,51 +38,28 @@ constexpr Descriptor kDescriptors[26] = {
     {{C, 11}, {C, 12}, {C, 13}, {C, 9}},   {{C, 14}, {C, 13}, {NONE, 0}, {C, 12}},
 };
 
-struct SlotView {
-    bool available;
-    const MacroblockMotion* motion;
-};
-
-SlotView slot(const H264DecoderContext& ctx, uint8_t s) {
-    const MacroblockLayer& mb = ctx.mb;
-    switch (s) {
-    case L:
-        return {mb.availLeft, &LeftInfo(ctx).motion};
-    case U:
-        return {mb.availTop, &TopInfo(ctx).motion};
-    case UR:
-        return {mb.availTopRight, &TopRightInfo(ctx).motion};
-    case UL:
-        return {mb.availTopLeft, &TopLeftInfo(ctx).motion};
-    case C:
-        return {true, &ctx.cur->info.motion};
-    default:
-        return {false, &mb.notAvailable.motion};
-    }
-}
-
-void read(const H264DecoderContext& ctx, Ref ref, NeighbourMotion& out) {
-    const SlotView v = slot(ctx, ref.slot);
-    out.available = v.available;
-    out.intra = isIntra(v.motion->type);
-    if (!v.available || out.intra) {
+void read(const MacroblockLayer& mb, Ref ref, NeighbourMotion& out) {
+    const MacroblockMotion& m = *mb.slotMotion[ref.slot];
+    out.available = int8_t(mb.slotAvailable[ref.slot]);
+    out.intra = isIntra(m.type);
+    if (!out.available || out.intra) {
         out.refIdx = -1;
-        out.mv[0] = out.mv[1] = 0;
+        std::memset(out.mv, 0, 4);
         return;
     }
-    out.refIdx = v.motion->refIdx[ref.block >> 2];
-    out.mv[0] = v.motion->mv[ref.block][0];
-    out.mv[1] = v.motion->mv[ref.block][1];
+    out.refIdx = m.refIdx[ref.block >> 2];
+    std::memcpy(out.mv, m.mv[ref.block], 4); // one 4-byte access, as the vector was stored
 }
 
 } // namespace
 
 void DeriveNeighbours(H264DecoderContext& ctx, int code) {
     const Descriptor& d = kDescriptors[kClass[code]];
+    const MacroblockLayer& mb = ctx.mb;
     NeighbourMotion* n = ctx.mb.neighbours;
-    read(ctx, d.a, n[0]);
-    read(ctx, d.b, n[1]);
-    read(ctx, slot(ctx, d.c.slot).available ? d.c : d.d, n[2]);
+    read(mb, d.a, n[0]);
+    read(mb, d.b, n[1]);
+    read(mb, mb.slotAvailable[d.c.slot] ? d.c : d.d, n[2]);
 }
 
 } // namespace h264

@@ -1,5 +1,8 @@
 #include "h264/RefFetch.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace h264 {
 
 namespace {
@@ -13,14 +16,26 @@ void direct(RefFetchRequest& q, int32_t stride) {
     q.areaStride = stride;
 }
 
-// One routine per clamped axis set, so no sample tests the axes its index does not name.
+// One routine per clamped axis set, so no sample tests the axes its index does not name. A clamped row is
+// the plane row's samples inside the plane, with the edge sample repeated on either side of them.
 template <bool clampX, bool clampY> void padded(RefFetchRequest& q, int32_t stride) {
+    // Columns c < before repeat column 0, columns c >= after repeat column planeWidth - 1.
+    const int32_t before = clampX ? std::clamp(-q.x0, 0, q.width) : 0;
+    const int32_t after = clampX ? std::clamp(q.planeWidth - q.x0, before, q.width) : q.width;
     for (int32_t r = 0; r < q.height; ++r) {
         const int32_t y = clampY ? clampTo(q.y0 + r, q.planeHeight) : q.y0 + r;
         const uint8_t* row = q.plane + int64_t(y) * stride;
         uint8_t* out = q.area + r * kPaddedStride;
-        for (int32_t c = 0; c < q.width; ++c)
-            out[c] = row[clampX ? clampTo(q.x0 + c, q.planeWidth) : q.x0 + c];
+        if (!clampX) {
+            std::memcpy(out, row + q.x0, size_t(q.width));
+            continue;
+        }
+        if (before > 0)
+            std::memset(out, row[0], size_t(before));
+        if (after > before)
+            std::memcpy(out + before, row + q.x0 + before, size_t(after - before));
+        if (q.width > after)
+            std::memset(out + after, row[q.planeWidth - 1], size_t(q.width - after));
     }
     q.areaStride = kPaddedStride;
 }
@@ -50,12 +65,7 @@ constexpr FetchRoutine kFetchTable[16] = {
 
 } // namespace
 
-int CrossingIndex(const RefFetchRequest& q) {
-    return (q.x0 < 0 ? 1 : 0) | (q.x0 + q.width > q.planeWidth ? 2 : 0) | (q.y0 < 0 ? 4 : 0) |
-           (q.y0 + q.height > q.planeHeight ? 8 : 0);
-}
-
-void FetchRefBlock(int crossing, RefFetchRequest& request, int32_t planeStride) {
+void FetchPaddedBlock(int crossing, RefFetchRequest& request, int32_t planeStride) {
     kFetchTable[crossing & 15](request, planeStride);
 }
 

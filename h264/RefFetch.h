@@ -18,8 +18,22 @@ struct RefFetchRequest {
 constexpr int32_t kPaddedStride = 24;
 
 // Crossing index: 1 left, 2 right, 4 top, 8 bottom.
-int CrossingIndex(const RefFetchRequest& request);
-// Entry `crossing` of the fetch table.
-void FetchRefBlock(int crossing, RefFetchRequest& request, int32_t planeStride);
+inline int CrossingIndex(const RefFetchRequest& q) {
+    return (q.x0 < 0 ? 1 : 0) | (q.x0 + q.width > q.planeWidth ? 2 : 0) | (q.y0 < 0 ? 4 : 0) |
+           (q.y0 + q.height > q.planeHeight ? 8 : 0);
+}
+
+// Entry `crossing` (1..15) of the fetch table.
+void FetchPaddedBlock(int crossing, RefFetchRequest& request, int32_t planeStride);
+
+// Entry `crossing` of the fetch table; entry 0, the area inside the plane, is only an address.
+inline void FetchRefBlock(int crossing, RefFetchRequest& request, int32_t planeStride) {
+    if (crossing == 0) {
+        request.area = const_cast<uint8_t*>(request.plane) + int64_t(request.y0) * planeStride + request.x0;
+        request.areaStride = planeStride;
+        return;
+    }
+    FetchPaddedBlock(crossing, request, planeStride);
+}
 
 } // namespace h264

@@ -9,115 +9,140 @@ namespace h264 {
 
 namespace {
 
-int predictNc(int a, bool haveA, int b, bool haveB) {
-    if (haveA && haveB)
-        return (a + b + 1) >> 1;
-    return haveA ? a : haveB ? b : 0;
+// Scan orders and the factor 1 for the blocks whose levels are transformed before they are scaled.
+constexpr uint8_t kRasterScan[4] = {0, 1, 2, 3};
+constexpr int32_t kUnitScale[16] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+
+// The coefficient counts that nC is predicted from, with a border of the left and upper neighbours' counts:
+// luma at 8 (y + 1) + x + 1 for 4x4 block (x, y), Cb and Cr 2x2 grids at 40 and 48 (+ 4 (y + 1) + x + 1).
+// kUnavailable marks a neighbour outside the slice or the picture.
+constexpr uint8_t kUnavailable = 64;
+constexpr int kChromaGrid[2] = {40, 52};
+
+struct CountGrid {
+    uint8_t n[64];
+
+    // nA + nB < 64 when both are available; one unavailable leaves the other in the low bits; both: 128.
+    int nC(int at) const {
+        const int sum = n[at - 1] + n[at - (at < 40 ? 8 : 4)];
+        return sum < 64 ? (sum + 1) >> 1 : sum & 63;
+    }
+};
+
+constexpr int lumaAt(int blk) {
+    return 8 * (kBlockY[blk] + 1) + kBlockX[blk] + 1;
+}
+constexpr int chromaAt(int plane, int blk) {
+    return kChromaGrid[plane] + 4 * ((blk >> 1) + 1) + (blk & 1) + 1;
 }
 
-int lumaNc(const H264DecoderContext& ctx, int blk) {
+void fillGrid(const H264DecoderContext& ctx, CountGrid& g) {
     const MacroblockLayer& mb = ctx.mb;
-    const uint8_t* counts = ctx.cur->info.totalCoeff;
-    const int x = kBlockX[blk], y = kBlockY[blk];
-    int a = 0, b = 0;
-    bool haveA = true, haveB = true;
-    if (x > 0)
-        a = counts[kBlockAt[y][x - 1]];
-    else if ((haveA = mb.availLeft))
-        a = LeftInfo(ctx).totalCoeff[kBlockAt[y][3]];
-    if (y > 0)
-        b = counts[kBlockAt[y - 1][x]];
-    else if ((haveB = mb.availTop))
-        b = TopInfo(ctx).totalCoeff[kBlockAt[3][x]];
-    return predictNc(a, haveA, b, haveB);
+    std::memset(g.n, 0, sizeof g.n);
+    const uint8_t* top = mb.availTop ? TopInfo(ctx).totalCoeff : nullptr;
+    const uint8_t* left = mb.availLeft ? LeftInfo(ctx).totalCoeff : nullptr;
+    for (int i = 0; i < 4; ++i) {
+        g.n[1 + i] = top ? top[kBlockAt[3][i]] : kUnavailable;
+        g.n[8 * (i + 1)] = left ? left[kBlockAt[i][3]] : kUnavailable;
+    }
+    for (int plane = 0; plane < 2; ++plane) {
+        uint8_t* c = g.n + kChromaGrid[plane];
+        for (int i = 0; i < 2; ++i) {
+            c[1 + i] = top ? top[16 + 4 * plane + 2 + i] : kUnavailable;
+            c[4 * (i + 1)] = left ? left[16 + 4 * plane + 2 * i + 1] : kUnavailable;
+        }
+    }
 }
 
-int chromaNc(const H264DecoderContext& ctx, int plane, int blk) {
-    const MacroblockLayer& mb = ctx.mb;
-    const uint8_t* counts = ctx.cur->info.totalCoeff + 16 + 4 * plane;
-    const int x = blk & 1, y = blk >> 1;
-    int a = 0, b = 0;
-    bool haveA = true, haveB = true;
-    if (x > 0)
-        a = counts[blk - 1];
-    else if ((haveA = mb.availLeft))
-        a = LeftInfo(ctx).totalCoeff[16 + 4 * plane + 2 * y + 1];
-    if (y > 0)
-        b = counts[blk - 2];
-    else if ((haveB = mb.availTop))
-        b = TopInfo(ctx).totalCoeff[16 + 4 * plane + 2 + x];
-    return predictNc(a, haveA, b, haveB);
-}
+// Each block's coefficients wait in one of two buffers until the next block with coefficients has been
+// read, and are transformed then: the transform's wide loads would otherwise stall on the narrow stores
+// that the coefficient reader has just made.
+class TransformQueue {
+public:
+    explicit TransformQueue(const H264KernelTable& kernels) : kernels_(kernels) {}
+    ~TransformQueue() { flush(); }
+
+    // The zeroed buffer for the next block.
+    int16_t* target() {
+        std::memset(buffers_[which_], 0, sizeof buffers_[which_]);
+        return buffers_[which_];
+    }
+    // The block in target() goes to `out`, once the previous one has.
+    void push(int16_t* out) {
+        flush();
+        pending_ = out;
+        which_ ^= 1;
+    }
+    void flush() {
+        if (pending_)
+            kernels_.inverseTransform4x4(buffers_[which_ ^ 1], pending_);
+        pending_ = nullptr;
+    }
+
+private:
+    const H264KernelTable& kernels_;
+    alignas(16) int16_t buffers_[2][16];
+    int16_t* pending_ = nullptr;
+    int which_ = 0;
+};
 
 void zeroBlock(int16_t* out) {
     for (int row = 0; row < 4; ++row)
         std::memset(out + 8 * row, 0, 4 * sizeof(int16_t));
 }
 
-// Places the scan-ordered levels of positions first..15, dequantised, into the raster coefficients.
-void dequantise(int16_t* coefficients, const int16_t* levels, int first, int qp) {
-    const int shift = qp / 6, m = qp % 6;
-    for (int k = first; k < 16; ++k) {
-        if (!levels[k - first])
-            continue;
-        const int pos = kZigzag4x4[k];
-        coefficients[pos] =
-            int16_t(int32_t(uint32_t(levels[k - first] * kLevelScale[m + kPositionClass[pos]]) << shift));
-    }
-}
-
-bool decodeLuma4x4(H264DecoderContext& ctx, int blk) {
+bool decodeLuma4x4(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transforms, int blk) {
     CurrentMacroblock& c = *ctx.cur;
-    int16_t levels[16];
-    int tc = 0;
-    if (!DecodeResidualBlock(ctx.reader, lumaNc(ctx, blk), 16, levels, &tc))
+    const int at = lumaAt(blk);
+    int16_t* coefficients = transforms.target();
+    const int tc =
+        DecodeResidualBlock(ctx.reader, g.nC(at), 16, kZigzag4x4, kDequant.scale[ctx.mb.qp], coefficients);
+    if (tc < 0)
         return false;
-    c.info.totalCoeff[blk] = uint8_t(tc);
+    g.n[at] = uint8_t(tc);
+    c.info->totalCoeff[blk] = uint8_t(tc);
     int16_t* out = c.lumaResidual.values + Block4x4Offset[blk];
-    if (tc == 0) {
+    if (tc == 0)
         zeroBlock(out);
-        return true;
-    }
-    std::memset(c.coefficients, 0, sizeof c.coefficients);
-    dequantise(c.coefficients, levels, 0, ctx.mb.qp);
-    ctx.kernels.inverseTransform4x4(c.coefficients, out);
+    else
+        transforms.push(out);
     return !ctx.reader.overrun();
 }
 
-bool decodeChroma(H264DecoderContext& ctx) {
+bool decodeChroma(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transforms) {
     CurrentMacroblock& c = *ctx.cur;
     const int pattern = c.codedBlockPattern >> 4;
-    std::memset(c.info.totalCoeff + 16, 0, 8);
+    std::memset(c.info->totalCoeff + 16, 0, 8);
     if (pattern == 0)
         return true;
     const int qpc = ctx.mb.qpc, shift = qpc / 6, scale = kLevelScale[qpc % 6];
     int32_t dc[2][4];
     for (int plane = 0; plane < 2; ++plane) {
-        int16_t levels[16];
-        int tc = 0;
-        if (!DecodeResidualBlock(ctx.reader, -1, 4, levels, &tc) || ctx.reader.overrun())
+        int16_t levels[4] = {};
+        if (DecodeResidualBlock(ctx.reader, -1, 4, kRasterScan, kUnitScale, levels) < 0 ||
+            ctx.reader.overrun())
             return false;
         const int32_t c0 = levels[0], c1 = levels[1], c2 = levels[2], c3 = levels[3];
         const int32_t f[4] = {c0 + c1 + c2 + c3, c0 - c1 + c2 - c3, c0 + c1 - c2 - c3, c0 - c1 - c2 + c3};
         for (int i = 0; i < 4; ++i)
             dc[plane][i] = int32_t(uint32_t(f[i] * scale) << shift) >> 1;
     }
+    const int32_t* acScale = kDequant.scale[qpc];
     for (int plane = 0; plane < 2; ++plane) {
         ChromaResidualBlock& residual = plane ? c.crResidual : c.cbResidual;
         for (int blk = 0; blk < 4; ++blk) {
-            std::memset(c.coefficients, 0, sizeof c.coefficients);
+            int16_t* coefficients = transforms.target();
             if (pattern == 2) {
-                int16_t levels[16];
-                int tc = 0;
-                if (!DecodeResidualBlock(ctx.reader, chromaNc(ctx, plane, blk), 15, levels, &tc) ||
-                    ctx.reader.overrun())
+                const int at = chromaAt(plane, blk);
+                const int tc =
+                    DecodeResidualBlock(ctx.reader, g.nC(at), 15, kZigzag4x4 + 1, acScale, coefficients);
+                if (tc < 0 || ctx.reader.overrun())
                     return false;
-                c.info.totalCoeff[16 + 4 * plane + blk] = uint8_t(tc);
-                dequantise(c.coefficients, levels, 1, qpc);
+                g.n[at] = uint8_t(tc);
+                c.info->totalCoeff[16 + 4 * plane + blk] = uint8_t(tc);
             }
-            c.coefficients[0] = int16_t(dc[plane][blk]);
-            ctx.kernels.inverseTransform4x4(c.coefficients,
-                                            residual.values + (blk >> 1) * 32 + (blk & 1) * 4);
+            coefficients[0] = int16_t(dc[plane][blk]);
+            transforms.push(residual.values + (blk >> 1) * 32 + (blk & 1) * 4);
         }
     }
     return true;
@@ -127,32 +152,35 @@ bool decodeChroma(H264DecoderContext& ctx) {
 
 bool DecodeResidual(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
-    std::memset(c.info.totalCoeff, 0, 16);
+    CountGrid g;
+    fillGrid(ctx, g);
+    TransformQueue transforms(ctx.kernels);
+    std::memset(c.info->totalCoeff, 0, 16);
     for (int blk = 0; blk < 16; ++blk) {
         if (!(c.codedBlockPattern >> (blk >> 2) & 1)) {
             blk |= 3;
             continue;
         }
-        if (!decodeLuma4x4(ctx, blk))
+        if (!decodeLuma4x4(ctx, g, transforms, blk))
             return false;
     }
-    return decodeChroma(ctx);
+    return decodeChroma(ctx, g, transforms);
 }
 
 bool DecodeResidual16x16(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
-    std::memset(c.info.totalCoeff, 0, 16);
-    int16_t levels[16];
-    int tc = 0;
-    if (!DecodeResidualBlock(ctx.reader, lumaNc(ctx, 0), 16, levels, &tc) || ctx.reader.overrun())
+    CountGrid g;
+    fillGrid(ctx, g);
+    TransformQueue transforms(ctx.kernels);
+    std::memset(c.info->totalCoeff, 0, 16);
+    int16_t levels[16] = {};
+    if (DecodeResidualBlock(ctx.reader, g.nC(lumaAt(0)), 16, kZigzag4x4, kUnitScale, levels) < 0 ||
+        ctx.reader.overrun())
         return false;
-    int32_t m[16] = {};
-    for (int k = 0; k < 16; ++k)
-        m[kZigzag4x4[k]] = levels[k];
-    // Inverse Hadamard of the 4x4 DC matrix, rows then columns.
+    // Inverse Hadamard of the 4x4 DC matrix (raster order), rows then columns.
     int32_t t[16];
     for (int i = 0; i < 4; ++i) {
-        const int32_t* r = m + 4 * i;
+        const int16_t* r = levels + 4 * i;
         const int32_t e0 = r[0] + r[1], e1 = r[0] - r[1], e2 = r[2] + r[3], e3 = r[2] - r[3];
         t[4 * i + 0] = e0 + e2;
         t[4 * i + 1] = e0 - e2;
@@ -172,18 +200,21 @@ bool DecodeResidual16x16(H264DecoderContext& ctx) {
         }
     }
     const bool ac = (c.codedBlockPattern & 15) != 0;
+    const int32_t* scale = kDequant.scale[qp];
     for (int blk = 0; blk < 16; ++blk) {
-        std::memset(c.coefficients, 0, sizeof c.coefficients);
+        int16_t* coefficients = transforms.target();
         if (ac) {
-            if (!DecodeResidualBlock(ctx.reader, lumaNc(ctx, blk), 15, levels, &tc) || ctx.reader.overrun())
+            const int at = lumaAt(blk);
+            const int tc = DecodeResidualBlock(ctx.reader, g.nC(at), 15, kZigzag4x4 + 1, scale, coefficients);
+            if (tc < 0 || ctx.reader.overrun())
                 return false;
-            c.info.totalCoeff[blk] = uint8_t(tc);
-            dequantise(c.coefficients, levels, 1, qp);
+            g.n[at] = uint8_t(tc);
+            c.info->totalCoeff[blk] = uint8_t(tc);
         }
-        c.coefficients[0] = int16_t(dc[4 * kBlockY[blk] + kBlockX[blk]]);
-        ctx.kernels.inverseTransform4x4(c.coefficients, c.lumaResidual.values + Block4x4Offset[blk]);
+        coefficients[0] = int16_t(dc[4 * kBlockY[blk] + kBlockX[blk]]);
+        transforms.push(c.lumaResidual.values + Block4x4Offset[blk]);
     }
-    return decodeChroma(ctx);
+    return decodeChroma(ctx, g, transforms);
 }
 
 } // namespace h264

@@ -6,6 +6,7 @@
 #include "h264/Intra.h"
 #include "h264/MacroblockTables.h"
 
+#include <bit>
 #include <cstring>
 
 namespace h264 {
@@ -31,6 +32,19 @@ void setupNeighbours(H264DecoderContext& ctx) {
     mb.availTop = mb.mbY > 0 && a - w >= first;
     mb.availTopRight = mb.mbY > 0 && mb.mbX + 1 < w && a - w + 1 >= first;
     mb.availTopLeft = mb.mbY > 0 && mb.mbX > 0 && a - w - 1 >= first;
+    const MacroblockInfo* row = mb.rows[mb.mbY & 1];
+    const MacroblockInfo* above = mb.rows[(mb.mbY + 1) & 1];
+    mb.left = mb.mbX > 0 ? &row[mb.mbX - 1] : &mb.notAvailable;
+    mb.top = mb.mbY > 0 ? &above[mb.mbX] : &mb.notAvailable;
+    mb.topRight = mb.mbY > 0 && mb.mbX + 1 < w ? &above[mb.mbX + 1] : &mb.notAvailable;
+    mb.topLeft = mb.mbY > 0 && mb.mbX > 0 ? &above[mb.mbX - 1] : &mb.notAvailable;
+    mb.slotAvailable[0] = mb.availLeft, mb.slotMotion[0] = &mb.left->motion;
+    mb.slotAvailable[1] = mb.availTop, mb.slotMotion[1] = &mb.top->motion;
+    mb.slotAvailable[2] = mb.availTopRight, mb.slotMotion[2] = &mb.topRight->motion;
+    mb.slotAvailable[3] = mb.availTopLeft, mb.slotMotion[3] = &mb.topLeft->motion;
+    ctx.cur->info = &mb.rows[mb.mbY & 1][mb.mbX];
+    mb.slotAvailable[4] = 1, mb.slotMotion[4] = &ctx.cur->info->motion;
+    mb.slotAvailable[5] = 0, mb.slotMotion[5] = &mb.notAvailable.motion;
 }
 
 // mb_qp_delta, when the pattern calls for it; false when it lies outside -26..25.
@@ -136,7 +150,7 @@ bool parseIntra16x16(H264DecoderContext& ctx) {
 }
 
 void resetInfo(H264DecoderContext& ctx, int type) {
-    MacroblockInfo& info = ctx.cur->info;
+    MacroblockInfo& info = *ctx.cur->info;
     info.motion.type = int16_t(type);
     std::memset(info.intraModes, 2, sizeof info.intraModes);
 }
@@ -165,8 +179,8 @@ int decodeMacroblock(H264DecoderContext& ctx, bool pSlice) {
         c.mbType == MB_I4x4 || !isIntra(c.mbType) ? DecodeResidual(ctx) : DecodeResidual16x16(ctx);
     if (!residual || readFailed(r))
         return MB_ERR_RESIDUAL;
-    c.info.qp = uint8_t(ctx.mb.qp);
-    c.info.qpc = uint8_t(ctx.mb.qpc);
+    c.info->qp = uint8_t(ctx.mb.qp);
+    c.info->qpc = uint8_t(ctx.mb.qpc);
     if (isIntra(c.mbType))
         return ReconstructIntraMacroblock(ctx) ? MB_ERR_RECONSTRUCTION : 0;
     PredictInterMacroblock(ctx);
@@ -178,33 +192,40 @@ void decodeSkipped(H264DecoderContext& ctx) {
     c.mbType = MB_P_SKIP;
     c.codedBlockPattern = 0;
     resetInfo(ctx, MB_P_SKIP);
-    std::memset(c.info.totalCoeff, 0, sizeof c.info.totalCoeff);
-    c.info.qp = uint8_t(ctx.mb.qp);
-    c.info.qpc = uint8_t(ctx.mb.qpc);
+    std::memset(c.info->totalCoeff, 0, sizeof c.info->totalCoeff);
+    c.info->qp = uint8_t(ctx.mb.qp);
+    c.info->qpc = uint8_t(ctx.mb.qpc);
     PredictPSkip(ctx);
 }
 
-// Keeps the unfiltered edges, deblocks (or stores) the macroblock, records it for its neighbours and moves
-// on. true when the picture is complete.
+// The last column of an 8x8 block (stride 8), built in a register and stored at once.
+void storeRightColumn(uint8_t* out, const uint8_t* block) {
+    uint64_t column = 0;
+    for (int row = 0; row < 8; ++row)
+        column |= uint64_t(block[8 * row + 7])
+                  << (std::endian::native == std::endian::little ? 8 * row : 56 - 8 * row);
+    std::memcpy(out, &column, 8);
+}
+
+// Keeps the macroblock's unfiltered edges for its neighbours, deblocks (or stores) it and moves on. true when
+// the picture is complete.
 bool finishMacroblock(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     MacroblockLayer& mb = ctx.mb;
+    MacroblockInfo& kept = *c.info;
     const uint8_t* y = c.luma.bytes;
-    std::memcpy(c.info.bottomY, y + 128 + 56, 8);
-    std::memcpy(c.info.bottomY + 8, y + 192 + 56, 8);
-    std::memcpy(c.info.bottomCb, c.cb.bytes + 56, 8);
-    std::memcpy(c.info.bottomCr, c.cr.bytes + 56, 8);
-    for (int row = 0; row < 16; ++row)
-        mb.leftY[row] = y[(row >> 3) * 128 + 64 + (row & 7) * 8 + 7];
-    for (int row = 0; row < 8; ++row) {
-        mb.leftCb[row] = c.cb.bytes[row * 8 + 7];
-        mb.leftCr[row] = c.cr.bytes[row * 8 + 7];
-    }
+    std::memcpy(kept.bottomY, y + 128 + 56, 8);
+    std::memcpy(kept.bottomY + 8, y + 192 + 56, 8);
+    std::memcpy(kept.bottomCb, c.cb.bytes + 56, 8);
+    std::memcpy(kept.bottomCr, c.cr.bytes + 56, 8);
+    storeRightColumn(mb.leftY, y + 64);
+    storeRightColumn(mb.leftY + 8, y + 192);
+    storeRightColumn(mb.leftCb, c.cb.bytes);
+    storeRightColumn(mb.leftCr, c.cr.bytes);
     if (ctx.slice.disableDeblockingFilterIdc == 1)
         StoreMacroblock(ctx);
     else
         DeblockMacroblock(ctx);
-    mb.rows[mb.mbY & 1][mb.mbX] = c.info;
     ++mb.address;
     if (++mb.mbX == ctx.slice.picWidthInMbs) {
         mb.mbX = 0;

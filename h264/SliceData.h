@@ -21,21 +21,16 @@ enum : int {
 // The finished neighbours of the current macroblock as stored (the real neighbours, whatever their slice);
 // callers check the availability flags of MacroblockLayer first.
 inline const MacroblockInfo& LeftInfo(const H264DecoderContext& ctx) {
-    const MacroblockLayer& mb = ctx.mb;
-    return mb.mbX > 0 ? mb.rows[mb.mbY & 1][mb.mbX - 1] : mb.notAvailable;
+    return *ctx.mb.left;
 }
 inline const MacroblockInfo& TopInfo(const H264DecoderContext& ctx) {
-    const MacroblockLayer& mb = ctx.mb;
-    return mb.mbY > 0 ? mb.rows[(mb.mbY + 1) & 1][mb.mbX] : mb.notAvailable;
+    return *ctx.mb.top;
 }
 inline const MacroblockInfo& TopRightInfo(const H264DecoderContext& ctx) {
-    const MacroblockLayer& mb = ctx.mb;
-    return mb.mbY > 0 && mb.mbX + 1 < ctx.slice.picWidthInMbs ? mb.rows[(mb.mbY + 1) & 1][mb.mbX + 1]
-                                                              : mb.notAvailable;
+    return *ctx.mb.topRight;
 }
 inline const MacroblockInfo& TopLeftInfo(const H264DecoderContext& ctx) {
-    const MacroblockLayer& mb = ctx.mb;
-    return mb.mbY > 0 && mb.mbX > 0 ? mb.rows[(mb.mbY + 1) & 1][mb.mbX - 1] : mb.notAvailable;
+    return *ctx.mb.topLeft;
 }
 
 } // namespace h264

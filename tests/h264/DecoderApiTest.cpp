@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
+
 using namespace h264test;
 
 namespace {
@@ -157,6 +160,102 @@ TEST(DecoderApi, EmptyAndOverlongUnitsAreSkipped) {
     EXPECT_EQ(d.frames.size(), 2u);
     EXPECT_GE(d.diagnostics.emptyUnits, 2u);
     EXPECT_EQ(d.diagnostics.droppedUnits, 1u);
+}
+
+// The scanner contract as a plain byte-by-byte loop: the units it completes, trimmed of their trailing zero
+// bytes (empty for a unit of zeros only).
+struct ScannerModel {
+    explicit ScannerModel(uint32_t bufferCapacity) : capacity(bufferCapacity) {}
+
+    uint32_t capacity;
+    uint32_t shift = 0x1010100, startCodes = 0;
+    std::vector<uint8_t> buffer;
+    std::vector<std::vector<uint8_t>> units;
+
+    void feed(const std::vector<uint8_t>& bytes) {
+        for (const uint8_t b : bytes) {
+            if (buffer.size() >= capacity) {
+                buffer.clear();
+                startCodes = 0;
+            }
+            const uint32_t window = (shift | b) & 0xFFFFFF;
+            if (startCodes == 1 && window != 3)
+                buffer.push_back(b);
+            if (window == 1)
+                ++startCodes;
+            shift = window << 8;
+            if (startCodes == 2) {
+                size_t end = buffer.size() - 3;
+                while (end > 0 && buffer[end - 1] == 0)
+                    --end;
+                units.emplace_back(buffer.begin(), buffer.begin() + long(end));
+                buffer.clear();
+                startCodes = 1;
+            }
+        }
+    }
+};
+
+// Units of filler type full of zero runs, 00 00 03 escapes, 00 00 02 and bytes with the top bit set, a few
+// longer than the NAL buffer, fed in random pieces: every unit reaches the bit reader as the byte-wise
+// scanner delivers it.
+TEST(DecoderApi, ScannerDeliversUnitsAsTheByteWiseContractDoes) {
+    H264DecoderConfig config = smallConfig();
+    config.maxWidthInMbs = 2, config.maxHeightInMbs = 6;
+    H264DecoderContext* d = H264DecoderCreateAtLevel(&config, 2);
+    ScannerModel model(d->reader.capacity);
+    std::mt19937 random(7);
+    const uint8_t alphabet[] = {0, 0, 0, 0, 1, 2, 3, 3, 0x80, 0xFF, 0x41};
+    DecodedPicture p;
+    size_t checked = 0;
+    for (int unit = 0; unit < 400; ++unit) {
+        std::vector<uint8_t> bytes = {0x0C}; // filler unit
+        if (unit == 0)
+            bytes.insert(bytes.begin(), {0, 0, 1});
+        const size_t length = unit % 50 == 49 ? d->reader.capacity * 5 / 4 : random() % 300;
+        for (size_t i = 0; i < length; ++i) {
+            uint8_t b = alphabet[random() % sizeof alphabet];
+            if (b == 0x41)
+                b = uint8_t(random());
+            const size_t n = bytes.size();
+            if (n >= 2 && bytes[n - 1] == 0 && bytes[n - 2] == 0 && b < 2)
+                b = 3; // no start code inside the unit
+            bytes.push_back(b);
+        }
+        if (random() % 4 == 0)
+            bytes.push_back(0); // the extra zero of a 4-byte start code
+        bytes.insert(bytes.end(), {0, 0, 1});
+        // Pieces of random length; the last one ends with the start code that completes the unit, so the
+        // NAL buffer still holds the unit when the call returns.
+        for (size_t at = 0; at < bytes.size();) {
+            const size_t piece = std::min<size_t>(bytes.size() - at, 1 + random() % 40);
+            const std::vector<uint8_t> part(bytes.begin() + long(at), bytes.begin() + long(at + piece));
+            const size_t before = model.units.size();
+            model.feed(part);
+            const uint32_t emptyBefore = d->diagnostics.emptyUnits;
+            const uint32_t unitsBefore = d->diagnostics.nalUnits;
+            EXPECT_EQ(H264DecoderDecode(d, part.data(), uint32_t(part.size()), 0, 0, &p, 0),
+                      DECODE_NEED_MORE_DATA);
+            ASSERT_LE(model.units.size(), before + 1);
+            if (model.units.size() == before + 1) {
+                const std::vector<uint8_t>& u = model.units.back();
+                if (u.empty()) {
+                    EXPECT_EQ(d->diagnostics.emptyUnits, emptyBefore + 1);
+                } else {
+                    ASSERT_EQ(d->diagnostics.nalUnits, unitsBefore + 1) << unit;
+                    ASSERT_EQ(d->reader.bitCount, 8 * (u.size() - 1)) << unit;
+                    EXPECT_EQ(std::memcmp(d->reader.buffer, u.data(), u.size()), 0) << unit;
+                    ++checked;
+                }
+            } else {
+                EXPECT_EQ(d->diagnostics.nalUnits, unitsBefore);
+            }
+            at += piece;
+        }
+    }
+    EXPECT_GT(checked, 300u);
+    EXPECT_EQ(d->diagnostics.droppedUnits, 8u);
+    H264DecoderDestroy(d);
 }
 
 } // namespace

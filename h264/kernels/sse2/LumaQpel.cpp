@@ -74,6 +74,8 @@ template <int W> void verticalHalf(const uint8_t* p, int s, int rows, __m128i* o
 // first pass), then averages row by row.
 template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock* block) {
     const int s = block->lumaStride;
+    // Held in a local: the stores below could alias the block record as far as the compiler knows.
+    uint8_t* const destination = block->lumaDestination;
     const uint8_t* g = block->lumaSource + (XFrac ? 2 : 0) + (YFrac ? 2 * s : 0);
     constexpr int index = 4 * XFrac + YFrac;
     const auto uses = [](std::initializer_list<int> positions) {
@@ -101,12 +103,20 @@ template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock
         for (int r = 0; r < H + 5; ++r)
             storea(first + 8 * r, horizontalRaw<W>(g + (r - 2) * s));
     }
+    if constexpr (index == 0) {
+        // The full-sample copy loads every row before it stores any: a reference read issued after a store
+        // to the work buffer can wait for it, and the reads are what takes the time.
+        __m128i rows[H];
+        for (int y = 0; y < H; ++y)
+            rows[y] = loadRow<W>(g + y * s);
+        for (int y = 0; y < H; ++y)
+            storeRow<W>(destination + 8 * y + (y >= 8 ? 64 : 0), rows[y]);
+        return;
+    }
     for (int y = 0; y < H; ++y) {
         const uint8_t* row = g + y * s;
         __m128i out;
-        if constexpr (index == 0)
-            out = loadRow<W>(row);
-        else if constexpr (index == 1)
+        if constexpr (index == 1)
             out = _mm_avg_epu8(loadRow<W>(row), h[y]);
         else if constexpr (index == 2)
             out = h[y];
@@ -136,7 +146,7 @@ template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock
             out = _mm_avg_epu8(centre(first, y), m[y]);
         else
             out = _mm_avg_epu8(m[y], b[y + 1]);
-        storeRow<W>(block->lumaDestination + 8 * y + (y >= 8 ? 64 : 0), out);
+        storeRow<W>(destination + 8 * y + (y >= 8 ? 64 : 0), out);
     }
 }
 
