@@ -22,6 +22,7 @@ struct Stream {
     const char* source; // lavfi graph; {W} and {H} stand for the size
     int width, height, frames;
     std::string x264;
+    bool asTheBoxSends = false; // through stream-fixture: the field-pair SEI, 4-byte start codes
 };
 
 const std::string kBaseline = "--profile baseline ";
@@ -34,6 +35,9 @@ const char* kPanSd = "testsrc2=size=960x720:rate=25,crop={W}:{H}:x='mod(n*9,200)
 const char* kMandel = "mandelbrot=size={W}x{H}:rate=25";
 const char* kFade = "testsrc2=size={W}x{H}:rate=25,fade=in:0:12";
 const char* kStill = "smptebars=size={W}x{H}:rate=25";
+const char* kFields = "testsrc2=size={W}x{H}:rate=50";
+const std::string kFieldPictures =
+    kBaseline + "--keyint 16 --min-keyint 16 --no-scenecut --slice-max-size 1900 ";
 
 const Stream kStreams[] = {
     // All intra: every QP, deblocking parameters, slices, chroma offsets, sizes and crops.
@@ -74,6 +78,9 @@ const Stream kStreams[] = {
     {"PCropped", kPan, 90, 58, 8, kBaseline + "--ref 2"},
     {"PSd", kPanSd, 720, 576, 3, kBaseline + "--bitrate 4000"},
     {"PLongGop", kPan, 48, 32, 60, kBaseline + "--keyint 30 --ref 4"},
+    // Field pictures as the box sends them: 720x288, every picture a reference, the private SEI.
+    {"FieldPictures", kFields, 720, 288, 20, kFieldPictures + "--bitrate 1500", true},
+    {"FieldPicturesRef2", kFields, 720, 288, 20, kFieldPictures + "--ref 2 --qp 30", true},
 };
 
 std::string replaced(std::string s, const std::string& key, const std::string& value) {
@@ -128,6 +135,11 @@ TEST_P(Conformance, MatchesLibavcodec) {
                     std::to_string(s.frames) + " -pix_fmt yuv420p -f rawvideo " + d + "src.yuv'"));
     ASSERT_TRUE(run("x264 --quiet " + x264 + " --input-res " + size + " --fps 25 -o " + d + "s.264' " + d +
                     "src.yuv' 2>/dev/null"));
+    if (s.asTheBoxSends) {
+        ASSERT_TRUE(run(std::string("'") + VELOQ_TOOLS_DIR + "/stream-fixture' video " + d + "s.264' " + d +
+                        "box.264'"));
+        fs::rename(dir / "box.264", dir / "s.264");
+    }
     ASSERT_TRUE(run("ffmpeg -v error -y -flags unaligned -i " + d +
                     "s.264' -fps_mode passthrough -f rawvideo " + "-pix_fmt yuv420p " + d + "ref.yuv'"));
     const std::string expected = fileMd5(dir / "ref.yuv");
