@@ -50,6 +50,31 @@ template <class Item, class Enum, class Visit> bool anyItem(Enum* items, Visit v
     return false;
 }
 
+// Asks each filter in turn for the interface and, with `alsoPins`, the pins of each filter that does not
+// offer it; the first that has it wins, else the last query's result.
+HRESULT queryGraph(IGraphBuilder* graph, REFIID iid, void** out, bool alsoPins) {
+    if (!graph || !out)
+        return E_POINTER;
+    *out = nullptr;
+    const ComPtr<IEnumFilters> filters = filtersOf(graph);
+    if (!filters)
+        return E_FAIL;
+    HRESULT hr = E_FAIL;
+    const auto offers = [&](IUnknown* object) {
+        hr = object->QueryInterface(iid, out);
+        return SUCCEEDED(hr);
+    };
+    anyItem<IBaseFilter>(filters.Get(), [&](IBaseFilter* filter) {
+        if (offers(filter))
+            return true;
+        if (!alsoPins)
+            return false;
+        const ComPtr<IEnumPins> pins = pinsOf(filter);
+        return pins && anyItem<IPin>(pins.Get(), offers);
+    });
+    return hr;
+}
+
 } // namespace
 
 HRESULT FindPin(IBaseFilter* filter, int direction, LPCWSTR name, IPin** pin) {
@@ -145,39 +170,11 @@ HRESULT RemoveAllFilters(IGraphBuilder* graph) {
 }
 
 HRESULT FindGraphInterface(IGraphBuilder* graph, REFIID iid, void** out) {
-    if (!graph || !out)
-        return E_POINTER;
-    *out = nullptr;
-    const ComPtr<IEnumFilters> filters = filtersOf(graph);
-    if (!filters)
-        return E_FAIL;
-    HRESULT hr = E_FAIL;
-    anyItem<IBaseFilter>(filters.Get(), [&](IBaseFilter* filter) {
-        hr = filter->QueryInterface(iid, out);
-        return SUCCEEDED(hr);
-    });
-    return hr;
+    return queryGraph(graph, iid, out, false);
 }
 
 HRESULT FindFileSourceInterface(IGraphBuilder* graph, IFileSourceFilter** out) {
-    if (!graph || !out)
-        return E_POINTER;
-    *out = nullptr;
-    const ComPtr<IEnumFilters> filters = filtersOf(graph);
-    if (!filters)
-        return E_FAIL;
-    HRESULT hr = E_FAIL;
-    const auto offers = [&](IUnknown* object) {
-        hr = object->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(out));
-        return SUCCEEDED(hr);
-    };
-    anyItem<IBaseFilter>(filters.Get(), [&](IBaseFilter* filter) {
-        if (offers(filter))
-            return true;
-        const ComPtr<IEnumPins> pins = pinsOf(filter);
-        return pins && anyItem<IPin>(pins.Get(), offers);
-    });
-    return hr;
+    return queryGraph(graph, IID_IFileSourceFilter, reinterpret_cast<void**>(out), true);
 }
 
 HRESULT ConfigureVmrWindowless(IGraphBuilder* graph, HWND window) {
