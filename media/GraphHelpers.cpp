@@ -23,59 +23,106 @@ std::string legacyName(const wchar_t* name) {
     return bytes;
 }
 
+// The graph's filters and a filter's pins; null when they cannot be enumerated.
+ComPtr<IEnumFilters> filtersOf(IGraphBuilder* graph) {
+    ComPtr<IEnumFilters> filters;
+    if (FAILED(graph->EnumFilters(filters.ReleaseAndGetAddressOf())))
+        filters.Reset();
+    return filters;
+}
+
+ComPtr<IEnumPins> pinsOf(IBaseFilter* filter) {
+    ComPtr<IEnumPins> pins;
+    if (FAILED(filter->EnumPins(pins.ReleaseAndGetAddressOf())))
+        pins.Reset();
+    return pins;
+}
+
+// Visits the items in enumeration order until a visit answers true (then true); the enumerator's reference
+// to an item is released after its visit.
+template <class Item, class Enum, class Visit> bool anyItem(Enum* items, Visit visit) {
+    Item* item = nullptr;
+    while (items->Next(1, &item, nullptr) == S_OK) {
+        const ComPtr<Item> held = ComPtr<Item>::Adopt(item);
+        if (visit(item))
+            return true;
+    }
+    return false;
+}
+
+// Asks each filter in turn for the interface and, with `alsoPins`, the pins of each filter that does not
+// offer it; the first that has it wins, else the last query's result.
+HRESULT queryGraph(IGraphBuilder* graph, REFIID iid, void** out, bool alsoPins) {
+    if (!graph || !out)
+        return E_POINTER;
+    *out = nullptr;
+    const ComPtr<IEnumFilters> filters = filtersOf(graph);
+    if (!filters)
+        return E_FAIL;
+    HRESULT hr = E_FAIL;
+    const auto offers = [&](IUnknown* object) {
+        hr = object->QueryInterface(iid, out);
+        return SUCCEEDED(hr);
+    };
+    anyItem<IBaseFilter>(filters.Get(), [&](IBaseFilter* filter) {
+        if (offers(filter))
+            return true;
+        if (!alsoPins)
+            return false;
+        const ComPtr<IEnumPins> pins = pinsOf(filter);
+        return pins && anyItem<IPin>(pins.Get(), offers);
+    });
+    return hr;
+}
+
 } // namespace
 
 HRESULT FindPin(IBaseFilter* filter, int direction, LPCWSTR name, IPin** pin) {
     if (!filter || !pin)
         return E_FAIL;
     *pin = nullptr;
-    ComPtr<IEnumPins> pins;
-    HRESULT hr = filter->EnumPins(pins.ReleaseAndGetAddressOf());
-    if (FAILED(hr) || !pins)
+    const ComPtr<IEnumPins> pins = pinsOf(filter);
+    if (!pins)
         return E_FAIL;
     const PIN_DIRECTION wanted = direction == 0 ? PINDIR_OUTPUT : PINDIR_INPUT;
     const std::string wantedName = name ? legacyName(name) : std::string();
-    IPin* candidate = nullptr;
-    while ((hr = pins->Next(1, &candidate, nullptr)) == S_OK) {
-        ComPtr<IPin> held = ComPtr<IPin>::Adopt(candidate);
+    const bool found = anyItem<IPin>(pins.Get(), [&](IPin* candidate) {
         PIN_INFO info{};
         if (FAILED(candidate->QueryPinInfo(&info)))
-            continue;
+            return false;
         if (info.pFilter)
             info.pFilter->Release();
         if (info.dir != wanted)
-            continue;
+            return false;
         info.achName[MAX_PIN_NAME - 1] = L'\0';
         if (name && legacyName(info.achName).find(wantedName) == std::string::npos)
-            continue;
+            return false;
         *pin = candidate; // borrowed: the filter keeps its pin
-        return S_OK;
-    }
-    return E_FAIL;
+        return true;
+    });
+    return found ? S_OK : E_FAIL;
 }
 
 HRESULT FindFilterByName(IGraphBuilder* graph, LPCWSTR name, IBaseFilter** filter) {
     if (!graph || !name || !filter)
         return E_FAIL;
     *filter = nullptr;
-    ComPtr<IEnumFilters> filters;
-    if (FAILED(graph->EnumFilters(filters.ReleaseAndGetAddressOf())) || !filters)
+    const ComPtr<IEnumFilters> filters = filtersOf(graph);
+    if (!filters)
         return E_FAIL;
-    IBaseFilter* candidate = nullptr;
-    while (filters->Next(1, &candidate, nullptr) == S_OK) {
-        ComPtr<IBaseFilter> held = ComPtr<IBaseFilter>::Adopt(candidate);
+    const bool found = anyItem<IBaseFilter>(filters.Get(), [&](IBaseFilter* candidate) {
         FILTER_INFO info{};
         if (FAILED(candidate->QueryFilterInfo(&info)))
-            continue;
+            return false;
         if (info.pGraph)
             info.pGraph->Release();
         info.achName[MAX_FILTER_NAME - 1] = L'\0';
-        if (std::wcscmp(info.achName, name) == 0) {
-            *filter = candidate; // borrowed: the graph keeps its filter
-            return S_OK;
-        }
-    }
-    return E_FAIL;
+        if (std::wcscmp(info.achName, name) != 0)
+            return false;
+        *filter = candidate; // borrowed: the graph keeps its filter
+        return true;
+    });
+    return found ? S_OK : E_FAIL;
 }
 
 HRESULT FindFilterPin(IGraphBuilder* graph, LPCWSTR filterName, LPCWSTR pinName, int direction, IPin** pin) {
@@ -109,65 +156,25 @@ HRESULT AddFilterByClsid(IGraphBuilder* graph, REFCLSID clsid, LPCWSTR name) {
 HRESULT RemoveAllFilters(IGraphBuilder* graph) {
     if (!graph)
         return E_FAIL;
-    ComPtr<IEnumFilters> filters;
-    if (FAILED(graph->EnumFilters(filters.ReleaseAndGetAddressOf())) || !filters)
-        return E_FAIL;
-    IBaseFilter* first = nullptr;
-    while (filters->Next(1, &first, nullptr) == S_OK) {
-        ComPtr<IBaseFilter> held = ComPtr<IBaseFilter>::Adopt(first);
-        if (FAILED(graph->RemoveFilter(first)))
-            return E_FAIL; // a filter that will not go would make this loop for ever
-        held.Reset();
-        if (FAILED(graph->EnumFilters(filters.ReleaseAndGetAddressOf())) || !filters)
+    // The graph's enumeration is taken afresh after each removal.
+    for (;;) {
+        const ComPtr<IEnumFilters> filters = filtersOf(graph);
+        if (!filters)
             return E_FAIL;
+        ComPtr<IBaseFilter> first;
+        if (filters->Next(1, first.ReleaseAndGetAddressOf(), nullptr) != S_OK)
+            return S_OK;
+        if (FAILED(graph->RemoveFilter(first.Get())))
+            return E_FAIL; // a filter that will not go would make this loop for ever
     }
-    return S_OK;
 }
 
 HRESULT FindGraphInterface(IGraphBuilder* graph, REFIID iid, void** out) {
-    if (!graph || !out)
-        return E_POINTER;
-    *out = nullptr;
-    ComPtr<IEnumFilters> filters;
-    if (FAILED(graph->EnumFilters(filters.ReleaseAndGetAddressOf())) || !filters)
-        return E_FAIL;
-    HRESULT hr = E_FAIL;
-    IBaseFilter* filter = nullptr;
-    while (filters->Next(1, &filter, nullptr) == S_OK) {
-        ComPtr<IBaseFilter> held = ComPtr<IBaseFilter>::Adopt(filter);
-        hr = filter->QueryInterface(iid, out);
-        if (SUCCEEDED(hr))
-            return hr;
-    }
-    return hr;
+    return queryGraph(graph, iid, out, false);
 }
 
 HRESULT FindFileSourceInterface(IGraphBuilder* graph, IFileSourceFilter** out) {
-    if (!graph || !out)
-        return E_POINTER;
-    *out = nullptr;
-    ComPtr<IEnumFilters> filters;
-    if (FAILED(graph->EnumFilters(filters.ReleaseAndGetAddressOf())) || !filters)
-        return E_FAIL;
-    HRESULT hr = E_FAIL;
-    IBaseFilter* filter = nullptr;
-    while (filters->Next(1, &filter, nullptr) == S_OK) {
-        ComPtr<IBaseFilter> held = ComPtr<IBaseFilter>::Adopt(filter);
-        hr = filter->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(out));
-        if (SUCCEEDED(hr))
-            return hr;
-        ComPtr<IEnumPins> pins;
-        if (FAILED(filter->EnumPins(pins.ReleaseAndGetAddressOf())) || !pins)
-            continue;
-        IPin* pin = nullptr;
-        while (pins->Next(1, &pin, nullptr) == S_OK) {
-            ComPtr<IPin> pinHeld = ComPtr<IPin>::Adopt(pin);
-            hr = pin->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(out));
-            if (SUCCEEDED(hr))
-                return hr;
-        }
-    }
-    return hr;
+    return queryGraph(graph, IID_IFileSourceFilter, reinterpret_cast<void**>(out), true);
 }
 
 HRESULT ConfigureVmrWindowless(IGraphBuilder* graph, HWND window) {

@@ -134,30 +134,24 @@ void RegisterBuiltinClass(REFCLSID clsid, ClassCreator creator) {
         builtins().erase(clsid);
 }
 
-CClassFactory::CClassFactory(ClassCreator creator) : creator_(creator) {}
-
-HRESULT CClassFactory::QueryInterface(REFIID iid, void** out) {
+HRESULT CreateObject(ObjectMaker make, IUnknown* outer, REFIID iid, void** out) {
     if (!out)
         return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-        *out = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
     *out = nullptr;
-    return E_NOINTERFACE;
+    if (outer && iid != IID_IUnknown)
+        return CLASS_E_NOAGGREGATION;
+    HRESULT hr = S_OK;
+    CUnknown* object = make(outer, &hr);
+    if (!object)
+        return FAILED(hr) ? hr : E_OUTOFMEMORY;
+    if (FAILED(hr)) {
+        delete object;
+        return hr;
+    }
+    return QueryNew(object, iid, out);
 }
 
-ULONG CClassFactory::AddRef() {
-    return ++refs_;
-}
-
-ULONG CClassFactory::Release() {
-    const ULONG count = --refs_;
-    if (count == 0)
-        delete this;
-    return count;
-}
+CClassFactory::CClassFactory(ClassCreator creator) : creator_(creator) {}
 
 HRESULT CClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
     return creator_(outer, iid, out);

@@ -55,27 +55,15 @@ using ClassCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** out);
 // Safe from static initialisers.
 void RegisterBuiltinClass(REFCLSID clsid, ClassCreator creator);
 
-// A creator over a function that returns a new CUnknown-derived object without a reference (or null with
-// the failure in *hr), and the same for a class with such a static CreateInstance.
-template <CUnknown* (*Make)(IUnknown* outer, HRESULT* hr)>
-HRESULT CreateWith(IUnknown* outer, REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (outer && iid != IID_IUnknown)
-        return CLASS_E_NOAGGREGATION;
-    HRESULT hr = S_OK;
-    CUnknown* object = Make(outer, &hr);
-    if (!object)
-        return FAILED(hr) ? hr : E_OUTOFMEMORY;
-    if (FAILED(hr)) {
-        delete object;
-        return hr;
-    }
-    object->NonDelegatingAddRef();
-    hr = object->NonDelegatingQueryInterface(iid, out);
-    object->NonDelegatingRelease();
-    return hr;
+// What IClassFactory::CreateInstance does with a function that returns a new CUnknown-derived object without
+// a reference (or null with the failure in *hr): only IID_IUnknown with an outer object, and the object
+// deleted when it reports a failure or the query fails.
+using ObjectMaker = CUnknown* (*)(IUnknown* outer, HRESULT* hr);
+HRESULT CreateObject(ObjectMaker make, IUnknown* outer, REFIID iid, void** out);
+
+// A creator over such a function, and the same for a class with such a static CreateInstance.
+template <ObjectMaker Make> HRESULT CreateWith(IUnknown* outer, REFIID iid, void** out) {
+    return CreateObject(Make, outer, iid, out);
 }
 
 template <class T> HRESULT CreateCUnknown(IUnknown* outer, REFIID iid, void** out) {
@@ -84,12 +72,9 @@ template <class T> HRESULT CreateCUnknown(IUnknown* outer, REFIID iid, void** ou
 
 // A class factory over a creator; DllGetClassObject of a server library hands these out. LockServer counts
 // towards ServerLocked.
-class CClassFactory final : public IClassFactory {
+class CClassFactory final : public SingleInterface<IClassFactory, IID_IClassFactory> {
 public:
     explicit CClassFactory(ClassCreator creator);
-    HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
     HRESULT LockServer(BOOL lock) override;
 
@@ -99,8 +84,7 @@ public:
     static void LockModule(BOOL lock);
 
 private:
-    ~CClassFactory() = default;
-    std::atomic<ULONG> refs_{0};
+    ~CClassFactory() override = default;
     ClassCreator creator_;
 };
 

@@ -48,3 +48,10 @@ HRESULT GetInterface(IUnknown* object, void** out) {
     object->AddRef();
     return S_OK;
 }
+
+HRESULT platform::QueryNew(CUnknown* object, REFIID iid, void** out) {
+    object->NonDelegatingAddRef();
+    const HRESULT hr = object->NonDelegatingQueryInterface(iid, out);
+    object->NonDelegatingRelease();
+    return hr;
+}

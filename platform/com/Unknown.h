@@ -1,6 +1,6 @@
 // The object model: IUnknown, the result codes of the COM layer, CUnknown (the base of every object, with
-// aggregation: an inner object delegates its IUnknown to the outer one) and ComPtr, which owns one
-// reference.
+// aggregation: an inner object delegates its IUnknown to the outer one), SingleInterface (the base of a small
+// helper object that offers one interface) and ComPtr, which owns one reference.
 //
 // Reference rules: a method that hands out an interface pointer (QueryInterface, an out parameter) has
 // added a reference that the receiver releases; a pointer passed in is borrowed for the call.
@@ -98,6 +98,45 @@ private:
 HRESULT GetInterface(IUnknown* object, void** out);
 
 namespace platform {
+
+// Hands out a new object, made without a reference, as the interface. The query holds a reference of its own
+// meanwhile, so the object is deleted when the query fails.
+HRESULT QueryNew(CUnknown* object, REFIID iid, void** out);
+
+// Base of a small object that offers one interface and is never aggregated (enumerators, class factories):
+// QueryInterface answers IUnknown and that interface, and the last Release deletes the object. The reference
+// count starts at 0; the creator takes the first reference.
+template <class Interface, const IID& InterfaceIid> class SingleInterface : public Interface {
+public:
+    SingleInterface(const SingleInterface&) = delete;
+    SingleInterface& operator=(const SingleInterface&) = delete;
+
+    HRESULT QueryInterface(REFIID iid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        if (iid == IID_IUnknown || iid == InterfaceIid) {
+            *out = static_cast<Interface*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        const ULONG count = --refs_;
+        if (count == 0)
+            delete this;
+        return count;
+    }
+
+protected:
+    SingleInterface() = default;
+    virtual ~SingleInterface() = default; // only Release deletes
+
+private:
+    std::atomic<ULONG> refs_{0};
+};
 
 // Owns one reference to an interface.
 template <class T> class ComPtr {

@@ -5,6 +5,7 @@
 #include "platform/dshow/Enumerators.h"
 
 #include <cwchar>
+#include <initializer_list>
 
 using platform::ComPtr;
 
@@ -16,29 +17,6 @@ MediaTypeEnum::MediaTypeEnum(CBasePin* pin) : pin_(pin) {
 
 MediaTypeEnum::~MediaTypeEnum() {
     pin_->Release();
-}
-
-HRESULT MediaTypeEnum::QueryInterface(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IEnumMediaTypes) {
-        *out = static_cast<IEnumMediaTypes*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG MediaTypeEnum::AddRef() {
-    return ++refs_;
-}
-
-ULONG MediaTypeEnum::Release() {
-    const ULONG count = --refs_;
-    if (count == 0)
-        delete this;
-    return count;
 }
 
 HRESULT MediaTypeEnum::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) {
@@ -113,17 +91,11 @@ HRESULT CBasePin::AgreeMediaType(IPin* receive, const CMediaType* type) {
         return AttemptConnection(receive, type);
     HRESULT last = VFW_E_NO_ACCEPTABLE_TYPES;
     // The receiving pin's types first, then our own.
-    ComPtr<IEnumMediaTypes> theirs;
-    if (SUCCEEDED(receive->EnumMediaTypes(theirs.ReleaseAndGetAddressOf())) && theirs) {
-        const HRESULT hr = TryMediaTypes(receive, type, theirs.Get());
-        if (SUCCEEDED(hr))
-            return hr;
-        if (hr != VFW_E_NO_ACCEPTABLE_TYPES)
-            last = hr;
-    }
-    ComPtr<IEnumMediaTypes> ours;
-    if (SUCCEEDED(EnumMediaTypes(ours.ReleaseAndGetAddressOf()))) {
-        const HRESULT hr = TryMediaTypes(receive, type, ours.Get());
+    for (IPin* offering : {receive, static_cast<IPin*>(this)}) {
+        ComPtr<IEnumMediaTypes> types;
+        if (FAILED(offering->EnumMediaTypes(types.ReleaseAndGetAddressOf())) || !types)
+            continue;
+        const HRESULT hr = TryMediaTypes(receive, type, types.Get());
         if (SUCCEEDED(hr))
             return hr;
         if (hr != VFW_E_NO_ACCEPTABLE_TYPES)
@@ -371,12 +343,8 @@ HRESULT CBaseOutputPin::BreakConnect() {
 }
 
 HRESULT CBaseOutputPin::InitAllocator(IMemAllocator** allocator) {
-    HRESULT hr = S_OK;
-    auto* made = new CMemAllocator(L"Output allocator", nullptr, &hr);
-    made->NonDelegatingAddRef();
-    hr = made->NonDelegatingQueryInterface(IID_IMemAllocator, reinterpret_cast<void**>(allocator));
-    made->NonDelegatingRelease();
-    return hr;
+    return platform::QueryNew(new CMemAllocator(L"Output allocator", nullptr, nullptr), IID_IMemAllocator,
+                              reinterpret_cast<void**>(allocator));
 }
 
 HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pin, IMemAllocator** allocator) {
@@ -481,11 +449,8 @@ HRESULT CBaseInputPin::GetAllocator(IMemAllocator** allocator) {
         return E_POINTER;
     CAutoLock lock(m_pLock);
     if (!m_pAllocator) {
-        HRESULT hr = S_OK;
-        auto* made = new CMemAllocator(L"Input allocator", nullptr, &hr);
-        made->NonDelegatingAddRef();
-        hr = made->NonDelegatingQueryInterface(IID_IMemAllocator, reinterpret_cast<void**>(&m_pAllocator));
-        made->NonDelegatingRelease();
+        const HRESULT hr = platform::QueryNew(new CMemAllocator(L"Input allocator", nullptr, nullptr),
+                                              IID_IMemAllocator, reinterpret_cast<void**>(&m_pAllocator));
         if (FAILED(hr))
             return hr;
     }

@@ -9,28 +9,11 @@
 namespace platform::dshow {
 
 // An enumerator of interface pointers taken when it was made; Next hands each out with a reference.
-template <class Interface, class Enum, const IID& EnumIid> class SnapshotEnum final : public Enum {
+template <class Interface, class Enum, const IID& EnumIid>
+class SnapshotEnum final : public platform::SingleInterface<Enum, EnumIid> {
 public:
     explicit SnapshotEnum(std::vector<ComPtr<Interface>> items) : items_(std::move(items)) {}
 
-    HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == EnumIid) {
-            *out = static_cast<Enum*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG count = --refs_;
-        if (count == 0)
-            delete this;
-        return count;
-    }
     HRESULT Next(ULONG count, Interface** out, ULONG* fetched) override {
         if (!out || (count > 1 && !fetched))
             return E_POINTER;
@@ -64,31 +47,26 @@ public:
     }
 
 private:
-    ~SnapshotEnum() = default;
+    ~SnapshotEnum() override = default;
     std::vector<ComPtr<Interface>> items_;
     size_t position_ = 0;
-    std::atomic<ULONG> refs_{0};
 };
 
 using PinEnum = SnapshotEnum<IPin, IEnumPins, IID_IEnumPins>;
 using FilterEnum = SnapshotEnum<IBaseFilter, IEnumFilters, IID_IEnumFilters>;
 
 // A pin's types, read through GetMediaType as they are asked for.
-class MediaTypeEnum final : public IEnumMediaTypes {
+class MediaTypeEnum final : public platform::SingleInterface<IEnumMediaTypes, IID_IEnumMediaTypes> {
 public:
     explicit MediaTypeEnum(CBasePin* pin);
-    HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override;
     HRESULT Skip(ULONG count) override;
     HRESULT Reset() override;
 
 private:
-    ~MediaTypeEnum();
+    ~MediaTypeEnum() override;
     CBasePin* pin_; // with a reference (its filter's)
     int position_ = 0;
-    std::atomic<ULONG> refs_{0};
 };
 
 } // namespace platform::dshow

@@ -62,12 +62,8 @@ void FilterGraph::chooseClockLocked() {
             clock_ = clock;
             break;
         }
-    if (!clock_) {
-        auto* system = new SystemClock;
-        system->NonDelegatingAddRef();
-        system->NonDelegatingQueryInterface(IID_IReferenceClock, clock_.ReleaseAndGetVoidAddressOf());
-        system->NonDelegatingRelease();
-    }
+    if (!clock_)
+        platform::QueryNew(new SystemClock, IID_IReferenceClock, clock_.ReleaseAndGetVoidAddressOf());
     for (const Entry& e : entries_)
         e.filter->SetSyncSource(clock_.Get());
 }

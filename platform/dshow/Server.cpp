@@ -10,42 +10,11 @@
 namespace {
 
 // A factory for one template, made on demand; it counts the library's locks like any factory.
-class TemplateFactory final : public IClassFactory {
+class TemplateFactory final : public platform::SingleInterface<IClassFactory, IID_IClassFactory> {
 public:
     explicit TemplateFactory(const CFactoryTemplate* t) : template_(t) {}
-    HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG count = --refs_;
-        if (count == 0)
-            delete this;
-        return count;
-    }
     HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (outer && iid != IID_IUnknown)
-            return CLASS_E_NOAGGREGATION;
-        HRESULT hr = S_OK;
-        CUnknown* object = template_->m_lpfnNew(outer, &hr);
-        if (!object)
-            return FAILED(hr) ? hr : E_OUTOFMEMORY;
-        object->NonDelegatingAddRef();
-        if (SUCCEEDED(hr))
-            hr = object->NonDelegatingQueryInterface(iid, out);
-        object->NonDelegatingRelease();
-        return hr;
+        return platform::CreateObject(template_->m_lpfnNew, outer, iid, out);
     }
     HRESULT LockServer(BOOL lock) override {
         platform::CClassFactory::LockModule(lock);
@@ -53,9 +22,8 @@ public:
     }
 
 private:
-    ~TemplateFactory() = default;
+    ~TemplateFactory() override = default;
     const CFactoryTemplate* template_;
-    std::atomic<ULONG> refs_{0};
 };
 
 void initialiseTemplates() {

@@ -32,20 +32,13 @@ private:
     H264Sink* sink_;
 };
 
-class H264Sink final : public CBaseFilter, public IAMFilterMiscFlags {
+class H264Sink final : public RendererFilter {
 public:
-    DECLARE_IUNKNOWN
     static H264Sink* make() {
         auto* f = new H264Sink;
         f->AddRef();
         return f;
     }
-    HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IAMFilterMiscFlags)
-            return GetInterface(static_cast<IAMFilterMiscFlags*>(this), out);
-        return CBaseFilter::NonDelegatingQueryInterface(iid, out);
-    }
-    ULONG GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
     int GetPinCount() override { return 1; }
     CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
 
@@ -55,7 +48,7 @@ public:
     std::vector<bool> sync;
 
 private:
-    H264Sink() : CBaseFilter(L"H264Sink", nullptr, &lock_, GUID_NULL), pin_(this, &lock_) {}
+    H264Sink() : RendererFilter(L"H264Sink", nullptr, &lock_, GUID_NULL), pin_(this, &lock_) {}
     CCritSec lock_;
     H264SinkPin pin_;
 };

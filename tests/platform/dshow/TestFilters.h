@@ -126,6 +126,21 @@ inline TestSourcePin::TestSourcePin(TestSource* filter, CCritSec* lock, const wc
     : CBaseOutputPin(L"TestSourcePin", filter, lock, nullptr, name), offered_(std::move(offered)),
       buffers_(buffers) {}
 
+// Base of the test renderers: the graph knows a renderer by its IAMFilterMiscFlags.
+class RendererFilter : public CBaseFilter, public IAMFilterMiscFlags {
+public:
+    DECLARE_IUNKNOWN
+    HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IAMFilterMiscFlags)
+            return GetInterface(static_cast<IAMFilterMiscFlags*>(this), out);
+        return CBaseFilter::NonDelegatingQueryInterface(iid, out);
+    }
+    ULONG GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
+
+protected:
+    using CBaseFilter::CBaseFilter;
+};
+
 class TestRenderer;
 
 class TestRendererPin final : public CBaseInputPin {
@@ -142,20 +157,13 @@ private:
     TestRenderer* renderer_;
 };
 
-class TestRenderer final : public CBaseFilter, public IAMFilterMiscFlags {
+class TestRenderer final : public RendererFilter {
 public:
-    DECLARE_IUNKNOWN
     static TestRenderer* make(std::set<std::string> accepted, std::vector<CMediaType> offered = {}) {
         auto* f = new TestRenderer(std::move(accepted), std::move(offered));
         f->AddRef();
         return f;
     }
-    HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IAMFilterMiscFlags)
-            return GetInterface(static_cast<IAMFilterMiscFlags*>(this), out);
-        return CBaseFilter::NonDelegatingQueryInterface(iid, out);
-    }
-    ULONG GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
     int GetPinCount() override { return 1; }
     CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
     TestRendererPin* pin() { return &pin_; }
@@ -199,7 +207,7 @@ public:
 
 private:
     TestRenderer(std::set<std::string> a, std::vector<CMediaType> o)
-        : CBaseFilter(L"TestRenderer", nullptr, &lock_, GUID_NULL), accepted(std::move(a)),
+        : RendererFilter(L"TestRenderer", nullptr, &lock_, GUID_NULL), accepted(std::move(a)),
           offered(std::move(o)), pin_(this, &lock_) {}
     CCritSec lock_;
     TestRendererPin pin_;

@@ -1,5 +1,7 @@
 #include "tests/support/fakes/FakeGateway.h"
 
+#include "tests/support/fakes/Loopback.h"
+
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstring>
@@ -20,19 +22,7 @@ const std::string kEnvelopeOpen = "<?xml version=\"1.0\"?>\r\n<s:Envelope "
 const std::string kEnvelopeClose = "</s:Body></s:Envelope>\r\n";
 
 sockaddr_in loopback(const std::string& address, std::uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    if (::inet_pton(AF_INET, address.c_str(), &a.sin_addr) != 1 || (ntohl(a.sin_addr.s_addr) >> 24) != 127)
-        throw std::invalid_argument("fake gateway: not a loopback address: " + address);
-    return a;
-}
-
-std::uint16_t portOf(int s) {
-    sockaddr_in a{};
-    socklen_t n = sizeof a;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-    return ntohs(a.sin_port);
+    return loopbackAddress(address, port, "fake gateway");
 }
 
 int bound(int type, const std::string& address, std::uint16_t port) {
@@ -134,7 +124,7 @@ FakeGateway::FakeGateway(Options options) : options_(std::move(options)) {
             const int s = bound(SOCK_DGRAM, address, port);
             if (s < 0)
                 break;
-            port = portOf(s);
+            port = boundPort(s);
             ssdpSockets_.emplace_back(s, address);
         }
         ssdpPort_ = port;
@@ -143,8 +133,8 @@ FakeGateway::FakeGateway(Options options) : options_(std::move(options)) {
         throw std::runtime_error("fake gateway: cannot bind its SSDP port");
     descriptionListener_ = listener();
     controlListener_ = listener();
-    descriptionPort_ = portOf(descriptionListener_);
-    controlPort_ = portOf(controlListener_);
+    descriptionPort_ = boundPort(descriptionListener_);
+    controlPort_ = boundPort(controlListener_);
     if (::pipe(wake_) != 0)
         throw std::runtime_error("fake gateway: no pipe");
     thread_ = std::thread([this] { run(); });
@@ -230,7 +220,8 @@ void FakeGateway::run() {
             if (it->revents & POLLIN) {
                 const int s = ::accept(l, nullptr, nullptr);
                 if (s >= 0)
-                    connections_.push_back(std::make_unique<Connection>(Connection{s, portOf(l), {}, false}));
+                    connections_.push_back(
+                        std::make_unique<Connection>(Connection{s, boundPort(l), {}, false}));
             }
         }
         for (std::size_t i = 0; i < ssdpSockets_.size(); ++i)
@@ -262,7 +253,7 @@ void FakeGateway::onSearch(int s, const std::string& address) {
         std::lock_guard lock(mutex_);
         searches_.push_back({address, target, text});
     }
-    if (target != ServiceType() || (ntohl(from.sin_addr.s_addr) >> 24) != 127)
+    if (target != ServiceType() || !isLoopback(from))
         return;
     const std::string base = "http://127.0.0.1:" + std::to_string(descriptionPort_);
     for (SsdpAnswer kind : options_.ssdpAnswers) {

@@ -1,5 +1,7 @@
 #include "tests/support/fakes/FakeRelay.h"
 
+#include "tests/support/fakes/Loopback.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -14,19 +16,7 @@ namespace fakes {
 namespace {
 
 sockaddr_in loopback(const std::string& address, std::uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    if (::inet_pton(AF_INET, address.c_str(), &a.sin_addr) != 1 || (ntohl(a.sin_addr.s_addr) >> 24) != 127)
-        throw std::invalid_argument("fake relay: not a loopback address: " + address);
-    return a;
-}
-
-std::uint16_t portOf(int s) {
-    sockaddr_in a{};
-    socklen_t n = sizeof a;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-    return ntohs(a.sin_port);
+    return loopbackAddress(address, port, "fake relay");
 }
 
 std::uint32_t u32(const std::string& b, std::size_t at) {
@@ -79,7 +69,7 @@ FakeRelayBox::FakeRelayBox(Options options) : options_(std::move(options)), addr
         const sockaddr_in a = loopback(address_, 0);
         if (::bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
             throw std::runtime_error("fake relay box: cannot bind");
-        ports_[pair] = portOf(s);
+        ports_[pair] = boundPort(s);
         if (!(pair == 0 ? options_.listenA : options_.listenB)) {
             ::close(s); // the port now refuses
             continue;
@@ -207,7 +197,7 @@ FakeRelayServer::FakeRelayServer(std::string address, std::uint16_t port, Script
         socket_ = -1;
         return;
     }
-    port_ = portOf(socket_);
+    port_ = boundPort(socket_);
     thread_ = std::thread([this] { run(); });
 }
 
@@ -229,7 +219,7 @@ void FakeRelayServer::run() {
         socklen_t length = sizeof from;
         const ssize_t n =
             ::recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
-        if (n <= 0 || (ntohl(from.sin_addr.s_addr) >> 24) != 127)
+        if (n <= 0 || !isLoopback(from))
             continue;
         const RelayPacket request = RelayPacket::Decode(std::string(buffer, static_cast<std::size_t>(n)));
         std::size_t index = 0;

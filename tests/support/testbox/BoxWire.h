@@ -11,6 +11,22 @@
 namespace testbox {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// The requests the test box answers.
+constexpr std::uint32_t kLogin = 0xFDFD2001;
+constexpr std::uint32_t kLogout = 0xFDFD2002;
+constexpr std::uint32_t kSetSource = 0xFDFD2010;
+constexpr std::uint32_t kGetChannelTable = 0xFDFD2013;
+constexpr std::uint32_t kKeepAlive = 0xFDFD2019;
+constexpr std::uint32_t kPutIrData = 0xFDFD2085;
+constexpr std::uint32_t kSetVideoQuality = 0xFDFD2090;
+constexpr std::uint32_t kFirmwareUpdate = 0xFDFD2093;
+constexpr std::uint32_t kSetCountry = 0xFDFD2095;
+constexpr std::uint32_t kSetBoxTime = 0xFDFD20A0;
+constexpr std::uint32_t kSetTimeZone = 0xFDFD20A1;
+constexpr std::uint32_t kGetBoxInfo = 0xFDFD20A2;
+constexpr std::uint32_t kGetFileList = 0xFDFD20B0;
+constexpr std::uint32_t kStartFileTransfer = 0xFDFD20B2;
 using Frame = std::array<std::uint8_t, 188>;
 
 std::uint32_t Get32(const std::uint8_t* p);

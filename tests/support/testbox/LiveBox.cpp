@@ -9,16 +9,6 @@ namespace testbox {
 
 namespace {
 
-constexpr std::uint32_t kLogin = 0xFDFD2001;
-constexpr std::uint32_t kSetSource = 0xFDFD2010;
-constexpr std::uint32_t kGetChannelTable = 0xFDFD2013;
-constexpr std::uint32_t kSetVideoQuality = 0xFDFD2090;
-constexpr std::uint32_t kSetCountry = 0xFDFD2095;
-constexpr std::uint32_t kSetBoxTime = 0xFDFD20A0;
-constexpr std::uint32_t kSetTimeZone = 0xFDFD20A1;
-constexpr std::uint32_t kGetBoxInfo = 0xFDFD20A2;
-constexpr std::uint32_t kGetFileList = 0xFDFD20B0;
-
 void putText(Frame& frame, std::size_t at, std::size_t width, const std::string& text) {
     std::memcpy(frame.data() + at, text.data(), std::min(width, text.size()));
 }

@@ -14,15 +14,6 @@ namespace testbox {
 
 namespace {
 
-constexpr std::uint32_t kLogin = 0xFDFD2001;
-constexpr std::uint32_t kLogout = 0xFDFD2002;
-constexpr std::uint32_t kKeepAlive = 0xFDFD2019;
-constexpr std::uint32_t kSetSource = 0xFDFD2010;
-constexpr std::uint32_t kSetVideoQuality = 0xFDFD2090;
-constexpr std::uint32_t kSetCountry = 0xFDFD2095;
-constexpr std::uint32_t kStartFileTransfer = 0xFDFD20B2;
-constexpr std::uint32_t kFirmwareUpdate = 0xFDFD2093;
-constexpr std::uint32_t kPutIrData = 0xFDFD2085;
 constexpr std::size_t kFrameSize = 188;
 
 sockaddr_in loopback(std::uint16_t port) {
