@@ -318,4 +318,19 @@ TEST_F(LiveRecordTest, LowSpaceIsToldOncePerRecording) {
     }
 }
 
+// A sample write that fails (a full disk) is told once; nothing more is written, and the recording goes on
+// until the window stops it.
+TEST_F(LiveRecordTest, FailedWriteIsToldOnce) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    feed(recordstream::makeStream(200, 200));
+    ASSERT_EQ(live_->StartRecord(L"/dev/full"), S_OK); // every write to it fails with ENOSPC
+    ASSERT_TRUE(waitCycles(4));
+    EXPECT_TRUE(live_->Recording());
+    ASSERT_EQ(live_->StopRecord(), S_OK);
+    platform::PumpPending();
+    EXPECT_EQ(diskFull_, 1);
+    EXPECT_FALSE(std::filesystem::exists("/dev/full_01.mp4")) << "no rollover after a failed write";
+}
+
 } // namespace
