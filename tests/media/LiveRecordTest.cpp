@@ -333,4 +333,18 @@ TEST_F(LiveRecordTest, FailedWriteIsToldOnce) {
     EXPECT_FALSE(std::filesystem::exists("/dev/full_01.mp4")) << "no rollover after a failed write";
 }
 
+// Without a test's answer the free space is that of the record folder's file system, for this user; a
+// folder that cannot be asked gives no answer (and so counts as too little space).
+TEST(RecordEnvironmentTest, FreeSpaceOfTheRecordFolder) {
+    const RecordEnvironment environment = DefaultRecordEnvironment();
+    TempFolder folder;
+    const std::wstring file = folder.wfile("rec.mp4");
+    ULONGLONG bytes = 0;
+    ASSERT_TRUE(environment.freeSpace(file.substr(0, file.rfind(L'/')), &bytes));
+    // Other programs may write meanwhile: the same file system's user share within 64 MiB.
+    const double available = static_cast<double>(std::filesystem::space(folder.file("")).available);
+    EXPECT_NEAR(static_cast<double>(bytes), available, 64.0 * (1 << 20));
+    EXPECT_FALSE(environment.freeSpace(folder.wfile("missing/folder"), &bytes));
+}
+
 } // namespace
