@@ -189,6 +189,7 @@ private:
     void alignAudio(DWORD firstVideo);
     DWORD takeAudio();
     void stageVideo();
+    void stageUnit(const BYTE* unit, DWORD length);
     void writeStagedVideo(DWORD audioMs);
     void checkFile();
     void reportDiskFull();
@@ -256,6 +257,11 @@ private:
     std::unique_ptr<KQ_AV_RingBuffer> staging_; // video units waiting to be written
     std::unique_ptr<BYTE[]> recordUnit_;        // one unit on its way through the record thread
     DWORD stagedCount_ = 0;
+    // A staged unit that follows a picture completes it in the file (the recorder writes a picture when
+    // the next unit begins), so a cycle's audio time is shared among those units only.
+    DWORD stagedCompleting_ = 0;
+    bool lastStagedPicture_ = false;
+    bool lastWrittenPicture_ = false;
     int rolloverIndex_ = 1;
     RecordFormat fileFormat_;
     bool fileOpen_ = false;

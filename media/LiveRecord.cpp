@@ -2,6 +2,7 @@
 // open of each file from its first video units, the rollover to the next file and the free-space query.
 #include "media/LiveContext.h"
 
+#include "media/AccessUnitKind.h"
 #include "media/Mp4Recorder.h"
 #include "media/RecordPlan.h"
 
@@ -106,6 +107,7 @@ void KQ_AV_LiveContext::releaseRecording() {
     staging_.reset();
     recordUnit_.reset();
     stagedCount_ = 0;
+    stagedCompleting_ = 0;
 }
 
 void KQ_AV_LiveContext::closeRecordFile() {
@@ -131,8 +133,7 @@ bool KQ_AV_LiveContext::collectFirstUnits(std::vector<BYTE>& payloads) {
         for (const std::vector<BYTE>& unit : taken) {
             if (unit.size() <= 4)
                 continue;
-            if (staging_->Write(unit.data(), static_cast<DWORD>(unit.size())) == AV_RING_OK)
-                ++stagedCount_;
+            stageUnit(unit.data(), static_cast<DWORD>(unit.size()));
             payloads.insert(payloads.end(), unit.begin() + 4, unit.end());
         }
     }
@@ -146,11 +147,15 @@ HRESULT KQ_AV_LiveContext::OpenRecordFile(const std::wstring& name) {
     fileOpen_ = true;
     staging_->Flush(); // a failed open before this one may have left units
     stagedCount_ = 0;
+    stagedCompleting_ = 0;
+    lastStagedPicture_ = false;
+    lastWrittenPicture_ = false;
     std::vector<BYTE> payloads;
     if (!collectFirstUnits(payloads) || recorder_->AddVideoTrack(payloads.data(), payloads.size()) == 0) {
         closeRecordFile();
         staging_->Flush();
         stagedCount_ = 0;
+        stagedCompleting_ = 0;
         return E_FAIL;
     }
     const RecordFrameRate rate = LookUpRecordFrameRate(fileFormat_.rows50Hz, fileFormat_.largePicture);

@@ -4,6 +4,7 @@
 // low or a write fails (the window then stops the recording: the thread never stops itself).
 #include "media/LiveContext.h"
 
+#include "media/AccessUnitKind.h"
 #include "media/Mp4Recorder.h"
 #include "media/PlayerMessages.h"
 #include "media/RecordPlan.h"
@@ -57,6 +58,7 @@ void KQ_AV_LiveContext::RecordLoop() {
     previousAudio_ = 0;
     audioAligned_ = false;
     stagedCount_ = 0;
+    stagedCompleting_ = 0;
     lowSpaceReported_ = false;
     SetEvent(recordEnd_);
 }
@@ -123,25 +125,43 @@ void KQ_AV_LiveContext::stageVideo() {
         if (timestamp > audioTime_)
             return; // stays for a later cycle
         DWORD length = 0;
-        if (videoRecord_->Read(unit, kLargestVideoUnit, &length) == AV_RING_OK &&
-            staging_->Write(unit, length) == AV_RING_OK)
-            ++stagedCount_;
+        if (videoRecord_->Read(unit, kLargestVideoUnit, &length) == AV_RING_OK)
+            stageUnit(unit, length);
         Sleep(1);
     }
 }
 
+// Only a unit really written to the staging ring is counted.
+void KQ_AV_LiveContext::stageUnit(const BYTE* unit, DWORD length) {
+    if (staging_->Write(unit, length) != AV_RING_OK)
+        return;
+    ++stagedCount_;
+    stagedCompleting_ += lastStagedPicture_;
+    lastStagedPicture_ = ScanMediaUnit(unit, length).picture;
+}
+
+// Writes the staged units. The units that complete a picture share the cycle's audio time, so that the
+// cycle's pictures in the file last exactly as long as its audio; the others (parameter sets before an
+// IDR picture, the IDR unit behind them) get the same share, which the recorder only keeps as the last
+// known duration.
 void KQ_AV_LiveContext::writeStagedVideo(DWORD audioMs) {
     const DWORD count = stagedCount_;
+    const DWORD completing = stagedCompleting_;
     stagedCount_ = 0;
+    stagedCompleting_ = 0;
     if (count == 0)
         return;
-    const CycleDurations durations = SplitCycleDuration(audioMs, count);
+    const DWORD shares = completing != 0 ? completing : count;
+    const CycleDurations durations = SplitCycleDuration(audioMs, shares);
     BYTE* unit = recordUnit_.get();
+    DWORD shared = 0;
     for (DWORD i = 0; i < count; ++i) {
         DWORD length = 0;
         if (staging_->Read(unit, kLargestVideoUnit, &length) != AV_RING_OK)
             break;
-        const DWORD duration = i + 1 == count ? durations.last : durations.each;
+        const bool completes = completing == 0 || lastWrittenPicture_;
+        lastWrittenPicture_ = ScanMediaUnit(unit, length).picture;
+        const DWORD duration = completes && ++shared == shares ? durations.last : durations.each;
         if (fileOpen_ && writing_ && length > 4 &&
             recorder_->WriteVideo(unit + 4, length - 4, duration) == 0) {
             writing_ = false;

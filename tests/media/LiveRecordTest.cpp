@@ -91,7 +91,8 @@ protected:
 };
 
 // The 90 kHz duration the record thread gives each unit: four cycles of 32 audio units 32 ms apart, each
-// cycle's video units being those up to its newest audio time, sharing the cycle's audio time.
+// cycle's video units being those up to its newest audio time. The units that complete a picture (those
+// behind a picture) share the cycle's audio time; the others get the same share.
 std::vector<DWORD> unitDurations(const Stream& stream, int cycles, std::vector<int>* cycleOf) {
     std::vector<DWORD> durations;
     size_t next = 0;
@@ -99,12 +100,15 @@ std::vector<DWORD> unitDurations(const Stream& stream, int cycles, std::vector<i
         const DWORD newestAudio = recordstream::kFirstTimestamp + 32 * (32 * c - 1);
         const DWORD audioMs = c == 1 ? 40 + 31 * 32 : 32 * 32; // the first step has no predecessor
         size_t end = next;
-        while (stream.video[end].timestamp <= newestAudio)
-            ++end;
-        const DWORD n = static_cast<DWORD>(end - next);
-        const DWORD each = static_cast<DWORD>(audioMs * 90.0 / n);
+        DWORD completing = 0;
+        for (; stream.video[end].timestamp <= newestAudio; ++end)
+            completing += end > 0 && stream.video[end - 1].picture;
+        const DWORD each = static_cast<DWORD>(audioMs * 90.0 / completing);
+        DWORD shared = 0;
         for (size_t i = next; i < end; ++i) {
-            durations.push_back(i + 1 == end ? audioMs * 90 - (n - 1) * each : each);
+            const bool completes = i > 0 && stream.video[i - 1].picture;
+            durations.push_back(completes && ++shared == completing ? audioMs * 90 - (completing - 1) * each
+                                                                    : each);
             cycleOf->push_back(c);
         }
         next = end;
@@ -149,15 +153,11 @@ TEST_F(LiveRecordTest, RecordsThroughTheLiveContext) {
         EXPECT_EQ(sample.duration, 1024);
 
     // A picture is written when the next unit begins (the parameter sets begin the next picture too), with
-    // that unit's duration; the last one at close with the last duration. So the parameter-set units'
-    // durations go to the picture before them, and the IDR units' own durations to no sample.
+    // that unit's duration; the last one at close with the last duration.
     std::vector<int64_t> cycleSum(5, 0);
     size_t sample = 0;
     for (size_t u = 0; u < unitDuration.size(); ++u) {
         const recordstream::VideoUnit& unit = stream.video[u];
-        const bool writesNothing = u == 0 || !stream.video[u - 1].picture;
-        if (writesNothing)
-            cycleSum[cycleOf[u]] += unitDuration[u];
         if (!unit.picture)
             continue;
         SCOPED_TRACE(u);
@@ -171,7 +171,7 @@ TEST_F(LiveRecordTest, RecordsThroughTheLiveContext) {
         ++sample;
     }
     EXPECT_EQ(sample, video.samples.size());
-    // Each cycle's video lasts exactly as long as its audio.
+    // The pictures each cycle completes last exactly as long as its audio.
     EXPECT_EQ(cycleSum[1], 1032 * 90);
     for (int c = 2; c <= 4; ++c)
         EXPECT_EQ(cycleSum[c], 1024 * 90) << "cycle " << c;
