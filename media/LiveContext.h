@@ -11,6 +11,8 @@
 //   context's call guard: Destroy makes later calls return at once and waits for those in progress, and a
 //   push waiting for room leaves its wait as soon as the context is being destroyed.
 // - The audio thread writes the audio clock and audio running, the video thread reads them (plain atomics).
+// - While recording, the record thread reads the record rings and owns the staging ring and the recorder;
+//   it reads the picture size, which a restart may change meanwhile, under the size lock.
 #pragma once
 
 #include "media/AudioFillPacer.h"
