@@ -9,6 +9,7 @@ AccessUnitKind ScanAccessUnit(const uint8_t* data, size_t length) {
         const uint8_t type = data[i + 3] & 0x1F;
         kind.idr |= type == 5;
         kind.parameterSets |= type == 7 || type == 8;
+        kind.picture |= type >= 1 && type <= 5;
         i += 2;
     }
     return kind;

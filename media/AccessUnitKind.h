@@ -1,7 +1,7 @@
-// What an access unit holds, for every consumer that asks whether a unit is an IDR picture or carries
-// parameter sets (GOP caches, recording start, the MP4 writer): the NAL headers behind each 3- or 4-byte
-// start code are scanned; nothing is read at a fixed offset. Units come from the box: every read is
-// bounded by the length given.
+// What an access unit holds, for every consumer that asks whether a unit is an IDR picture, carries a
+// picture at all or parameter sets (GOP caches, recording start and durations, the MP4 writer): the NAL
+// headers behind each 3- or 4-byte start code are scanned; nothing is read at a fixed offset. Units come from
+// the box: every read is bounded by the length given.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +10,7 @@
 struct AccessUnitKind {
     bool idr = false;           // a NAL unit of type 5 (IDR slice)
     bool parameterSets = false; // a NAL unit of type 7 or 8 (sequence or picture parameter set)
+    bool picture = false;       // a slice (NAL unit of type 1 to 5)
 };
 
 // An access unit in Annex B form (start codes included).

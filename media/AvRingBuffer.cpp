@@ -155,3 +155,10 @@ DWORD KQ_AV_RingBuffer::FreePercent() const {
     const ULONGLONG free = capacity_ - UsedBytes();
     return static_cast<DWORD>(free * 100 / capacity_);
 }
+
+std::unique_ptr<KQ_AV_RingBuffer> MakeRingBuffer(DWORD capacity) {
+    auto ring = std::make_unique<KQ_AV_RingBuffer>();
+    if (!ring->Allocate(capacity))
+        return nullptr;
+    return ring;
+}

@@ -65,3 +65,6 @@ private:
     DWORD capacity_ = 0;
     std::unique_ptr<BYTE[]> buffer_;
 };
+
+// A ring with its buffer allocated; null when the memory cannot be had.
+std::unique_ptr<KQ_AV_RingBuffer> MakeRingBuffer(DWORD capacity);

@@ -1,11 +1,13 @@
 // The live context's data side: picture size, input rings, the pushes with their caches, record tap and
-// audio-fill hysteresis, the flushes and the call guard.
+// audio-fill hysteresis, the flushes and the call guard. Recording itself is in LiveRecord.cpp and
+// RecordThread.cpp.
 #include "media/LiveContext.h"
 
 #include "media/AccessUnitKind.h"
 #include "media/AudioDecode.h"
 #include "media/AvGraph.h"
 #include "media/GraphHelpers.h"
+#include "media/Mp4Recorder.h"
 #include "media/VideoDecode.h"
 
 #include "platform/win32/Clock.h"
@@ -26,20 +28,14 @@ constexpr SizeRow kSizeTable[] = {
     {{720, 480, true}, {720, 576, true}},
 };
 
-std::unique_ptr<KQ_AV_RingBuffer> makeRing(DWORD capacity) {
-    auto ring = std::make_unique<KQ_AV_RingBuffer>();
-    if (!ring->Allocate(capacity))
-        return nullptr;
-    return ring;
-}
-
 } // namespace
 
 KQ_AV_LiveContext::KQ_AV_LiveContext(IGraphBuilder* graph, KQ_AV_Graph* holder, HWND mainWindow)
     : graph_(graph), holder_(holder), mainWindow_(mainWindow),
       savedUnit_(new (std::nothrow) BYTE[kSavedUnitSize]),
       videoDrain_(new (std::nothrow) BYTE[kLargestVideoUnit]),
-      audioDrain_(new (std::nothrow) BYTE[kLargestAudioUnit]) {
+      audioDrain_(new (std::nothrow) BYTE[kLargestAudioUnit]),
+      recordEnvironment_(DefaultRecordEnvironment()) {
     videoGop_.Allocate(kVideoGopCacheSize);
     audioGop_.Allocate(kAudioGopCacheSize);
 }
@@ -49,9 +45,9 @@ KQ_AV_LiveContext::~KQ_AV_LiveContext() {
 }
 
 HRESULT KQ_AV_LiveContext::AllocateInputRings(DWORD videoCapacity, DWORD audioCapacity) {
-    if (videoCapacity != 0 && !(videoRing_ = makeRing(videoCapacity)))
+    if (videoCapacity != 0 && !(videoRing_ = MakeRingBuffer(videoCapacity)))
         return E_OUTOFMEMORY;
-    if (audioCapacity != 0 && !(audioRing_ = makeRing(audioCapacity)))
+    if (audioCapacity != 0 && !(audioRing_ = MakeRingBuffer(audioCapacity)))
         return E_OUTOFMEMORY;
     return S_OK;
 }
@@ -66,6 +62,7 @@ bool KQ_AV_LiveContext::LookUpPictureSize(int sizeClass, bool rows50Hz, LivePict
 HRESULT KQ_AV_LiveContext::SetPictureSize(int sizeClass, int standard) {
     if (standard != 0 && standard != 1)
         return S_OK;
+    std::lock_guard lock(sizeMutex_);
     rows50Hz_ = standard == 0;
     LivePictureSize size{};
     if (!LookUpPictureSize(sizeClass, rows50Hz_, &size))
@@ -75,6 +72,11 @@ HRESULT KQ_AV_LiveContext::SetPictureSize(int sizeClass, int standard) {
     largePicture_ = size.largePicture;
     sizeClass_ = sizeClass;
     return S_OK;
+}
+
+KQ_AV_LiveContext::RecordFormat KQ_AV_LiveContext::currentFormat() {
+    std::lock_guard lock(sizeMutex_);
+    return {width_, height_, rows50Hz_, largePicture_, sizeClass_};
 }
 
 DWORD KQ_AV_LiveContext::AcceptedPitch(DWORD probed, DWORD width) {
@@ -271,29 +273,4 @@ void KQ_AV_LiveContext::tapAudio(const BYTE* unit, DWORD length) {
     } else {
         audioRecord_->Write(unit, length);
     }
-}
-
-HRESULT KQ_AV_LiveContext::StartRecord(const std::wstring& path) {
-    if (recording_)
-        return E_FAIL;
-    auto video = makeRing(kVideoRecordRingSize);
-    auto audio = makeRing(kAudioRecordRingSize);
-    if (!video || !audio)
-        return E_FAIL;
-    {
-        std::lock_guard lock(tapMutex_);
-        videoRecord_ = std::move(video);
-        audioRecord_ = std::move(audio);
-        recordPath_ = path;
-    }
-    recording_ = true;
-    return S_OK;
-}
-
-HRESULT KQ_AV_LiveContext::StopRecord() {
-    recording_ = false;
-    std::lock_guard lock(tapMutex_);
-    videoRecord_.reset();
-    audioRecord_.reset();
-    return S_OK;
 }

@@ -11,6 +11,8 @@
 //   context's call guard: Destroy makes later calls return at once and waits for those in progress, and a
 //   push waiting for room leaves its wait as soon as the context is being destroyed.
 // - The audio thread writes the audio clock and audio running, the video thread reads them (plain atomics).
+// - While recording, the record thread reads the record rings and owns the staging ring and the recorder;
+//   it reads the picture size, which a restart may change meanwhile, under the size lock.
 #pragma once
 
 #include "media/AudioFillPacer.h"
@@ -20,12 +22,15 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class KQ_AV_AudioDecode;
 class KQ_AV_Graph;
+class KQ_AV_Mp4Recorder;
 class KQ_AV_SourceFilter;
 class KQ_AV_VideoDecode;
 struct IGraphBuilder;
@@ -39,6 +44,15 @@ struct LivePictureSize {
     bool largePicture; // size classes 2 and 4
 };
 
+// What a recording asks of the machine: the tick count (milliseconds, wrapping) that times the first units
+// of a file and the rollover, and the bytes of the record folder's file system available to the user
+// (false when that cannot be told). A test replaces them to run a rollover or a full disk at once.
+struct RecordEnvironment {
+    std::function<DWORD()> tickCount;
+    std::function<bool(const std::wstring& folder, ULONGLONG* bytes)> freeSpace;
+};
+RecordEnvironment DefaultRecordEnvironment();
+
 class KQ_AV_LiveContext final : public LiveUnitSink {
 public:
     static constexpr DWORD kVideoRingSize = 0xF00000;
@@ -47,6 +61,12 @@ public:
     static constexpr DWORD kAudioGopCacheSize = 0x200000;
     static constexpr DWORD kVideoRecordRingSize = 0xA00000;
     static constexpr DWORD kAudioRecordRingSize = 0x500000;
+    static constexpr DWORD kStagingRingSize = 0x500000;
+    // The first units of a file that do not come within this time make its open fail.
+    static constexpr DWORD kFirstUnitsWaitMs = 10000;
+    // Below this many free bytes the main window is told once that the disk is full.
+    static constexpr ULONGLONG kLowSpaceBytes = 0x3200000;
+    static constexpr int kCycleAudioUnits = 32;
     // The largest units the receiver hands on: an assembled access unit of 1 MiB behind its timestamp, and
     // an audio record of at most 2045 bytes less the 4 unused bytes in front of its timestamp.
     static constexpr DWORD kLargestVideoUnit = 0x100000 + 4;
@@ -96,18 +116,32 @@ public:
     HRESULT FlushAudio();
     HRESULT FlushVideo();
 
-    // The record tap: while recording, every pushed unit is also copied into the record rings, the first
-    // ones after the start being the cached group of pictures (the unit before the last IDR unit, the IDR
-    // unit and everything since, with the audio since it). StartRecord opens the rings and keeps the
-    // target path, StopRecord closes them; the MP4 writer that empties them into the file is not part of
-    // the tap.
+    // Recording to MP4 files. StartRecord opens the record tap (every pushed unit is then also copied into
+    // the record rings, the first ones being the cached group of pictures: the unit before the last IDR
+    // unit, the IDR unit and everything since, with the audio since it), opens the file at path from the
+    // first ten video units (waiting at most kFirstUnitsWaitMs for them) and starts the record thread,
+    // which writes audio and video paced by the audio, rolls over to path_01.mp4, path_02.mp4, ... and
+    // posts WM_AV_DISK_FULL to the main window once per recording when the disk runs low or a write
+    // fails. E_FAIL leaves nothing open and the recording off. StopRecord ends the thread and closes the
+    // file. Both on the user-interface thread, one at a time.
     HRESULT StartRecord(const std::wstring& path);
     HRESULT StopRecord();
+    // The tap alone, StartRecord's first step (fresh, empty record rings) and StopRecord's last; the
+    // tap's tests drive it without a file.
+    HRESULT OpenRecordRings(const std::wstring& path);
+    void CloseRecordRings();
     bool Recording() const { return recording_; }
     const std::wstring& RecordPath() const { return recordPath_; }
     // Test and record-thread access to the record rings; null while not recording.
     KQ_AV_RingBuffer* VideoRecordRing() const { return videoRecord_.get(); }
     KQ_AV_RingBuffer* AudioRecordRing() const { return audioRecord_.get(); }
+    // Set before a recording starts.
+    void SetRecordEnvironment(RecordEnvironment environment);
+    // The cycles the record thread has finished in this recording (a test waits on it).
+    DWORD RecordCycles() const { return recordCycles_; }
+    // The frame rate and 90 kHz frame duration chosen at the last file open.
+    double RecordFrameRateValue() const { return frameRate_; }
+    DWORD RecordFrameDuration() const { return frameDuration_; }
 
     // What the decode threads share.
     DWORD AudioClock() const { return audioClock_; }
@@ -134,6 +168,34 @@ public:
 
 private:
     class CallScope;
+
+    // The picture a file is recorded with; a change while recording starts a new file.
+    struct RecordFormat {
+        DWORD width = 0;
+        DWORD height = 0;
+        bool rows50Hz = false;
+        bool largePicture = false;
+        int sizeClass = 0;
+        bool operator==(const RecordFormat&) const = default;
+    };
+    RecordFormat currentFormat();
+
+    // Recording (LiveRecord.cpp: start, open, rollover, stop; RecordThread.cpp: the loop).
+    HRESULT OpenRecordFile(const std::wstring& name);
+    bool collectFirstUnits(std::vector<BYTE>& payloads);
+    HRESULT RolloverFile();
+    void closeRecordFile();
+    HRESULT GetFreeDiskSpace(ULONGLONG* bytes);
+    static DWORD RecordThreadProc(LPVOID self);
+    void RecordLoop();
+    void alignAudio(DWORD firstVideo);
+    DWORD takeAudio();
+    void stageVideo();
+    void stageUnit(const BYTE* unit, DWORD length);
+    void writeStagedVideo(DWORD audioMs);
+    void checkFile();
+    void reportDiskFull();
+    void releaseRecording();
 
     // Graph building, in Start's order.
     HRESULT addSourceFilter();
@@ -189,6 +251,35 @@ private:
     std::wstring recordPath_;
     bool videoRecordStart_ = true; // the next video unit recorded starts with the cached pictures
     bool audioRecordStart_ = true;
+
+    // The recording: the opening thread (the user-interface thread at start, the record thread at
+    // rollover) and the record thread own these; StopRecord touches them after the thread has ended.
+    RecordEnvironment recordEnvironment_;
+    std::unique_ptr<KQ_AV_Mp4Recorder> recorder_;
+    std::unique_ptr<KQ_AV_RingBuffer> staging_; // video units waiting to be written
+    std::unique_ptr<BYTE[]> recordUnit_;        // one unit on its way through the record thread
+    DWORD stagedCount_ = 0;
+    // A staged unit that follows a picture completes it in the file (the recorder writes a picture when
+    // the next unit begins), so a cycle's audio time is shared among those units only.
+    DWORD stagedCompleting_ = 0;
+    bool lastStagedPicture_ = false;
+    bool lastWrittenPicture_ = false;
+    int rolloverIndex_ = 1;
+    RecordFormat fileFormat_;
+    bool fileOpen_ = false;
+    double frameRate_ = 0;
+    DWORD frameDuration_ = 0;
+    DWORD fileStart_ = 0;
+    bool lowSpaceReported_ = false;
+    bool writing_ = true; // false after a failed write: nothing more goes into the file
+    DWORD previousAudio_ = 0;
+    DWORD audioTime_ = 0;           // the timestamp of the newest audio unit seen
+    bool audioAligned_ = false;     // the audio older than the file's first video unit was dropped
+    bool audioTrackPending_ = true; // the next audio unit makes the audio track
+    std::atomic<DWORD> recordCycles_{0};
+    HANDLE recordEnd_ = nullptr;
+    HANDLE recordThread_ = nullptr;
+    std::mutex sizeMutex_; // the picture size, changed by a restart while the record thread reads it
 
     // The audio-fill hysteresis and the hold of the graph.
     std::mutex graphMutex_;

@@ -2,6 +2,8 @@
 
 #include "media/Adts.h"
 
+#include "platform/win32/Paths.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -14,34 +16,6 @@ constexpr uint8_t kAudioProfileLevel = 0x0F; // high quality audio profile
 // A picture that grows past this without a boundary (a stream whose slices never start a new
 // picture) is written out, so that untrusted input cannot grow the buffer without end.
 constexpr size_t kMaxSampleSize = 16u << 20;
-
-// The path as UTF-8 with forward slashes.
-std::string nativePath(const std::wstring& path) {
-    std::string out;
-    for (wchar_t wc : path) {
-        auto c = static_cast<uint32_t>(wc);
-        if (c == '\\')
-            c = '/';
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 void addUnique(std::vector<std::vector<uint8_t>>& sets, std::vector<uint8_t> set) {
     if (std::find(sets.begin(), sets.end(), set) == sets.end())
@@ -57,7 +31,7 @@ bool isIntraSliceType(uint32_t sliceType) {
 bool KQ_AV_Mp4Recorder::Open(const std::wstring& path, uint32_t pictureWidth, uint32_t pictureHeight) {
     pictureWidth_ = pictureWidth;
     pictureHeight_ = pictureHeight;
-    if (!writer_.create(nativePath(path)))
+    if (!writer_.create(platform::NativePath(path).string()))
         return false;
     writer_.setTimeScale(kVideoTimeScale);
     return true;
@@ -108,13 +82,14 @@ void KQ_AV_Mp4Recorder::append(const std::vector<uint8_t>& unit, uint32_t startC
 }
 
 bool KQ_AV_Mp4Recorder::writePicture(uint32_t duration) {
-    if (noSliceYet_ || sample_.empty())
-        return true;
+    if (!sampleHasSlice_)
+        return true; // parameter sets and SEIs stay for the picture they belong to
     if (!writer_.writeSample(videoTrack_, sample_, duration, sync_)) {
         videoFailed_ = true;
         return false;
     }
     sync_ = false;
+    sampleHasSlice_ = false;
     sample_.clear();
     return true;
 }
@@ -132,10 +107,10 @@ int KQ_AV_Mp4Recorder::WriteVideo(const uint8_t* payload, size_t length, uint32_
         const bool full = sample_.size() + unit.size() > kMaxSampleSize;
         if ((boundary || full) && !writePicture(duration))
             return 0;
-        if (full && noSliceYet_)
+        if (full && !sampleHasSlice_)
             sample_.clear(); // parameter sets and SEIs without any picture
         if (EsIsSlice(type)) {
-            noSliceYet_ = false;
+            sampleHasSlice_ = true;
             sync_ = type == EsNalIdr && isIntraSliceType(parser_.slice.slice_type);
             append(unit, startCode);
         } else if (type == EsNalSei) {

@@ -60,7 +60,7 @@ private:
     EsNalReader reader_;
     EsParserState parser_;
     std::vector<uint8_t> sample_; // the picture being assembled, as length-prefixed NAL units
-    bool noSliceYet_ = true;
+    bool sampleHasSlice_ = false; // a picture is pending, not only parameter sets or SEIs
     bool sync_ = false;
     bool videoFailed_ = false;
     uint32_t videoTrack_ = 0;

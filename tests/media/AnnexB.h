@@ -40,3 +40,16 @@ inline std::vector<uint8_t> withStartCode(const std::vector<uint8_t>& nal) {
     std::copy(nal.begin(), nal.end(), unit.begin() + 4);
     return unit;
 }
+
+// The frames of an ADTS stream, each with its header.
+inline std::vector<std::vector<uint8_t>> adtsFrames(const std::vector<uint8_t>& stream) {
+    std::vector<std::vector<uint8_t>> frames;
+    for (size_t pos = 0; stream.size() - pos >= 7;) {
+        const size_t length = ((stream[pos + 3] & 3) << 11) | (stream[pos + 4] << 3) | (stream[pos + 5] >> 5);
+        if (length < 7 || length > stream.size() - pos)
+            break;
+        frames.emplace_back(stream.begin() + pos, stream.begin() + pos + length);
+        pos += length;
+    }
+    return frames;
+}

@@ -146,7 +146,8 @@ TEST(LiveContextTest, RecordingStartsWithTheCachedGroupOfPictures) {
     const auto video = [&](const Bytes& u) { live.PushVideo(u.data(), static_cast<DWORD>(u.size()), kGoOn); };
     const auto audio = [&](const Bytes& u) { live.PushAudio(u.data(), static_cast<DWORD>(u.size()), kGoOn); };
     audio(a0), video(p0), video(idr), audio(a1), video(p1), audio(a2), video(p2);
-    ASSERT_EQ(live.StartRecord(L"C:\\rec.mp4"), S_OK);
+    ASSERT_EQ(live.OpenRecordRings(L"C:\\rec.mp4"), S_OK);
+    EXPECT_EQ(live.OpenRecordRings(L"C:\\rec.mp4"), E_FAIL) << "already recording";
     EXPECT_EQ(live.StartRecord(L"C:\\rec.mp4"), E_FAIL) << "already recording";
     video(p3), audio(a3), video(p4);
 
@@ -156,7 +157,8 @@ TEST(LiveContextTest, RecordingStartsWithTheCachedGroupOfPictures) {
     EXPECT_EQ(drainRing(live.AudioRecordRing()), (std::vector<Bytes>{a1, a2, a3}));
     EXPECT_EQ(drainRing(live.VideoInputRing()).size(), 6u);
 
-    ASSERT_EQ(live.StopRecord(), S_OK);
+    live.CloseRecordRings();
+    EXPECT_FALSE(live.Recording());
     EXPECT_EQ(live.VideoRecordRing(), nullptr);
     video(p4);
 }
@@ -168,14 +170,14 @@ TEST(LiveContextTest, UnitTooLargeToSaveIsNotRequeuedAtTheNextIdr) {
                 idr = unit(1080, 5), p1 = unit(1120, 1);
     for (const Bytes* u : {&p0, &big, &idr})
         live.PushVideo(u->data(), static_cast<DWORD>(u->size()), kGoOn);
-    ASSERT_EQ(live.StartRecord(L"C:\\rec.mp4"), S_OK);
+    ASSERT_EQ(live.OpenRecordRings(L"C:\\rec.mp4"), S_OK);
     live.PushVideo(p1.data(), static_cast<DWORD>(p1.size()), kGoOn);
     EXPECT_EQ(drainRing(live.VideoRecordRing()), (std::vector<Bytes>{idr, p1}));
 }
 
 TEST(LiveContextTest, PushWithoutRingsChangesNothing) {
     KQ_AV_LiveContext live(nullptr, nullptr, nullptr);
-    ASSERT_EQ(live.StartRecord(L"C:\\rec.mp4"), S_OK);
+    ASSERT_EQ(live.OpenRecordRings(L"C:\\rec.mp4"), S_OK);
     const Bytes idr = unit(1000, 5);
     EXPECT_EQ(live.PushVideo(idr.data(), static_cast<DWORD>(idr.size()), kGoOn), 1);
     EXPECT_EQ(live.PushAudio(idr.data(), static_cast<DWORD>(idr.size()), kGoOn), 1);

@@ -121,6 +121,37 @@ TEST_F(Mp4Recorder, SamplesArePicturesWithoutFillerAndUselessSei) {
     EXPECT_EQ(file.encoder, "mp4creator 1.6.1");
 }
 
+// The pending picture is written at close with the last duration; parameter sets that end a file (the
+// unit before an IDR picture that never came) are no picture and no sample.
+TEST_F(Mp4Recorder, CloseWritesThePendingPictureOnly) {
+    const Bytes idr = cat({spsNal, pps, slice({5, 3, 0, 7, 0})});
+    const Bytes p1 = slice({1, 2, 0, 5, 1});
+    const struct {
+        const char* name;
+        std::vector<Bytes> units;
+        std::vector<int64_t> durations;
+    } cases[] = {
+        {"ends with a picture", {idr, p1}, {3001, 3001}},
+        {"ends with parameter sets", {idr, p1, cat({spsNal, pps})}, {3001, 3002}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        KQ_AV_Mp4Recorder recorder;
+        ASSERT_TRUE(recorder.Open(folder.wfile("pending.mp4"), 352, 240));
+        ASSERT_EQ(recorder.AddVideoTrack(idr.data(), idr.size()), 1u);
+        uint32_t duration = 3000;
+        for (const Bytes& unit : c.units)
+            ASSERT_EQ(recorder.WriteVideo(unit.data(), unit.size(), duration++), 1);
+        ASSERT_TRUE(recorder.Close());
+        const ReadMp4 file = readMp4(folder.file("pending.mp4"));
+        ASSERT_EQ(file.tracks.size(), 1u);
+        std::vector<int64_t> durations;
+        for (const ReadSample& sample : file.tracks[0].samples)
+            durations.push_back(sample.duration);
+        EXPECT_EQ(durations, c.durations);
+    }
+}
+
 TEST_F(Mp4Recorder, VideoTrackNeedsAReadableFirstSps) {
     const Bytes idr = slice({5, 3, 0, 7, 0});
     const Bytes cutSps(spsNal.begin(), spsNal.begin() + 7);

@@ -13,12 +13,53 @@
 #include "platform/win32/Clock.h"
 #include "platform/win32/Messages.h"
 
+#include "tests/media/RecordStream.h"
+#include "tests/media/RecorderTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <thread>
 
 namespace {
+
+// Pushes the recorder fixture, looped, into whatever live view the player has, as the parser thread does,
+// so that a recording finds its first units; paced, it waits 1 ms after each unit, else it pushes flat out.
+class StreamFeeder {
+public:
+    explicit StreamFeeder(KQ_AV_Player& player, bool paced = true)
+        : paced_(paced), thread_([this, &player] { run(player); }) {}
+    ~StreamFeeder() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    void run(KQ_AV_Player& player) {
+        static const recordstream::Stream stream = recordstream::makeStream(2000, 2500);
+        const auto push = [&](const recordstream::Bytes& unit, bool video) {
+            if (stop_)
+                return;
+            if (const auto sink = player.LiveSink()) {
+                const DWORD length = static_cast<DWORD>(unit.size());
+                video ? sink->PushVideo(unit.data(), length, stop_)
+                      : sink->PushAudio(unit.data(), length, stop_);
+                sink->GetVideoFill();
+            }
+            if (paced_)
+                Sleep(1);
+        };
+        while (!stop_)
+            recordstream::pushInOrder(
+                stream, [&](const recordstream::Bytes& u) { push(u, true); },
+                [&](const recordstream::Bytes& u) { push(u, false); });
+    }
+
+    const bool paced_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 class PlayerTest : public ::testing::Test {
 protected:
@@ -61,6 +102,9 @@ protected:
         return L"(none)";
     }
 
+    std::wstring recordPath() const { return folder_.wfile("rec.mp4"); }
+
+    TempFolder folder_;
     HWND main_ = nullptr, owner_ = nullptr, video_ = nullptr;
     std::map<UINT, int> mainMessages_, ownerMessages_;
     std::unique_ptr<KQ_AV_Player> player_;
@@ -169,16 +213,17 @@ TEST_F(PlayerTest, VolumeMapping) {
 
 TEST_F(PlayerTest, RecordSwitch) {
     ASSERT_EQ(player_->StartLive(), S_OK);
+    StreamFeeder feeder(*player_);
     EXPECT_EQ(player_->SetRecord(0, L""), E_FAIL) << "not recording";
-    ASSERT_EQ(player_->SetRecord(1, L"C:\\rec.mp4"), S_OK);
+    ASSERT_EQ(player_->SetRecord(1, recordPath()), S_OK);
     EXPECT_EQ(player_->State(), PLAYER_STATE_RECORDING);
     EXPECT_EQ(osdText(OSD_TOP_LEFT), L"Record");
-    EXPECT_EQ(player_->SetRecord(1, L"C:\\rec.mp4"), E_FAIL) << "already recording";
+    EXPECT_EQ(player_->SetRecord(1, recordPath()), E_FAIL) << "already recording";
     ASSERT_EQ(player_->SetRecord(0, L""), S_OK);
     EXPECT_EQ(player_->State(), PLAYER_STATE_PLAYING);
 
     // A recording can be stopped while the picture is paused, which stays paused.
-    ASSERT_EQ(player_->SetRecord(1, L"C:\\rec.mp4"), S_OK);
+    ASSERT_EQ(player_->SetRecord(1, recordPath()), S_OK);
     player_->Graph()->Run();
     ASSERT_EQ(player_->Pause(), S_OK);
     ASSERT_EQ(player_->SetRecord(0, L""), S_OK);
@@ -195,7 +240,8 @@ TEST_F(PlayerTest, RestartLiveAnew_OrInPlaceWhileRecording) {
     const std::shared_ptr<LiveUnitSink> second = player_->LiveSink();
     EXPECT_NE(second, first) << "stopped and started anew";
 
-    ASSERT_EQ(player_->SetRecord(1, L"C:\\rec.mp4"), S_OK);
+    StreamFeeder feeder(*player_);
+    ASSERT_EQ(player_->SetRecord(1, recordPath()), S_OK);
     player_->SetSizeClass(1);
     ASSERT_EQ(player_->RestartLive(), S_OK);
     EXPECT_EQ(player_->LiveSink(), second) << "restarted in place";
@@ -211,7 +257,6 @@ TEST_F(PlayerTest, RestartLiveAnew_OrInPlaceWhileRecording) {
 // parser pushes units: nothing may touch a freed context, and nothing may wait for ever.
 TEST_F(PlayerTest, DispatcherCallsMeetStartsAndStops) {
     std::atomic<bool> done{false};
-    const std::atomic<bool> stop{false};
     std::thread dispatcher([&] {
         while (!done) {
             player_->RestartLive();
@@ -220,27 +265,17 @@ TEST_F(PlayerTest, DispatcherCallsMeetStartsAndStops) {
             Sleep(1);
         }
     });
-    std::thread parser([&] {
-        std::vector<BYTE> unit(600, 0x11);
-        unit[4] = unit[5] = unit[6] = 0, unit[7] = 1, unit[8] = 0x65;
-        while (!done) {
-            if (const auto sink = player_->LiveSink()) {
-                sink->PushVideo(unit.data(), static_cast<DWORD>(unit.size()), stop);
-                sink->PushAudio(unit.data(), 300, stop);
-                sink->GetVideoFill();
-            }
-        }
-    });
+    std::optional<StreamFeeder> parser(std::in_place, *player_, false);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(player_->StartLive(), S_OK);
         Sleep(20);
-        player_->SetRecord(1, L"C:\\rec.mp4");
+        player_->SetRecord(1, recordPath());
         Sleep(20);
         EXPECT_EQ(player_->Stop(i % 2), S_OK);
     }
     done = true;
     dispatcher.join();
-    parser.join();
+    parser.reset();
     EXPECT_NE(player_->Mode(), PLAYER_MODE_LIVE);
 }
 

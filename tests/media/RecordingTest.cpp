@@ -8,9 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -51,39 +48,6 @@ std::vector<Unit> cutUnits(const std::vector<Bytes>& nals) {
         previous = type;
     }
     return units;
-}
-
-std::vector<Bytes> adtsFrames(const Bytes& stream) {
-    std::vector<Bytes> frames;
-    for (size_t pos = 0; stream.size() - pos >= 7;) {
-        const size_t length = ((stream[pos + 3] & 3) << 11) | (stream[pos + 4] << 3) | (stream[pos + 5] >> 5);
-        if (length < 7 || length > stream.size() - pos)
-            break;
-        frames.emplace_back(stream.begin() + pos, stream.begin() + pos + length);
-        pos += length;
-    }
-    return frames;
-}
-
-struct Probe {
-    int status;
-    std::string output;
-};
-
-Probe runFfprobe(const std::string& file) {
-    const std::string command =
-        "ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames "
-        "-of csv=p=0 '" +
-        file + "' 2>&1";
-    Probe probe{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return probe;
-    std::array<char, 256> buffer;
-    while (fgets(buffer.data(), buffer.size(), pipe))
-        probe.output += buffer.data();
-    probe.status = pclose(pipe);
-    return probe;
 }
 
 class Recording : public ::testing::Test {

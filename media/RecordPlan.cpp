@@ -1,0 +1,84 @@
+#include "media/RecordPlan.h"
+
+#include "media/AccessUnitKind.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr DWORD kFullSizePeriodMs = 5400000;
+constexpr DWORD kPeriodMs = 7200000;
+constexpr int kFullSizeClass = 4;
+constexpr DWORD kLongestStepMs = 100;
+constexpr DWORD kDefaultStepMs = 40;
+
+bool isSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+} // namespace
+
+RecordFrameRate LookUpRecordFrameRate(bool rows50Hz, bool largePicture) {
+    if (rows50Hz)
+        return largePicture ? RecordFrameRate{50, 1800} : RecordFrameRate{25, 3600};
+    return largePicture ? RecordFrameRate{60, 1500} : RecordFrameRate{30, 3000};
+}
+
+DWORD RolloverPeriodMs(int sizeClass) {
+    return sizeClass == kFullSizeClass ? kFullSizePeriodMs : kPeriodMs;
+}
+
+std::wstring RolloverFileName(const std::wstring& recordPath, int index) {
+    size_t nameStart = recordPath.size();
+    while (nameStart > 0 && !isSeparator(recordPath[nameStart - 1]))
+        --nameStart;
+    const size_t dot = recordPath.rfind(L'.');
+    const size_t stem = dot != std::wstring::npos && dot >= nameStart ? dot : recordPath.size();
+    wchar_t suffix[16];
+    std::swprintf(suffix, std::size(suffix), L"_%.2d.mp4", index);
+    return recordPath.substr(0, stem) + suffix;
+}
+
+std::wstring RecordFolder(const std::wstring& recordPath) {
+    size_t end = recordPath.size();
+    while (end > 0 && !isSeparator(recordPath[end - 1]))
+        --end;
+    if (end == 0)
+        return L".";
+    return end == 1 ? recordPath.substr(0, 1) : recordPath.substr(0, end - 1);
+}
+
+DWORD AudioStepMs(DWORD previous, DWORD timestamp) {
+    const DWORD step = timestamp - previous;
+    return step < 1 || step > kLongestStepMs ? kDefaultStepMs : step;
+}
+
+CycleDurations SplitCycleDuration(DWORD audioMs, DWORD units) {
+    if (units == 0)
+        return {0, 0};
+    const DWORD total = audioMs * 90;
+    const DWORD each = static_cast<DWORD>(audioMs * 90.0 / units);
+    return {each, total - (units - 1) * each};
+}
+
+void RecordStartCollector::Offer(const BYTE* unit, DWORD length, std::vector<std::vector<BYTE>>& out) {
+    if (Done())
+        return;
+    if (idrTaken_) {
+        out.emplace_back(unit, unit + length);
+        ++taken_;
+        return;
+    }
+    if (!ScanMediaUnit(unit, length).idr) {
+        held_.assign(unit, unit + length);
+        holding_ = true;
+        return;
+    }
+    if (!holding_)
+        return; // an IDR unit without the unit before it: wait for the next pair
+    out.push_back(std::move(held_));
+    out.emplace_back(unit, unit + length);
+    holding_ = false;
+    idrTaken_ = true;
+    taken_ += 2;
+}

@@ -1,0 +1,350 @@
+// Recording through the live context: units pushed as the parser pushes them, the record thread writing
+// the files, read back with libavformat and played with ffprobe; the start's bound, rollover by the
+// injected clock and by a change of picture size, and the low-space message by the injected answer.
+#include "media/LiveContext.h"
+#include "media/PlayerMessages.h"
+
+#include "platform/win32/Clock.h"
+#include "platform/win32/Messages.h"
+
+#include "tests/media/Mp4Readback.h"
+#include "tests/media/RecordStream.h"
+#include "tests/media/RecorderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+using recordstream::Bytes;
+using recordstream::Stream;
+
+const std::atomic<bool> kGoOn{false};
+
+class LiveRecordTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window_ = platform::CreateMessageWindow([this](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+            diskFull_ += message == WM_AV_DISK_FULL;
+            return 0;
+        });
+        live_ = std::make_unique<KQ_AV_LiveContext>(nullptr, nullptr, window_);
+        ASSERT_EQ(live_->AllocateInputRings(0x400000, 0x100000), S_OK);
+        RecordEnvironment environment;
+        environment.tickCount = [this] { return now_ += clockStep_; };
+        environment.freeSpace = [this](const std::wstring& folder, ULONGLONG* bytes) {
+            folderAsked_ = folder;
+            *bytes = freeBytes_;
+            return freeKnown_.load();
+        };
+        live_->SetRecordEnvironment(environment);
+    }
+    void TearDown() override {
+        stopFeeding();
+        live_.reset();
+        platform::PumpPending();
+        DestroyWindow(window_);
+    }
+
+    // Pushes the units once the recording has begun (so the record rings get exactly these), emptying
+    // the input rings as the decode threads would.
+    void feed(const Stream& stream) {
+        feeder_ = std::thread([this, stream] {
+            while (!live_->Recording() && !done_)
+                Sleep(1);
+            recordstream::pushInOrder(
+                stream,
+                [&](const Bytes& u) {
+                    live_->PushVideo(u.data(), static_cast<DWORD>(u.size()), kGoOn);
+                    live_->FlushVideo();
+                },
+                [&](const Bytes& u) {
+                    live_->PushAudio(u.data(), static_cast<DWORD>(u.size()), kGoOn);
+                    live_->FlushAudio();
+                });
+        });
+    }
+    void stopFeeding() {
+        done_ = true;
+        if (feeder_.joinable())
+            feeder_.join();
+    }
+    bool waitCycles(DWORD cycles) {
+        return platform::PumpUntil([&] { return live_->RecordCycles() >= cycles; }, 20000);
+    }
+    std::wstring path(const std::string& name) const { return folder_.wfile(name); }
+    bool exists(const std::string& name) const { return std::filesystem::exists(folder_.file(name)); }
+
+    TempFolder folder_;
+    HWND window_ = nullptr;
+    std::unique_ptr<KQ_AV_LiveContext> live_;
+    std::thread feeder_;
+    std::atomic<bool> done_{false};
+    std::atomic<DWORD> now_{0};
+    std::atomic<DWORD> clockStep_{0};
+    std::atomic<ULONGLONG> freeBytes_{1ull << 40};
+    std::atomic<bool> freeKnown_{true};
+    std::wstring folderAsked_;
+    int diskFull_ = 0;
+};
+
+// The 90 kHz duration the record thread gives each unit: four cycles of 32 audio units 32 ms apart, each
+// cycle's video units being those up to its newest audio time. The units that complete a picture (those
+// behind a picture) share the cycle's audio time; the others get the same share.
+std::vector<DWORD> unitDurations(const Stream& stream, int cycles, std::vector<int>* cycleOf) {
+    std::vector<DWORD> durations;
+    size_t next = 0;
+    for (int c = 1; c <= cycles; ++c) {
+        const DWORD newestAudio = recordstream::kFirstTimestamp + 32 * (32 * c - 1);
+        const DWORD audioMs = c == 1 ? 40 + 31 * 32 : 32 * 32; // the first step has no predecessor
+        size_t end = next;
+        DWORD completing = 0;
+        for (; stream.video[end].timestamp <= newestAudio; ++end)
+            completing += end > 0 && stream.video[end - 1].picture;
+        const DWORD each = static_cast<DWORD>(audioMs * 90.0 / completing);
+        DWORD shared = 0;
+        for (size_t i = next; i < end; ++i) {
+            const bool completes = i > 0 && stream.video[i - 1].picture;
+            durations.push_back(completes && ++shared == completing ? audioMs * 90 - (completing - 1) * each
+                                                                    : each);
+            cycleOf->push_back(c);
+        }
+        next = end;
+    }
+    return durations;
+}
+
+TEST_F(LiveRecordTest, RecordsThroughTheLiveContext) {
+    // 128 audio units make four whole cycles; the video unit after the fourth cycle's audio ends it.
+    const Stream stream = recordstream::makeStream(103, 128);
+    ASSERT_EQ(live_->SetPictureSize(4, 1), S_OK);
+    feed(stream);
+    ASSERT_EQ(live_->StartRecord(path("rec.mp4")), S_OK);
+    EXPECT_EQ(live_->RecordFrameRateValue(), 60.0) << "size class 4, 60 Hz rows";
+    EXPECT_EQ(live_->RecordFrameDuration(), 1500u);
+    ASSERT_TRUE(waitCycles(4));
+    ASSERT_EQ(live_->StopRecord(), S_OK);
+    EXPECT_FALSE(live_->Recording());
+    EXPECT_EQ(live_->VideoRecordRing(), nullptr);
+
+    std::vector<int> cycleOf;
+    const std::vector<DWORD> unitDuration = unitDurations(stream, 4, &cycleOf);
+    ASSERT_EQ(unitDuration.size(), 102u);
+
+    const ReadMp4 file = readMp4(folder_.file("rec.mp4"));
+    ASSERT_TRUE(file.opened);
+    ASSERT_EQ(file.tracks.size(), 2u);
+    EXPECT_EQ(file.encoder, "mp4creator 1.6.1");
+    const ReadTrack& video = file.tracks[0];
+    EXPECT_EQ(video.id, 1);
+    EXPECT_EQ(video.codec, "h264");
+    EXPECT_EQ(video.timeScale, 90000);
+    EXPECT_EQ(video.width, 720);
+    EXPECT_EQ(video.height, 480);
+    const ReadTrack& audio = file.tracks[1];
+    EXPECT_EQ(audio.id, 2);
+    EXPECT_EQ(audio.codec, "aac");
+    EXPECT_EQ(audio.timeScale, 32000);
+    // The first audio unit made the track; every later one is a sample.
+    ASSERT_EQ(audio.samples.size(), 127u);
+    for (const ReadSample& sample : audio.samples)
+        EXPECT_EQ(sample.duration, 1024);
+
+    // A picture is written when the next unit begins (the parameter sets begin the next picture too), with
+    // that unit's duration; the last one at close with the last duration.
+    std::vector<int64_t> cycleSum(5, 0);
+    size_t sample = 0;
+    for (size_t u = 0; u < unitDuration.size(); ++u) {
+        const recordstream::VideoUnit& unit = stream.video[u];
+        if (!unit.picture)
+            continue;
+        SCOPED_TRACE(u);
+        ASSERT_LT(sample, video.samples.size());
+        const bool last = u + 1 == unitDuration.size();
+        const size_t writer = last ? u : u + 1;
+        EXPECT_EQ(video.samples[sample].duration, unitDuration[writer]);
+        EXPECT_EQ(video.samples[sample].sync, unit.idr);
+        if (!last)
+            cycleSum[cycleOf[writer]] += video.samples[sample].duration;
+        ++sample;
+    }
+    EXPECT_EQ(sample, video.samples.size());
+    // The pictures each cycle completes last exactly as long as its audio.
+    EXPECT_EQ(cycleSum[1], 1032 * 90);
+    for (int c = 2; c <= 4; ++c)
+        EXPECT_EQ(cycleSum[c], 1024 * 90) << "cycle " << c;
+
+    const Probe probe = runFfprobe(folder_.file("rec.mp4"));
+    if (probe.status != 0 && probe.output.find("not found") != std::string::npos)
+        GTEST_SKIP() << "ffprobe is not installed";
+    EXPECT_EQ(probe.status, 0);
+    EXPECT_EQ(probe.output, "h264," + std::to_string(video.samples.size()) + "\naac,127\n");
+}
+
+// Units that never give ten first units (or no sequence parameter set) fail the start within the bound,
+// leaving the recording off and nothing open.
+TEST_F(LiveRecordTest, StartFailsWithoutUsableFirstUnits) {
+    struct Row {
+        const char* name;
+        std::vector<int> nalTypes; // one unit each, pushed over and over
+    };
+    const Row rows[] = {
+        {"no units", {}},
+        {"IDR units only", {5}},
+        {"no sequence parameter set", {1, 5, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+    };
+    clockStep_ = 100; // each reading of the clock is 100 ms later
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::atomic<bool> stop{false};
+        std::thread pusher([&] {
+            for (DWORD t = 0; !stop; ++t) {
+                for (int type : row.nalTypes) {
+                    const Bytes unit =
+                        recordstream::withTimestamp(t, {0, 0, 0, 1, BYTE(0x60 | type), 0x88, 0x84});
+                    live_->PushVideo(unit.data(), static_cast<DWORD>(unit.size()), kGoOn);
+                    live_->FlushVideo();
+                }
+                Sleep(1);
+            }
+        });
+        EXPECT_EQ(live_->StartRecord(path("rec.mp4")), E_FAIL);
+        stop = true;
+        pusher.join();
+        EXPECT_FALSE(live_->Recording());
+        EXPECT_EQ(live_->VideoRecordRing(), nullptr);
+        EXPECT_EQ(live_->AudioRecordRing(), nullptr);
+        EXPECT_EQ(live_->StopRecord(), S_OK) << "nothing to stop";
+    }
+}
+
+TEST_F(LiveRecordTest, RollsOverByTheClock) {
+    struct Row {
+        int sizeClass;
+        DWORD after; // ms since the open
+        bool firstNameTaken;
+        const char* rolledTo; // nullptr: no rollover
+    };
+    const Row rows[] = {
+        {4, 5400001, false, "rec_01.mp4"}, {4, 5400000, false, nullptr},     {3, 5400001, false, nullptr},
+        {3, 7200001, false, "rec_01.mp4"}, {4, 5400001, true, "rec_02.mp4"}, // rec_01.mp4 cannot be created:
+                                                                             // the next number
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.sizeClass << " " << row.after << " " << row.firstNameTaken);
+        TempFolder folder;
+        if (row.firstNameTaken)
+            std::filesystem::create_directory(folder.file("rec_01.mp4"));
+        ASSERT_EQ(live_->SetPictureSize(row.sizeClass, 1), S_OK);
+        done_ = false;
+        feed(recordstream::makeStream(200, 200));
+        now_ = 0;
+        ASSERT_EQ(live_->StartRecord(folder.wfile("rec.mp4")), S_OK);
+        now_ = row.after;
+        ASSERT_TRUE(waitCycles(5));
+        ASSERT_EQ(live_->StopRecord(), S_OK);
+        stopFeeding();
+
+        const ReadMp4 first = readMp4(folder.file("rec.mp4"));
+        ASSERT_TRUE(first.opened);
+        ASSERT_EQ(first.tracks.size(), 2u);
+        EXPECT_FALSE(first.tracks[0].samples.empty());
+        for (const char* name : {"rec_01.mp4", "rec_02.mp4", "rec_03.mp4"}) {
+            const bool expected = row.rolledTo && std::string(name) == row.rolledTo;
+            if (row.firstNameTaken && std::string(name) == "rec_01.mp4")
+                continue;
+            EXPECT_EQ(std::filesystem::exists(folder.file(name)), expected) << name;
+        }
+        if (row.rolledTo) {
+            const ReadMp4 next = readMp4(folder.file(row.rolledTo));
+            ASSERT_TRUE(next.opened);
+            ASSERT_EQ(next.tracks.size(), 2u);
+            EXPECT_EQ(next.tracks[0].codec, "h264");
+            EXPECT_FALSE(next.tracks[0].samples.empty());
+            EXPECT_TRUE(next.tracks[0].samples[0].sync)
+                << "a file begins with the parameter sets and an IDR picture";
+            EXPECT_EQ(next.tracks[1].codec, "aac");
+        }
+    }
+}
+
+// A restart for a new picture size while recording starts a new file with the new size.
+TEST_F(LiveRecordTest, SizeChangeStartsANewFile) {
+    feed(recordstream::makeStream(200, 200));
+    ASSERT_EQ(live_->StartRecord(path("rec.mp4")), S_OK);
+    ASSERT_EQ(live_->SetPictureSize(3, 1), S_OK);
+    ASSERT_TRUE(waitCycles(5));
+    EXPECT_EQ(live_->RecordFrameDuration(), 3000u) << "30 frames for a small picture";
+    ASSERT_EQ(live_->StopRecord(), S_OK);
+
+    const ReadMp4 first = readMp4(folder_.file("rec.mp4"));
+    const ReadMp4 second = readMp4(folder_.file("rec_01.mp4"));
+    ASSERT_TRUE(first.opened && second.opened);
+    ASSERT_FALSE(first.tracks.empty());
+    ASSERT_FALSE(second.tracks.empty());
+    EXPECT_EQ(first.tracks[0].height, 480);
+    EXPECT_EQ(second.tracks[0].width, 720);
+    EXPECT_EQ(second.tracks[0].height, 240);
+    EXPECT_FALSE(exists("rec_02.mp4"));
+}
+
+// The free space of the record folder below 50 MiB, or not known, is told once per recording.
+TEST_F(LiveRecordTest, LowSpaceIsToldOncePerRecording) {
+    struct Row {
+        bool known;
+        ULONGLONG bytes;
+        int messages;
+    };
+    const Row rows[] = {
+        {true, 1u << 20, 1},    {true, 0x3200000 - 1, 1}, {true, 0x3200000, 0},
+        {false, 1ull << 40, 1}, {true, 1ull << 40, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.known << " " << row.bytes);
+        freeKnown_ = row.known;
+        freeBytes_ = row.bytes;
+        diskFull_ = 0;
+        done_ = false;
+        feed(recordstream::makeStream(200, 200));
+        ASSERT_EQ(live_->StartRecord(path("rec.mp4")), S_OK);
+        ASSERT_TRUE(waitCycles(3));
+        ASSERT_EQ(live_->StopRecord(), S_OK);
+        stopFeeding();
+        platform::PumpPending();
+        EXPECT_EQ(diskFull_, row.messages);
+        EXPECT_EQ(folderAsked_, folder_.wfile("rec.mp4").substr(0, folder_.wfile("rec.mp4").rfind(L'/')));
+    }
+}
+
+// A sample write that fails (a full disk) is told once; nothing more is written, and the recording goes on
+// until the window stops it.
+TEST_F(LiveRecordTest, FailedWriteIsToldOnce) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    feed(recordstream::makeStream(200, 200));
+    ASSERT_EQ(live_->StartRecord(L"/dev/full"), S_OK); // every write to it fails with ENOSPC
+    ASSERT_TRUE(waitCycles(4));
+    EXPECT_TRUE(live_->Recording());
+    ASSERT_EQ(live_->StopRecord(), S_OK);
+    platform::PumpPending();
+    EXPECT_EQ(diskFull_, 1);
+    EXPECT_FALSE(std::filesystem::exists("/dev/full_01.mp4")) << "no rollover after a failed write";
+}
+
+// Without a test's answer the free space is that of the record folder's file system, for this user; a
+// folder that cannot be asked gives no answer (and so counts as too little space).
+TEST(RecordEnvironmentTest, FreeSpaceOfTheRecordFolder) {
+    const RecordEnvironment environment = DefaultRecordEnvironment();
+    TempFolder folder;
+    const std::wstring file = folder.wfile("rec.mp4");
+    ULONGLONG bytes = 0;
+    ASSERT_TRUE(environment.freeSpace(file.substr(0, file.rfind(L'/')), &bytes));
+    // Other programs may write meanwhile: the same file system's user share within 64 MiB.
+    const double available = static_cast<double>(std::filesystem::space(folder.file("")).available);
+    EXPECT_NEAR(static_cast<double>(bytes), available, 64.0 * (1 << 20));
+    EXPECT_FALSE(environment.freeSpace(folder.wfile("missing/folder"), &bytes));
+}
+
+} // namespace

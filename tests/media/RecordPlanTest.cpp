@@ -1,0 +1,136 @@
+// The recording's arithmetic and choices: frame rates, rollover period and names, the audio step, the
+// share of a cycle's audio time among its video units, and the first units a file takes.
+#include "media/RecordPlan.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+TEST(RecordPlanTest, FrameRateByRowsAndPictureSize) {
+    struct Row {
+        bool rows50Hz, large;
+        double rate;
+        DWORD duration;
+    };
+    const Row rows[] = {
+        {false, true, 60, 1500}, {false, false, 30, 3000}, {true, true, 50, 1800}, {true, false, 25, 3600}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.rows50Hz << row.large);
+        const RecordFrameRate rate = LookUpRecordFrameRate(row.rows50Hz, row.large);
+        EXPECT_EQ(rate.rate, row.rate);
+        EXPECT_EQ(rate.duration, row.duration);
+    }
+}
+
+TEST(RecordPlanTest, RolloverPeriodBySizeClass) {
+    for (int sizeClass = 0; sizeClass <= 4; ++sizeClass)
+        EXPECT_EQ(RolloverPeriodMs(sizeClass), sizeClass == 4 ? 5400000u : 7200000u) << sizeClass;
+}
+
+TEST(RecordPlanTest, RolloverNames) {
+    struct Row {
+        const wchar_t* path;
+        int index;
+        const wchar_t* name;
+    };
+    const Row rows[] = {
+        {L"D:\\Rec\\CH5_1200.mp4", 1, L"D:\\Rec\\CH5_1200_01.mp4"},
+        {L"D:\\Rec\\CH5_1200.mp4", 2, L"D:\\Rec\\CH5_1200_02.mp4"},
+        {L"D:\\Rec\\CH5_1200.mp4", 99, L"D:\\Rec\\CH5_1200_99.mp4"},
+        {L"D:\\Rec\\CH5_1200.mp4", 100, L"D:\\Rec\\CH5_1200_100.mp4"},
+        {L"D:\\Rec.2009\\CH5_1200", 1, L"D:\\Rec.2009\\CH5_1200_01.mp4"},
+        {L"/tmp/rec.d/live.v1.mp4", 3, L"/tmp/rec.d/live.v1_03.mp4"},
+        {L"rec", 7, L"rec_07.mp4"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(RolloverFileName(row.path, row.index), row.name) << row.index;
+}
+
+TEST(RecordPlanTest, RecordFolder) {
+    EXPECT_EQ(RecordFolder(L"D:\\Rec.2009\\CH5.mp4"), L"D:\\Rec.2009");
+    EXPECT_EQ(RecordFolder(L"/tmp/rec/a.mp4"), L"/tmp/rec");
+    EXPECT_EQ(RecordFolder(L"/a.mp4"), L"/");
+    EXPECT_EQ(RecordFolder(L"a.mp4"), L".");
+}
+
+TEST(RecordPlanTest, AudioStep) {
+    struct Row {
+        DWORD previous, timestamp, step;
+    };
+    const Row rows[] = {
+        {968, 1000, 32},  {1000, 1001, 1}, {1000, 1100, 100}, {1000, 1000, 40},
+        {1000, 1101, 40}, {1000, 990, 40}, {0, 500000, 40},   {0xFFFFFFF0u, 16, 32},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(AudioStepMs(row.previous, row.timestamp), row.step) << row.previous << " " << row.timestamp;
+}
+
+TEST(RecordPlanTest, CycleVideoLastsAsLongAsItsAudio) {
+    // 32 units 32 ms apart from 1000 to 1992, the first after a unit at 968.
+    DWORD audioMs = 0;
+    for (DWORD t = 1000, previous = 968; t <= 1992; previous = t, t += 32)
+        audioMs += AudioStepMs(previous, t);
+    ASSERT_EQ(audioMs, 1024u);
+    const CycleDurations d = SplitCycleDuration(audioMs, 25);
+    EXPECT_EQ(d.each, 3686u);
+    EXPECT_EQ(d.last, 3696u);
+
+    struct Row {
+        DWORD audioMs, units;
+    };
+    for (const Row& row : {Row{1024, 25}, Row{1032, 26}, Row{1000, 3}, Row{40, 7}, Row{3200, 1}}) {
+        const CycleDurations split = SplitCycleDuration(row.audioMs, row.units);
+        EXPECT_EQ(split.each * (row.units - 1) + split.last, row.audioMs * 90)
+            << row.audioMs << "/" << row.units;
+        EXPECT_GE(split.last, split.each);
+    }
+    EXPECT_EQ(SplitCycleDuration(1024, 0).last, 0u);
+}
+
+// Units named P0 (parameter sets), I (IDR) and P (other pictures), each with its position as timestamp.
+std::vector<BYTE> unitOf(const std::string& kind, DWORD position) {
+    std::vector<BYTE> unit = {BYTE(position), 0, 0, 0, 0, 0, 0, 1};
+    if (kind == "I")
+        unit.push_back(0x65);
+    else if (kind == "P0")
+        unit.insert(unit.end(), {0x67, 0x42, 0, 0, 0, 1, 0x68});
+    else
+        unit.push_back(0x41);
+    unit.push_back(0x88);
+    return unit;
+}
+
+TEST(RecordPlanTest, FirstUnitsOfAFile) {
+    struct Row {
+        const char* offered;
+        const char* taken; // positions among the offered units
+    };
+    const Row rows[] = {
+        {"P0 I P P P P P P P P P P", "0 1 2 3 4 5 6 7 8 9"},
+        {"I P P0 I P P P P P P P P P", "2 3 4 5 6 7 8 9 10 11"},
+        {"P P P0 I P P P P P P P P", "2 3 4 5 6 7 8 9 10 11"},
+        {"I I P0 I I P P P P P P P", "2 3 4 5 6 7 8 9 10 11"},
+        {"I I I I", ""},
+        {"P0 P P", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.offered);
+        RecordStartCollector collector;
+        std::istringstream kinds(row.offered);
+        std::vector<std::vector<BYTE>> taken;
+        DWORD position = 0;
+        for (std::string kind; kinds >> kind; ++position) {
+            const std::vector<BYTE> unit = unitOf(kind, position);
+            collector.Offer(unit.data(), static_cast<DWORD>(unit.size()), taken);
+        }
+        std::ostringstream positions;
+        for (const auto& unit : taken)
+            positions << (positions.tellp() > 0 ? " " : "") << int(unit[0]);
+        EXPECT_EQ(positions.str(), row.taken);
+        EXPECT_EQ(collector.Done(), taken.size() == 10);
+    }
+}
+
+} // namespace
