@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
     auto* player = new FakePlayer;
     AppServices services;
     services.makeBoxClient = [box](KQ_AppConfig&) { return std::unique_ptr<BoxClientPort>(box); };
-    services.makePlayer = [player] { return std::unique_ptr<PlayerPort>(player); };
+    services.makePlayer = [player](KQ_AppConfig&) { return std::unique_ptr<PlayerPort>(player); };
     KQ_UI_VeloqApp app(std::move(services));
     app.StartUp();
     bool ok = true;
