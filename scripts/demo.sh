@@ -51,8 +51,6 @@ fi
 for assignment in $environment; do
   export "${assignment?}"
 done
-# What the box prints from here on (at its end) is not needed.
-cat <&"$box_out" >/dev/null &
 
 echo "demo: starting Veloq in $dist; log in by IP 127.0.0.1 with any user name and password."
 status=0
