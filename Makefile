@@ -1,13 +1,14 @@
 # make run   installs the dependencies, builds, lays out the runnable folder and starts the program.
 # make test  installs the dependencies, builds and runs every test headless, then a short fuzz run of every target side by side.
 # make screenshots  renders the windows offscreen into build/<preset>/screenshots/.
+# make demo  builds, starts the test box on 127.0.0.1 and Veloq beside it, all on loopback.
 PRESET ?= release
 BUILD := build/$(PRESET)
 DIST := $(BUILD)/dist
 FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test screenshots fuzz-smoke fuzz clean
+.PHONY: all deps configure build run demo test screenshots fuzz-smoke fuzz clean
 
 all: build
 
@@ -22,6 +23,10 @@ build: configure
 
 run: build
 	@./scripts/run.sh $(DIST)
+
+# The test box streaming the fixture on 127.0.0.1 and the program pointed at it; the box stops with Veloq.
+demo: build
+	@./scripts/demo.sh $(BUILD)/bin $(DIST)
 
 # make screenshots  the windows rendered offscreen into $(BUILD)/screenshots/*.png
 screenshots: build

@@ -9,6 +9,8 @@
 
 #include <string>
 
+class PlayerControl;
+
 // The six values a login hands on by value.
 struct LoginParams {
     int sourceCode = 0; // the box's numbering: 0 CV, 1 SV, 2 TV
@@ -26,6 +28,8 @@ public:
 
     // Where the box link sends its main-window messages (null while there is no main window).
     virtual void SetMainWindow(HWND window) = 0;
+    // The player the box link empties, restarts and feeds (borrowed; null while there is none).
+    virtual void SetPlayer(PlayerControl* player) = 0;
 
     virtual bool Login(HWND window, const std::wstring& address, const std::wstring& user,
                        const std::wstring& password, const LoginParams& params) = 0;

@@ -4,16 +4,18 @@
 // windows the program's player behind this interface; tests give them a fake.
 #pragma once
 
+#include "media/PlayerControl.h"
+#include "media/PlayerModes.h"
 #include "platform/win32/Types.h"
 
 #include <string>
-
-enum PlayerMode { PLAYER_MODE_NONE = 0, PLAYER_MODE_STOPPED = 1, PLAYER_MODE_FILE = 2, PLAYER_MODE_LIVE = 3 };
 
 class PlayerPort {
 public:
     virtual ~PlayerPort() = default;
 
+    // The main window (set by the application while it exists): receives the player's messages.
+    virtual void SetMainWindow(HWND window) = 0;
     // Written by the windows before live view or playback starts.
     virtual void SetVideoWindow(HWND window) = 0;
     virtual void SetNotifyWindow(HWND window) = 0;
@@ -41,4 +43,8 @@ public:
     virtual HRESULT ReplaceInfoText(const std::wstring& text) = 0;
     // WM_AV_GRAPH_EVENT: the graph's events; true when the graph has stopped (end of file).
     virtual bool HandleGraphEvents() = 0;
+
+    // What the box link drives directly (flushes, size class, standard, restart, the live sink); null when
+    // the player has no live pipeline behind it.
+    virtual PlayerControl* Control() { return nullptr; }
 };

@@ -16,6 +16,10 @@ void ProgramBoxClient::SetMainWindow(HWND window) {
     client_.SetMainWindow(window);
 }
 
+void ProgramBoxClient::SetPlayer(PlayerControl* player) {
+    client_.SetPlayer(player);
+}
+
 bool ProgramBoxClient::Login(HWND window, const std::wstring& address, const std::wstring& user,
                              const std::wstring& password, const LoginParams& p) {
     return client_.Login(window, address, user, password, p.sourceCode, p.frequency, p.countryCode,

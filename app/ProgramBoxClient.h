@@ -15,6 +15,7 @@ public:
     ~ProgramBoxClient() override;
 
     void SetMainWindow(HWND window) override;
+    void SetPlayer(PlayerControl* player) override;
     bool Login(HWND window, const std::wstring& address, const std::wstring& user,
                const std::wstring& password, const LoginParams& params) override;
     bool RequestLogin(HWND window, const std::wstring& user, const std::wstring& password,

@@ -62,7 +62,9 @@ void KQ_UI_VeloqApp::StartUp() {
     if (m_services.makeBoxClient)
         m_pBoxClient = m_services.makeBoxClient(m_config).release();
     if (m_services.makePlayer)
-        m_pPlayer = m_services.makePlayer().release();
+        m_pPlayer = m_services.makePlayer(m_config).release();
+    if (m_pBoxClient && m_pPlayer)
+        m_pBoxClient->SetPlayer(m_pPlayer->Control());
     if (m_services.makePower)
         power_ = m_services.makePower();
 }

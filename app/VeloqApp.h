@@ -28,7 +28,7 @@ class CWnd;
 // The services the program runs with: its own box connection manager, player and power-off, or a test's.
 struct AppServices {
     std::function<std::unique_ptr<BoxClientPort>(KQ_AppConfig& config)> makeBoxClient;
-    std::function<std::unique_ptr<PlayerPort>()> makePlayer;
+    std::function<std::unique_ptr<PlayerPort>(KQ_AppConfig& config)> makePlayer;
     std::function<std::unique_ptr<PcPower>()> makePower;
     // The settings sheet, where there is one (opened modally over parent).
     std::function<void(CWnd* parent)> openSettings;

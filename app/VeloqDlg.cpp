@@ -58,8 +58,13 @@ KQ_UI_VeloqDlg::KQ_UI_VeloqDlg() : CDialog(MainWindowTemplate()) {
 
 KQ_UI_VeloqDlg::~KQ_UI_VeloqDlg() {
     DestroyWindow();
-    if (VeloqApp() && VeloqApp()->m_pMainDlg == this)
-        VeloqApp()->m_pMainDlg = nullptr;
+    if (KQ_UI_VeloqApp* a = VeloqApp(); a && a->m_pMainDlg == this) {
+        a->m_pMainDlg = nullptr;
+        if (a->m_pPlayer)
+            a->m_pPlayer->SetMainWindow(nullptr);
+        if (a->m_pBoxClient)
+            a->m_pBoxClient->SetMainWindow(nullptr);
+    }
 }
 
 KQ_UI_VeloqApp& KQ_UI_VeloqDlg::app() const {
@@ -117,6 +122,7 @@ BOOL KQ_UI_VeloqDlg::OnInitDialog() {
     setToolTips();
     RelabelMenus();
     if (a.m_pPlayer) {
+        a.m_pPlayer->SetMainWindow(m_hWnd);
         a.m_pPlayer->SetVideoWindow(video_.m_hWnd);
         a.m_pPlayer->SetNotifyWindow(m_hWnd);
     }

@@ -263,6 +263,16 @@ HRESULT KQ_AV_Player::RefreshVideo() {
     return setAspectLocked(aspectMode_);
 }
 
+HRESULT KQ_AV_Player::HandleGraphEvents(bool& stopped) {
+    std::lock_guard lock(lock_);
+    stopped = false;
+    if (mode_ == PLAYER_MODE_NONE || !graph_)
+        return E_FAIL;
+    graph_->HandleEvents();
+    stopped = graph_->GetState() == KQ_AV_Graph::kStopped;
+    return S_OK;
+}
+
 HRESULT KQ_AV_Player::Snapshot(const std::wstring& path) {
     std::lock_guard lock(lock_);
     if (!graph_ || !graph_->GetGraph())

@@ -18,6 +18,7 @@
 
 #include "media/Osd.h"
 #include "media/PlayerControl.h"
+#include "media/PlayerModes.h"
 #include "platform/win32/Types.h"
 
 #include <atomic>
@@ -34,12 +35,6 @@ constexpr HRESULT KQ_AV_E_NO_GRAPH_MANAGER = static_cast<HRESULT>(0x80040228u);
 constexpr HRESULT KQ_AV_E_FILE_GRAPH = static_cast<HRESULT>(0x80040229u);
 constexpr HRESULT KQ_AV_E_OUT_OF_MEMORY = static_cast<HRESULT>(0x8004022Au);
 
-enum PlayerMode : int {
-    PLAYER_MODE_NONE = 0,
-    PLAYER_MODE_STOPPED = 1,
-    PLAYER_MODE_FILE = 2,
-    PLAYER_MODE_LIVE = 3
-};
 enum PlayerState : int {
     PLAYER_STATE_NONE = 0,
     PLAYER_STATE_STOPPED = 1,
@@ -84,6 +79,10 @@ public:
     double Position() const { return position_; }
     // The graph holder, for the main window's handling of WM_AV_GRAPH_EVENT; null without one.
     KQ_AV_Graph* Graph() const { return graph_.get(); }
+    // The main window's WM_AV_GRAPH_EVENT: drains the graph's events under the player lock (a restart
+    // from the control dispatcher may replace the graph meanwhile); stopped tells whether the holder's
+    // state is then 1. E_FAIL without a mode or a graph holder.
+    HRESULT HandleGraphEvents(bool& stopped);
 
     // Stops a recording, the on-screen display and whatever plays; with releaseGraph the graph manager goes
     // too (mode 0), else it is kept for the next start (mode 1).

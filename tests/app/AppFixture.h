@@ -63,13 +63,16 @@ protected:
     // Start-up, then the main window's initialisation (which makes the panes' windows).
     void start() {
         box = boxFactory ? nullptr : new FakeBoxClient;
-        player = new FakePlayer;
+        player = playerFactory ? nullptr : new FakePlayer;
         AppServices services;
         if (boxFactory)
             services.makeBoxClient = boxFactory;
         else
             services.makeBoxClient = [this](KQ_AppConfig&) { return std::unique_ptr<BoxClientPort>(box); };
-        services.makePlayer = [this] { return std::unique_ptr<PlayerPort>(player); };
+        if (playerFactory)
+            services.makePlayer = playerFactory;
+        else
+            services.makePlayer = [this](KQ_AppConfig&) { return std::unique_ptr<PlayerPort>(player); };
         services.makePower = [this] {
             auto made = std::make_unique<FakePower>();
             made->shutdowns = &shutdowns;
@@ -123,7 +126,8 @@ protected:
     std::unique_ptr<KQ_UI_VeloqDlg> main;
     FakeBoxClient* box = nullptr; // owned by the application (unless boxFactory makes another)
     std::function<std::unique_ptr<BoxClientPort>(KQ_AppConfig&)> boxFactory;
-    FakePlayer* player = nullptr;
+    FakePlayer* player = nullptr; // owned by the application (unless playerFactory makes another)
+    std::function<std::unique_ptr<PlayerPort>(KQ_AppConfig&)> playerFactory;
     FakePower* power = nullptr;
     int shutdowns = 0;
     std::vector<ShownMessage> messages;

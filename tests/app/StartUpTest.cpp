@@ -26,7 +26,15 @@ TEST_F(StartUpTest, StartedFromAnotherFolderTheProgramFindsItsOwnFiles) {
     ASSERT_NE(app->m_pLoginDlg, nullptr);
     EXPECT_TRUE(app->m_pLoginDlg->IsWindowVisible());
     EXPECT_EQ(player->notifyWindow, main->m_hWnd);
+    EXPECT_EQ(player->mainWindow, main->m_hWnd);
     EXPECT_EQ(box->main, main->m_hWnd);
+}
+
+TEST_F(StartUpTest, TheServicesForgetTheMainWindowWhenItGoes) {
+    start();
+    main.reset();
+    EXPECT_EQ(player->mainWindow, nullptr);
+    EXPECT_EQ(box->main, nullptr);
 }
 
 TEST_F(StartUpTest, ShutdownSavesTheSettingsAfterTheServicesAreGone) {

@@ -134,6 +134,20 @@ TEST_F(PlayerTest, LiveStartAndStop) {
     EXPECT_EQ(player_->Graph(), nullptr);
 }
 
+// The main window's WM_AV_GRAPH_EVENT: drained only with a mode and a graph; live view runs on (the holder
+// does not run the live graph, so it reports stopped, which the window's end handler ignores in live states).
+TEST_F(PlayerTest, GraphEventsAreHandledOnlyWithAModeAndAGraph) {
+    bool stopped = true;
+    EXPECT_EQ(player_->HandleGraphEvents(stopped), E_FAIL);
+    EXPECT_FALSE(stopped);
+    ASSERT_EQ(player_->StartLive(), S_OK);
+    EXPECT_EQ(player_->HandleGraphEvents(stopped), S_OK);
+    EXPECT_EQ(player_->Mode(), PLAYER_MODE_LIVE);
+    EXPECT_NE(player_->LiveSink(), nullptr);
+    ASSERT_EQ(player_->Stop(1), S_OK);
+    EXPECT_EQ(player_->HandleGraphEvents(stopped), E_FAIL);
+}
+
 HRESULT failingCreator(IUnknown*, REFIID, void** out) {
     *out = nullptr;
     return E_FAIL;

@@ -6,6 +6,8 @@
 #include "app/Templates.h"
 #include "app/VeloqApp.h"
 #include "app/VeloqDlg.h"
+#include "h264/Decoder.h"
+#include "media/VideoPacking.h"
 #include "platform/mfc/App.h"
 #include "platform/mfc/detail/WindowPart.h"
 #include "platform/win32/Paths.h"
@@ -18,6 +20,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -115,6 +120,77 @@ std::vector<std::uint8_t> colourBars(int width, int height) {
     return rows;
 }
 
+// A live picture as packed UYVY rows: the first field pair of the test box's stream, decoded by our
+// decoder and woven into one frame.
+struct LivePicture {
+    std::vector<std::uint8_t> rows;
+    int width = 0;
+    int height = 0;
+};
+
+// The field's planes copied, since the decoder's output is only valid until its next call.
+struct Field {
+    std::vector<std::uint8_t> y, u, v;
+};
+
+Field copyField(const DecodedPicture& p) {
+    Field f;
+    for (int r = 0; r < p.height; ++r)
+        f.y.insert(f.y.end(), p.lumaPlane + r * p.lumaStride, p.lumaPlane + r * p.lumaStride + p.width);
+    for (int r = 0; r < p.height / 2; ++r) {
+        f.u.insert(f.u.end(), p.cbPlane + r * p.chromaStride, p.cbPlane + r * p.chromaStride + p.width / 2);
+        f.v.insert(f.v.end(), p.crPlane + r * p.chromaStride, p.crPlane + r * p.chromaStride + p.width / 2);
+    }
+    return f;
+}
+
+// Rows of the two fields taken in turn.
+std::vector<std::uint8_t> weave(const std::vector<std::uint8_t>& top, const std::vector<std::uint8_t>& bottom,
+                                int width, int fieldRows) {
+    std::vector<std::uint8_t> frame;
+    for (int r = 0; r < fieldRows; ++r)
+        for (const auto* field : {&top, &bottom})
+            frame.insert(frame.end(), field->begin() + r * width, field->begin() + (r + 1) * width);
+    return frame;
+}
+
+std::optional<LivePicture> decodedLivePicture(const fs::path& stream) {
+    std::ifstream in(stream, std::ios::binary);
+    const std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
+    if (data.empty())
+        return std::nullopt;
+    H264DecoderConfig config;
+    H264DecoderContext* decoder = H264DecoderCreate(&config);
+    if (!decoder)
+        return std::nullopt;
+    std::vector<Field> fields;
+    int width = 0, fieldRows = 0;
+    DecodedPicture picture;
+    auto take = [&](std::int32_t result) {
+        for (; result == DECODE_OK && fields.size() < 2;
+             result = H264DecoderDecode(decoder, nullptr, 0, 0, 0, &picture, 0)) {
+            if (picture.kind == PICTURE_KIND_FRAME)
+                continue;
+            width = picture.width;
+            fieldRows = picture.height;
+            fields.push_back(copyField(picture));
+        }
+    };
+    take(H264DecoderDecode(decoder, data.data(), static_cast<std::uint32_t>(data.size()), 0, 0, &picture, 0));
+    H264DecoderDestroy(decoder);
+    if (fields.size() < 2 || width <= 0 || fieldRows <= 0)
+        return std::nullopt;
+    const std::vector<std::uint8_t> y = weave(fields[0].y, fields[1].y, width, fieldRows);
+    const std::vector<std::uint8_t> u = weave(fields[0].u, fields[1].u, width / 2, fieldRows / 2);
+    const std::vector<std::uint8_t> v = weave(fields[0].v, fields[1].v, width / 2, fieldRows / 2);
+    LivePicture out{std::vector<std::uint8_t>(static_cast<std::size_t>(width) * 2 * fieldRows * 2), width,
+                    fieldRows * 2};
+    PortablePackKernels().uyvy({y.data(), u.data(), v.data(), width, width / 2}, out.rows.data(), width,
+                               out.height, width * 2);
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -140,7 +216,7 @@ int main(int argc, char** argv) {
     auto* player = new FakePlayer;
     AppServices services;
     services.makeBoxClient = [box](KQ_AppConfig&) { return std::unique_ptr<BoxClientPort>(box); };
-    services.makePlayer = [player] { return std::unique_ptr<PlayerPort>(player); };
+    services.makePlayer = [player](KQ_AppConfig&) { return std::unique_ptr<PlayerPort>(player); };
     KQ_UI_VeloqApp app(std::move(services));
     app.StartUp();
     bool ok = true;
@@ -173,8 +249,13 @@ int main(int argc, char** argv) {
         ok &= save(shot(*app.m_pLoginDlg), out / "login_pane_ip.png");
         app.m_pLoginDlg->OnLoginButton();
         platform::mfc::PumpUiUntil([&] { return app.m_uiState == UI_STATE_CV_PLAY; }, 3000);
-        const std::vector<std::uint8_t> bars = colourBars(352, 288);
-        main.VideoBox().PresentFrame(bars.data(), bars.size(), 352, 288, 352 * 2, true);
+        if (const auto live = decodedLivePicture(fs::path(VELOQ_FIXTURES_DIR) / "stream" / "video.264")) {
+            main.VideoBox().PresentFrame(live->rows.data(), live->rows.size(), live->width, live->height,
+                                         live->width * 2, true);
+        } else {
+            const std::vector<std::uint8_t> bars = colourBars(352, 288);
+            main.VideoBox().PresentFrame(bars.data(), bars.size(), 352, 288, 352 * 2, true);
+        }
         main.ToggleSidePane();
         platform::mfc::PumpUiFor(200);
         ok &= save(desk({&main, app.m_pRemotePane}), out / "main_live.png");

@@ -34,6 +34,7 @@ public:
     };
 
     void SetMainWindow(HWND window) override { main = window; }
+    void SetPlayer(PlayerControl* control) override { player = control; }
     bool Login(HWND window, const std::wstring& address, const std::wstring& user,
                const std::wstring& password, const LoginParams& params) override {
         return record(LoginCall{window, address, user, password, params, false});
@@ -72,6 +73,7 @@ public:
         return calls_;
     }
     HWND main = nullptr;
+    PlayerControl* player = nullptr;
 
 private:
     bool record(LoginCall call) {
@@ -102,11 +104,13 @@ public:
     HRESULT startLiveResult = S_OK;
     HRESULT playFileResult = S_OK;
     int mode = PLAYER_MODE_NONE;
+    HWND mainWindow = nullptr;
     HWND videoWindow = nullptr;
     HWND notifyWindow = nullptr;
     std::vector<std::wstring> calls;
     bool graphStopped = false;
 
+    void SetMainWindow(HWND window) override { mainWindow = window; }
     void SetVideoWindow(HWND window) override { videoWindow = window; }
     void SetNotifyWindow(HWND window) override { notifyWindow = window; }
     void SetSizeClass(int v) override { calls.push_back(L"SizeClass " + std::to_wstring(v)); }
