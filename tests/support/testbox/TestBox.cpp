@@ -32,10 +32,13 @@ std::uint16_t portOf(SOCKET s) {
 }
 
 // A socket bound to the port on 127.0.0.1 (0: one the system picks); port is set to the one it got.
+// SO_REUSEADDR only where it matters (a listener's port in TIME_WAIT): on UDP it would let a port that
+// another socket holds be handed out again.
 SOCKET bound(int type, std::uint16_t& port) {
     const SOCKET s = socket(AF_INET, type, 0);
     const int on = 1;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (type == SOCK_STREAM)
+        setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in a = loopback(port);
     if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
         closesocket(s);
@@ -100,6 +103,8 @@ TestBox::TestBox(Options options) : options_(std::move(options)) {
     try {
         lanSearchPort_ = options_.lanSearchPort;
         udp_ = bound(SOCK_DGRAM, lanSearchPort_);
+        std::uint16_t anyPort = 0;
+        udpAnswer_ = bound(SOCK_DGRAM, anyPort);
         const auto listener = [this](bool on, std::uint16_t wanted, std::uint16_t& port) {
             port = on ? wanted : refusingPort();
             if (!on)
@@ -125,6 +130,8 @@ TestBox::TestBox(Options options) : options_(std::move(options)) {
         lanStream_.reset();
         if (udp_ != INVALID_SOCKET)
             closesocket(udp_);
+        if (udpAnswer_ != INVALID_SOCKET)
+            closesocket(udpAnswer_);
         for (SOCKET s : listeners_)
             closesocket(s);
         WSACleanup();
@@ -152,6 +159,7 @@ TestBox::~TestBox() {
     lanStream_.reset();
     directStream_.reset();
     closesocket(udp_);
+    closesocket(udpAnswer_);
     for (SOCKET s : listeners_)
         closesocket(s);
     for (auto& c : controls_)
@@ -303,7 +311,7 @@ void TestBox::answerProbe() {
             return;
         }
     }
-    sendto(udp_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
+    sendto(udpAnswer_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
 }
 
 void TestBox::readControl(const std::shared_ptr<Connection>& c) {

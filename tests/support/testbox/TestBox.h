@@ -161,6 +161,10 @@ private:
     std::uint16_t lanSearchPort_ = 0, lanControlPort_ = 0, lanStreamPort_ = 0, directControlPort_ = 0,
                   directStreamPort_ = 0;
     SOCKET udp_ = INVALID_SOCKET;
+    // Answers go out from a socket that never reads: a late answer that lands on another box's search
+    // port (a reused port of a closed client) is then never answered back, so two boxes cannot keep
+    // answering each other.
+    SOCKET udpAnswer_ = INVALID_SOCKET;
     std::vector<SOCKET> listeners_; // of the control ports
     int wakeRead_ = -1, wakeWrite_ = -1;
 
