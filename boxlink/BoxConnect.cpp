@@ -126,7 +126,10 @@ bool KQ_TCP_BoxClient::searchLanDevice(const std::wstring& deviceId) {
     if (s == INVALID_SOCKET)
         return false;
     const int on = 1;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    // The fixed search port is shared with other programs that search for the box; an any-port socket
+    // must not share (on UDP, SO_REUSEADDR would let the system hand out a port another socket holds).
+    if (env.lanSearchLocalPort != 0)
+        setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(env.lanSearchLocalPort);

@@ -12,11 +12,32 @@
 namespace platform::dshow {
 namespace {
 
-// SDL's audio subsystem, kept for the process once a renderer has needed it.
+// Whether the subsystem's driver can open an output device at all (a driver can start on a machine that
+// has no sound card).
+bool deviceOpens() {
+    SDL_AudioSpec spec{};
+    spec.freq = 48000;
+    spec.format = AUDIO_S16SYS;
+    spec.channels = 2;
+    spec.samples = 1024;
+    const SDL_AudioDeviceID device =
+        SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, SDL_AUDIO_ALLOW_ANY_CHANGE);
+    if (device == 0)
+        return false;
+    SDL_CloseAudioDevice(device);
+    return true;
+}
+
+// SDL's audio subsystem, kept for the process once a renderer has needed it. Without a usable device the
+// silent driver stands in, which consumes the sound at its real pace: the picture then plays without
+// sound, on the same clock, instead of not at all.
 bool audioSubsystem() {
     static const bool ready = [] {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
-            return true;
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+            if (deviceOpens())
+                return true;
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        }
         SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
         return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     }();

@@ -1,7 +1,8 @@
 // The program as it runs: the application with its own box connection manager and player against the test
 // box on 127.0.0.1, which streams the fixture live. Logging in by IP starts live view, decoded pictures
 // reach and paint the main window's video box, the source button switches the box's source and live view
-// goes on on the new stream, and logging out stops the player and the stream.
+// goes on on the new stream, the record button records the live stream into an MP4 file that plays, and
+// logging out stops the player and the stream.
 #include "AppFixture.h"
 
 #include "app/Menus.h"
@@ -15,6 +16,8 @@
 #include "tests/support/testbox/TestBox.h"
 
 #include <atomic>
+#include <cstdio>
+#include <filesystem>
 #include <set>
 
 namespace {
@@ -45,6 +48,31 @@ std::size_t paintedColours(KQ_UI_VideoBox& box) {
         for (int x = 0; x < image.width(); x += 4)
             colours.insert(image.pixel(x, y));
     return colours.size();
+}
+
+// What ffprobe reads of a file: its streams' codecs, and what it says when it decodes every frame.
+struct Probe {
+    std::string codecs;
+    std::string errors; // what decoding it all printed
+};
+
+std::string output(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            text += buffer;
+        if (pclose(pipe) != 0)
+            return "failed: " + text;
+    }
+    return text;
+}
+
+Probe probe(const std::filesystem::path& file) {
+    const std::string quoted = "'" + file.string() + "'";
+    return {output("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + quoted + " 2>&1"),
+            output("ffprobe -v error -count_frames -show_entries stream=nb_read_frames " + quoted +
+                   " 2>&1 >/dev/null")};
 }
 
 class LiveViewTest : public AppFixture {
@@ -130,6 +158,31 @@ TEST_F(LiveViewTest, TheSourceButtonSwitchesTheBoxAndLiveViewGoesOnOnTheNewStrea
     login().OnLoginButton();
     EXPECT_EQ(state(), UI_STATE_INIT);
     EXPECT_EQ(programPlayer->Mode(), PLAYER_MODE_NONE);
+}
+
+TEST_F(LiveViewTest, TheRecordButtonRecordsTheLiveStreamIntoAFileThatPlays) {
+    startAndWatch();
+    app->m_config.m_recordPath = (temp / "record").wstring();
+    loginByAddress();
+    ASSERT_EQ(state(), UI_STATE_CV_PLAY);
+    ASSERT_TRUE(picturesArrive(5));
+
+    click(*main, IDC_BTN_RECORD);
+    ASSERT_EQ(state(), UI_STATE_CV_RECORD);
+    EXPECT_TRUE(picturesArrive(100)); // two seconds of fields
+    click(*main, IDC_BTN_RECORD);
+    EXPECT_EQ(state(), UI_STATE_CV_PLAY);
+
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(temp / "record"))
+        files.push_back(entry.path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].extension(), ".mp4");
+    const Probe read = probe(files[0]);
+    EXPECT_EQ(read.codecs, "h264\naac\n");
+    EXPECT_EQ(read.errors, "");
+    login().OnLoginButton();
+    EXPECT_EQ(state(), UI_STATE_INIT);
 }
 
 } // namespace
