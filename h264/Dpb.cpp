@@ -43,11 +43,17 @@ bool removeUnused(Dpb& d) {
     return false;
 }
 
+// Order counts are 32-bit and wrap on long streams without an IDR picture; the pictures a buffer holds are
+// close in order, so the one whose distance to the other is negative comes first.
+bool pocBefore(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) - uint32_t(b)) < 0;
+}
+
 // The store not yet output with the smallest order count (first in stored order on ties), or -1.
 int smallestWaiting(const Dpb& d) {
     int best = -1;
     for (uint32_t i = 0; i < d.used; ++i)
-        if (!d.stores[i].outputDone && (best < 0 || d.stores[i].poc < d.stores[best].poc))
+        if (!d.stores[i].outputDone && (best < 0 || pocBefore(d.stores[i].poc, d.stores[best].poc)))
             best = int(i);
     return best;
 }
@@ -125,7 +131,7 @@ void storePicture(H264DecoderContext& ctx, Picture& pic) {
     }
     while (d.used >= d.size) {
         const int best = smallestWaiting(d);
-        if (!pic.usedForReference && (best < 0 || pic.poc < d.stores[best].poc)) {
+        if (!pic.usedForReference && (best < 0 || pocBefore(pic.poc, d.stores[best].poc))) {
             pic.held = false;
             queueOutput(ctx, pic);
             return;

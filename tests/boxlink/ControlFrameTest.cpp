@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -130,6 +132,43 @@ TEST(RingBufferTest, BoundsWrapAndReset) {
     KQ_TCP_RingBuffer none(0);
     EXPECT_EQ(none.Write(data, 1), 0);
     EXPECT_EQ(none.Read(1, out), 0);
+}
+
+// The reader resets while the writer keeps writing: the reset only moves the read position to the write
+// position, so what the reader gets afterwards is whole values the writer wrote after them, in order.
+TEST(RingBufferTest, ResetByTheReaderWhileTheWriterWrites) {
+    KQ_TCP_RingBuffer ring(1000);
+    constexpr DWORD kValues = 300000;
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (DWORD next = 1; next <= kValues;) {
+            const DWORD values[3] = {next, next + 1, next + 2};
+            if (ring.Write(values, sizeof values))
+                next += 3;
+            else
+                std::this_thread::yield();
+        }
+        done = true;
+    });
+    DWORD last = 0, reads = 0, faults = 0;
+    bool resetSinceLast = false;
+    while (!done || ring.Stored() > 0) {
+        DWORD value = 0;
+        if (!ring.Read(sizeof value, &value)) {
+            std::this_thread::yield();
+            continue;
+        }
+        faults += resetSinceLast ? value <= last : value != last + 1;
+        last = value;
+        resetSinceLast = false;
+        if (++reads % 97 == 0) {
+            ring.Reset();
+            resetSinceLast = true;
+        }
+    }
+    writer.join();
+    EXPECT_EQ(faults, 0u);
+    EXPECT_GT(reads, 0u);
 }
 
 TEST(PendingRequestTableTest, ExpiriesFollowTheMaximumSends) {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -224,6 +225,22 @@ TEST_F(ReceiverTest, RelayModeReadsAndClosesTheHandedOverSocket) {
     EXPECT_TRUE(platform::PumpUntil([&] { return receiver.BitRate() > 0; }, kWait));
     receiver.Stop();
     EXPECT_TRUE(box.WaitPeerClosed(kWait));
+}
+
+// The rate counts every received byte, in 64 bits: 2 MB within one or two windows of about 3 s is well
+// above 1431 kbit/s, the most that a 32-bit byte count times 8000 could still give.
+TEST_F(ReceiverTest, BitRateOfAFastStreamDoesNotOverflow) {
+    receiver.StartRelay(box.Connect());
+    ASSERT_TRUE(box.WaitConnected(kWait));
+    box.Send(testbox::StreamBytes(2000000, 0xFF)); // no record begins with 0xFF: counted, not stored
+    DWORD highest = 0;
+    EXPECT_TRUE(platform::PumpUntil(
+        [&] {
+            highest = std::max(highest, receiver.BitRate());
+            return highest > 1900;
+        },
+        kWait));
+    EXPECT_LE(highest, 2000000u * 8 / 3000);
 }
 
 } // namespace

@@ -52,6 +52,25 @@ struct Sequence {
         s.pocLsb = pocLsb;
         add(skipPicture(s, sps, pps));
     }
+    // A non-reference P picture whose macroblocks all read reference index `refIdx` of `active` entries.
+    void probeIndex(uint32_t frameNum, int active, uint32_t refIdx,
+                    std::vector<std::pair<uint32_t, uint32_t>> reorder = {}) {
+        SliceParams s = slice(frameNum, 0);
+        s.overrideRefIdx = true;
+        s.numRefIdxL0Minus1 = active - 1;
+        s.reorder = std::move(reorder);
+        BitWriter w;
+        sliceHeader(w, s, sps, pps);
+        for (uint32_t mb = 0; mb < (sps.widthMbsMinus1 + 1) * (sps.heightMbsMinus1 + 1); ++mb) {
+            w.ue(0); // mb_skip_run
+            w.ue(0); // P_L0_16x16
+            w.ue(refIdx);
+            w.se(0), w.se(0);
+            w.ue(0); // coded_block_pattern 0
+        }
+        w.trailing();
+        appendNal(stream, 0, 1, w.bytes());
+    }
     std::vector<int> lumas(const H264DecoderConfig& config = smallConfig()) const {
         std::vector<int> out;
         for (const Frame& f : decodeStream(stream, config).frames)
@@ -102,6 +121,57 @@ TEST(PictureBuffer, SlidingWindowKeepsNumRefFrames) {
     q.probe(3, {{0, 2}}); // PicNum 0 slid out
     q.probe(3, {{0, 1}}); // PicNum 1
     EXPECT_EQ(q.lumas(), (std::vector<int>{10, 20, 30, 30, 20}));
+}
+
+// Entries past the initial list, and those the reordering leaves empty, name entry 0.
+TEST(PictureBuffer, IndicesOfEmptyListEntriesNameTheFirstEntry) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<uint32_t, uint32_t>> reorder;
+        uint32_t refIdx;
+        int luma;
+    } cases[] = {
+        {"second of two", {}, 1, 10},
+        {"past the two references", {}, 3, 20},
+        {"moved to the front", {{0, 1}, {1, 0}}, 1, 20},
+        {"left empty by the reordering", {{0, 1}, {1, 0}}, 2, 10},
+        {"last, left empty", {{0, 1}, {1, 0}}, 3, 10},
+    };
+    for (const Case& c : cases) {
+        Sequence q;
+        q.intra(10);
+        q.reference(20, 1);
+        q.probeIndex(2, 4, c.refIdx, c.reorder);
+        const Decoded d = decodeStream(q.stream, smallConfig());
+        EXPECT_EQ(d.diagnostics.sliceDataErrors, 0u) << c.name;
+        ASSERT_EQ(d.frames.size(), 3u) << c.name;
+        EXPECT_EQ(d.frames[2].y[0], c.luma) << c.name;
+    }
+}
+
+// A stream that keeps more reference frames than its buffer holds (adaptive marking that unmarks nothing,
+// a DPB of two frames at level 1): the oldest reference leaves, every picture still comes out once.
+TEST(PictureBuffer, FullBufferEvictsTheOldestReference) {
+    for (const int32_t flags : {0, H264_FLAG_ZERO_COPY}) {
+        Sequence q(2);
+        q.sps.levelIdc = 10;
+        q.sps.widthMbsMinus1 = 19, q.sps.heightMbsMinus1 = 9;
+        q.stream = parameterSets(q.sps, q.pps);
+        q.intra(10);
+        for (uint32_t k = 1; k <= 2; ++k) {
+            SliceParams s = q.slice(k);
+            s.adaptiveMarking = true;
+            q.add(ipcmPicture(s, q.sps, q.pps, uint8_t(10 + 10 * k)));
+        }
+        q.probe(3, {{0, 2}}); // PicNum 0: evicted, 30 stays first
+        q.probe(3, {{0, 1}}); // PicNum 1
+        const Decoded d = decodeStream(q.stream, smallConfig(16, flags));
+        EXPECT_EQ(d.diagnostics.forcedEvictions, 1u) << flags;
+        std::vector<int> lumas;
+        for (const Frame& f : d.frames)
+            lumas.push_back(f.y[0]);
+        EXPECT_EQ(lumas, (std::vector<int>{10, 20, 30, 30, 20})) << flags;
+    }
 }
 
 TEST(PictureBuffer, FrameNumGaps) {
@@ -210,6 +280,42 @@ TEST(PictureBuffer, OrderCountTypesZeroAndOne) {
     for (const Frame& f : decodeStream(one.stream, smallConfig()).frames)
         pocs.push_back(f.poc);
     EXPECT_EQ(pocs, (std::vector<int>{0, 2, 1, 4}));
+}
+
+// Order counts of type 0 that pass 2^31 on a long stream without an IDR picture wrap to negative values;
+// pictures still come out in their order, with and without zero-copy.
+TEST(PictureBuffer, OrderCountsWrapAroundOnLongStreams) {
+    Sequence q(1, 0);
+    q.sps.log2MaxPocLsbMinus4 = 12; // MaxPicOrderCntLsb 65536
+    q.stream = parameterSets(q.sps, q.pps);
+    q.intra(10);
+    constexpr uint32_t kStep = 32767, kPictures = 65540; // past 2^31 after 65538 steps
+    for (uint32_t k = 1; k < kPictures; ++k) {
+        SliceParams s = q.slice(k % 16);
+        s.pocLsb = (k * kStep) & 0xFFFF;
+        q.add(skipPicture(s, q.sps, q.pps));
+    }
+    for (const int32_t flags : {0, H264_FLAG_ZERO_COPY}) {
+        const H264DecoderConfig config = smallConfig(16, flags);
+        H264DecoderContext* decoder = H264DecoderCreateAtLevel(&config, 2);
+        ASSERT_NE(decoder, nullptr);
+        std::vector<int32_t> pocs;
+        DecodedPicture p;
+        for (int r = H264DecoderDecode(decoder, q.stream.data(), uint32_t(q.stream.size()), 0, 0, &p, 0);
+             r == DECODE_OK; r = H264DecoderDecode(decoder, nullptr, 0, 0, 0, &p, 0))
+            pocs.push_back(p.poc);
+        while (H264DecoderGetPicture(decoder, &p) == DECODE_OK)
+            pocs.push_back(p.poc);
+        while (H264DecoderDecode(decoder, nullptr, 0, 0, 0, &p, DECODE_FLAG_END_OF_UNIT) == DECODE_OK)
+            pocs.push_back(p.poc);
+        H264DecoderDestroy(decoder);
+        ASSERT_EQ(pocs.size(), kPictures) << flags;
+        size_t outOfStep = 0;
+        for (uint32_t k = 0; k < kPictures; ++k)
+            outOfStep += pocs[k] != int32_t(k * kStep);
+        EXPECT_EQ(outOfStep, 0u) << flags;
+        EXPECT_LT(pocs.back(), 0) << flags;
+    }
 }
 
 } // namespace

@@ -182,6 +182,136 @@ TEST(SliceData, RefusedSlicesAndMacroblocks) {
     }
 }
 
+// Explicit weight tables: denominators above 7 and weights or offsets outside -128..127 drop the slice; the
+// limits themselves are taken.
+TEST(SliceData, WeightTablesOutOfRangeAreRefused) {
+    SpsParams sps;
+    PpsParams pps;
+    pps.weightedPred = true;
+    struct Case {
+        const char* name;
+        uint32_t lumaDenom, chromaDenom;
+        WeightEntry entry;
+        int32_t result;
+    };
+    auto luma = [](int weight, int offset) { return WeightEntry{true, weight, offset, false, {}, {}}; };
+    auto chroma = [](int weight, int offset) {
+        return WeightEntry{false, 0, 0, true, {64, weight}, {0, offset}};
+    };
+    const Case cases[] = {
+        {"limits", 7, 7, WeightEntry{true, -128, 127, true, {127, -128}, {-128, 127}}, 2},
+        {"luma denominator 8", 8, 0, {}, 0x3000000A},
+        {"chroma denominator 8", 0, 8, {}, 0x3000000A},
+        {"luma weight 128", 7, 7, luma(128, 0), 0x3000000B},
+        {"luma weight -129", 7, 7, luma(-129, 0), 0x3000000B},
+        {"luma offset 128", 7, 7, luma(1, 128), 0x3000000B},
+        {"luma offset -129", 7, 7, luma(1, -129), 0x3000000B},
+        {"chroma weight 128", 6, 6, chroma(128, 0), 0x3000000B},
+        {"chroma offset -129", 6, 6, chroma(64, -129), 0x3000000B},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> stream = parameterSets(sps, pps);
+        const std::vector<uint8_t> idr = ipcmPicture(SliceParams{}, sps, pps, 50);
+        stream.insert(stream.end(), idr.begin(), idr.end());
+        SliceParams s;
+        s.nalUnitType = 1, s.sliceType = 5, s.frameNum = 1;
+        s.lumaLog2Denom = c.lumaDenom, s.chromaLog2Denom = c.chromaDenom;
+        s.weights = {c.entry};
+        const std::vector<uint8_t> p = skipPicture(s, sps, pps);
+        stream.insert(stream.end(), p.begin(), p.end());
+        const Decoded d = decodeStream(stream, smallConfig());
+        EXPECT_EQ(d.diagnostics.lastNalResult, c.result) << c.name;
+        EXPECT_EQ(d.frames.size(), c.result == 2 ? 2u : 1u) << c.name;
+    }
+}
+
+// A P_L0_L0_16x8 picture whose lower partitions read a reference index past the three active ones: it names
+// the first list entry and, having no weights in the table, the default ones.
+TEST(SliceData, ReferenceIndicesPastTheActiveOnesGetDefaultWeights) {
+    SpsParams sps;
+    PpsParams pps;
+    pps.weightedPred = true;
+    pps.numRefIdxL0Minus1 = 2;
+    std::vector<uint8_t> stream = parameterSets(sps, pps);
+    const std::vector<uint8_t> idr = ipcmPicture(SliceParams{}, sps, pps, 20, 100);
+    stream.insert(stream.end(), idr.begin(), idr.end());
+    SliceParams s;
+    s.nalUnitType = 1, s.sliceType = 5, s.frameNum = 1;
+    const WeightEntry raised{true, 1, 50, true, {1, 1}, {10, 10}};
+    s.weights = {raised, raised, raised};
+    BitWriter w;
+    sliceHeader(w, s, sps, pps);
+    for (int mb = 0; mb < 4; ++mb) {
+        w.ue(0); // mb_skip_run
+        w.ue(1); // P_L0_L0_16x8
+        w.ue(0); // ref_idx of the upper partition
+        w.ue(7); // of the lower one
+        for (int i = 0; i < 4; ++i)
+            w.se(0);
+        w.ue(0); // coded_block_pattern 0
+    }
+    w.trailing();
+    appendNal(stream, 1, 1, w.bytes());
+    for (unsigned level : {2u, 4u}) {
+        const Decoded d = decodeStream(stream, smallConfig(), level);
+        ASSERT_EQ(d.frames.size(), 2u);
+        EXPECT_EQ(d.diagnostics.sliceDataErrors, 0u);
+        const Frame& f = d.frames[1];
+        EXPECT_EQ(f.y[0], 70);
+        EXPECT_EQ(f.y[size_t(f.height - 1) * f.width + f.width - 1], 20);
+        EXPECT_EQ(f.cb[0], 110);
+        EXPECT_EQ(f.cr[size_t(f.height / 2 - 1) * (f.width / 2)], 100);
+    }
+}
+
+// coeff_token codes that name no token, or a TotalCoeff above the 15 coefficients of an AC block, refuse
+// the macroblock. Four I_16x16 macroblocks with AC blocks, the last one's residual from the case: read
+// without the bound, each would end the picture as if nothing were wrong.
+TEST(SliceData, ImpossibleCoefficientTokensAreRefused) {
+    SpsParams sps;
+    PpsParams pps;
+    using Writer = std::function<void(BitWriter&)>;
+    struct Case {
+        const char* name;
+        Writer residual; // of the last macroblock: the DC block, then the 16 AC blocks
+        bool refused;
+    };
+    const Case cases[] = {
+        {"empty blocks", [](BitWriter& w) { w.bits(0x1FFFF, 17); }, false},
+        {"TotalCoeff 16 in an AC block",
+         [](BitWriter& w) {
+             w.bits(1, 1);  // DC block empty
+             w.bits(4, 16); // TotalCoeff 16, no trailing ones
+             for (int i = 0; i < 16; ++i)
+                 w.bits(0b10, 2);        // level 1
+             w.bits(0b000011000011, 12); // the two blocks next to it at nC 8: empty
+             w.bits(0x1FFF, 13);
+         },
+         true},
+        {"fifteen zeros and a one", [](BitWriter& w) { w.bits(1, 16); }, true},
+        {"sixteen zeros", [](BitWriter& w) { w.bits(0, 16), w.bits(0xFFFF, 16); }, true},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> stream = parameterSets(sps, pps);
+        BitWriter w;
+        sliceHeader(w, SliceParams{}, sps, pps);
+        for (int mb = 0; mb < 4; ++mb) {
+            w.ue(15); // I_16x16_2_0_1: DC prediction, no chroma, AC blocks
+            w.ue(0);  // intra_chroma_pred_mode DC
+            w.se(0);  // mb_qp_delta
+            if (mb < 3)
+                w.bits(0x1FFFF, 17);
+            else
+                c.residual(w);
+        }
+        w.trailing();
+        appendNal(stream, 1, 5, w.bytes());
+        const Decoded d = decodeStream(stream, smallConfig());
+        EXPECT_EQ(d.diagnostics.sliceDataErrors, c.refused ? 1u : 0u) << c.name;
+        EXPECT_EQ(d.frames.size(), 1u) << c.name;
+    }
+}
+
 TEST(SliceData, PSlicesWaitForAnIntraSlice) {
     SpsParams sps;
     PpsParams pps;

@@ -1,5 +1,7 @@
 #include "tests/h264/StreamWriter.h"
 
+#include <cstddef>
+
 namespace h264test {
 
 void BitWriter::bits(uint32_t value, int count) {
@@ -134,6 +136,26 @@ void sliceHeader(BitWriter& w, const SliceParams& s, const SpsParams& sps, const
                 w.ue(value);
             }
             w.ue(3);
+        }
+        if (pps.weightedPred) {
+            w.ue(s.lumaLog2Denom);
+            w.ue(s.chromaLog2Denom);
+            const int active = (s.overrideRefIdx ? s.numRefIdxL0Minus1 : pps.numRefIdxL0Minus1) + 1;
+            for (int i = 0; i < active; ++i) {
+                const WeightEntry e =
+                    std::size_t(i) < s.weights.size() ? s.weights[std::size_t(i)] : WeightEntry{};
+                w.flag(e.luma);
+                if (e.luma) {
+                    w.se(e.lumaWeight);
+                    w.se(e.lumaOffset);
+                }
+                w.flag(e.chroma);
+                if (e.chroma)
+                    for (int c = 0; c < 2; ++c) {
+                        w.se(e.chromaWeight[c]);
+                        w.se(e.chromaOffset[c]);
+                    }
+            }
         }
     }
     if (s.nalRefIdc) {

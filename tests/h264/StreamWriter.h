@@ -57,6 +57,14 @@ struct Mmco {
     uint32_t op, a = 0, b = 0; // a: difference_of_pic_nums_minus1 / long_term_pic_num / max idx plus1
 };
 
+// One reference index's entry of an explicit weight table; a flag left false writes no weights.
+struct WeightEntry {
+    bool luma = false;
+    int lumaWeight = 0, lumaOffset = 0;
+    bool chroma = false;
+    int chromaWeight[2] = {}, chromaOffset[2] = {};
+};
+
 struct SliceParams {
     int nalUnitType = 5, nalRefIdc = 1;
     uint32_t firstMb = 0;
@@ -70,6 +78,9 @@ struct SliceParams {
     bool overrideRefIdx = false;
     int numRefIdxL0Minus1 = 0;
     std::vector<std::pair<uint32_t, uint32_t>> reorder; // (idc, value)
+    // Written when the picture parameter set asks for explicit weights; missing entries carry no weights.
+    uint32_t lumaLog2Denom = 0, chromaLog2Denom = 0;
+    std::vector<WeightEntry> weights;
     bool noOutputOfPriorPics = false, longTermReference = false;
     bool adaptiveMarking = false;
     std::vector<Mmco> mmco;
