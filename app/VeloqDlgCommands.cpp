@@ -275,7 +275,7 @@ void KQ_UI_VeloqDlg::onSelectSource(int index) {
 void KQ_UI_VeloqDlg::onPlay() {
     KQ_UI_VeloqApp& a = app();
     const int state = a.m_uiState;
-    if (!a.m_pPlayer || !IsFileState(state) || SUCCEEDED(a.m_pPlayer->Play()) == false)
+    if (!a.m_pPlayer || !IsFileState(state) || FAILED(a.m_pPlayer->Play()))
         return;
     time_.StartClock();
     setState(FileStateFor(UI_STATE_FILE_PLAY, state >= UI_STATE_FILE_PLAY_L));
