@@ -80,9 +80,9 @@ KQ_UI_CLoginDialog::KQ_UI_CLoginDialog() : CDialog(LoginPaneTemplate()) {
         relabel();
         return LRESULT{0};
     });
-    MapMessage(WM_BOX_LOGIN_OK, [this](WPARAM, LPARAM l) { return onLoginOk(l); });
-    MapMessage(WM_BOX_LOGIN_FAILED, [this](WPARAM w, LPARAM) { return onLoginFailed(w); });
-    MapMessage(WM_BOX_LOGIN_CONFIRM, [this](WPARAM, LPARAM) { return onLoginConfirm(); });
+    MapMessage(WM_BOX_LOGIN_OK, [this](WPARAM, LPARAM l) { return abandoned_ ? 0 : onLoginOk(l); });
+    MapMessage(WM_BOX_LOGIN_FAILED, [this](WPARAM w, LPARAM) { return abandoned_ ? 0 : onLoginFailed(w); });
+    MapMessage(WM_BOX_LOGIN_CONFIRM, [this](WPARAM, LPARAM) { return abandoned_ ? 0 : onLoginConfirm(); });
     MapMessage(WM_LBUTTONDOWN, [this](WPARAM, LPARAM) {
         SetRedraw(FALSE);
         return LRESULT{0};

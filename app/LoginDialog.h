@@ -5,7 +5,8 @@
 // and the remembered logins. The same button logs out.
 //
 // Threads: the worker only calls the connection manager's Login with its copied values; the pane joins it
-// when a result arrives, before the next login and when the window goes.
+// when a result arrives, before the next login and when the pane is deleted (after the connection manager's
+// users are gone, before the connection manager itself).
 #pragma once
 
 #include "app/BoxClientPort.h"
@@ -59,6 +60,9 @@ public:
     KQ_UI_SwitchButton& LoginButton() { return loginButton_; }
     const CToolTipCtrl& ToolTips() const { return tips_; }
     void JoinWorker();
+    // The program is closing: a login still running is left to end on its worker, and its result, when
+    // it comes, is dropped.
+    void AbandonLogin() { abandoned_ = true; }
 
 protected:
     BOOL OnEraseBkgnd(CDC* dc) override;
@@ -89,4 +93,5 @@ private:
     int loggedIn_ = 0;
     CRgn region_;
     std::thread worker_;
+    bool abandoned_ = false;
 };

@@ -72,6 +72,7 @@ protected:
     void OnSize(UINT type, int cx, int cy) override;
     void OnContextMenu(CWnd* wnd, POINT screen) override;
     void OnCancel() override;
+    void OnClose() override { onClose(); } // the window manager's close is the close button's
     void OnOK() override {}
 
 private:

@@ -120,6 +120,9 @@ std::wstring KQ_UI_VeloqDlg::mediaPath(const std::wstring& folder, const wchar_t
     return path + name + extension;
 }
 
+// Works in every state. A login still running (a relay attempt may take until its time-out) is left to
+// end on its worker, which the login pane waits for when the program goes; its late result is dropped.
+// The windows disappear at once.
 void KQ_UI_VeloqDlg::onClose() {
     KQ_UI_VeloqApp& a = app();
     if (a.m_pPlayer)
@@ -127,6 +130,13 @@ void KQ_UI_VeloqDlg::onClose() {
     if (a.m_pBoxClient && a.m_session.loggedIn)
         a.m_pBoxClient->Disconnect(0);
     a.m_session.loggedIn = 0;
+    if (a.m_pLoginDlg)
+        a.m_pLoginDlg->AbandonLogin();
+    CWnd* panes[] = {a.m_pLoginDlg, a.m_pTvPane, a.m_pRemotePane, a.m_pSnapDlg, a.m_pFullScreenDlg};
+    for (CWnd* pane : panes)
+        if (pane && pane->m_hWnd)
+            pane->ShowWindow(SW_HIDE);
+    ShowWindow(SW_HIDE);
     PostQuitMessage(0);
 }
 

@@ -112,7 +112,9 @@ KQ_AV_AudioDecode::Pass KQ_AV_AudioDecode::runPass(DWORD& threshold) {
     if (ring_->Read(unit_.get(), kReadBufferSize, &length) != AV_RING_OK || length < 4)
         return Pass::Sleep;
     if (!decoderOpened_ && length <= kLargestOpeningUnit) {
-        OpenDecoder(unit_.get() + 4, length - 4);
+        if (OpenDecoder(unit_.get() + 4, length - 4) != 0)
+            std::fprintf(stderr,
+                         "live audio: the AAC decoder could not be opened; this live view has no sound\n");
         decoderOpened_ = true;
     }
     if (!input_)

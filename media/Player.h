@@ -22,6 +22,7 @@
 #include "platform/win32/Types.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -93,11 +94,18 @@ public:
     HRESULT RestartLive() override;
 
     HRESULT PlayFile(const std::wstring& path);
+    // What PlayFile assembles the file graph with: BuildFileGraph unless replaced (tests put in a graph of
+    // their own); called under the player lock with the graph manager in the record.
+    using FileGraphBuilder = std::function<HRESULT(FileGraphRecord* record, const std::wstring& path,
+                                                   HWND videoWindow, HWND notifyWindow)>;
+    void SetFileGraphBuilder(FileGraphBuilder builder) { fileGraphBuilder_ = std::move(builder); }
     HRESULT Play();
     HRESULT Pause();
     HRESULT StopPlayback();
     // Positions in thousandths of the duration.
     HRESULT Seek(int position);
+    // 0..1000; 0 for a duration of 0. Returns the duration query's result (the position is then the
+    // current seconds over a duration of 1 s, bounded to 1000).
     HRESULT GetPosition(int* position);
     HRESULT FastForward();
     HRESULT Rewind();
@@ -143,6 +151,7 @@ private:
     std::recursive_mutex lock_;
 
     std::unique_ptr<FileGraphRecord> fileGraph_;
+    FileGraphBuilder fileGraphBuilder_;
     mutable std::mutex liveMutex_; // the live-context pointer
     std::shared_ptr<KQ_AV_LiveContext> live_;
     std::unique_ptr<KQ_AV_Graph> graph_;

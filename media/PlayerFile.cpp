@@ -9,6 +9,7 @@
 
 #include "platform/win32/Messages.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -37,7 +38,10 @@ HRESULT KQ_AV_Player::PlayFile(const std::wstring& path) {
     if (FAILED(hr))
         return hr;
     fileGraph_ = std::make_unique<FileGraphRecord>(FileGraphRecord{graph_->GetGraph()});
-    if (FAILED(BuildFileGraph(fileGraph_.get(), path, videoWindow_, notifyWindow_))) {
+    const HRESULT built = fileGraphBuilder_
+                              ? fileGraphBuilder_(fileGraph_.get(), path, videoWindow_, notifyWindow_)
+                              : BuildFileGraph(fileGraph_.get(), path, videoWindow_, notifyWindow_);
+    if (FAILED(built)) {
         tearDownFile();
         releaseGraph();
         mode_ = PLAYER_MODE_NONE;
@@ -159,7 +163,10 @@ HRESULT KQ_AV_Player::GetPosition(int* position) {
     const HRESULT hr = graph_->GetDuration(&duration);
     if (FAILED(hr))
         duration = 1.0;
-    *position = duration > 0 ? static_cast<int>(std::trunc(current * 1000 / duration)) : 0;
+    // A duration of 0 (an empty file) gives 0; a position past the duration, or one over the stand-in
+    // duration, is held to the end instead of leaving the integer range.
+    const double thousandths = duration > 0 ? std::trunc(current * 1000 / duration) : 0.0;
+    *position = static_cast<int>(std::clamp(thousandths, 0.0, 1000.0));
     position_ = current;
     return hr;
 }

@@ -283,9 +283,35 @@ IpAddressFace::IpAddressFace(QWidget* parent) : QFrame(parent) {
         field->setAlignment(Qt::AlignCenter);
         field->setMaxLength(3);
         field->setValidator(new QIntValidator(0, 255, field));
+        field->installEventFilter(this);
         layout->addWidget(field, 1);
         fields[i] = field;
+        // Only what the user types moves on; SetAddress fills the fields without moving the focus.
+        QObject::connect(field, &QLineEdit::textEdited, this, [this, i, field](const QString& text) {
+            bool ok = false;
+            const int value = text.toInt(&ok);
+            const bool full = text.size() >= 3 || (ok && value * 10 > 255);
+            if (full && field->cursorPosition() == text.size())
+                moveOnFrom(i);
+        });
     }
+}
+
+bool IpAddressFace::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_Period)
+        return QFrame::eventFilter(watched, event);
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (watched == fields[i] && !fields[i]->text().isEmpty())
+            moveOnFrom(i);
+    return true; // a dot is never part of a field
+}
+
+void IpAddressFace::moveOnFrom(std::size_t index) {
+    if (index + 1 >= fields.size())
+        return;
+    QLineEdit* next = fields[index + 1];
+    next->setFocus(Qt::TabFocusReason);
+    next->selectAll();
 }
 
 int IpAddressFace::address(DWORD& value) const {

@@ -2,7 +2,11 @@
 
 #include "app/SkinControls.h"
 #include "app/Templates.h"
+#include "platform/win32/Messages.h"
 #include "platform/win32/Profile.h"
+
+#include <chrono>
+#include <future>
 
 namespace {
 
@@ -252,6 +256,45 @@ TEST_F(LoginTest, TheRememberedLoginFillsThePaneOnlyWhenRememberIsOn) {
         EXPECT_EQ(check->GetCheck(), enable ? BST_CHECKED : BST_UNCHECKED);
         stop();
     }
+}
+
+} // namespace
+
+namespace {
+
+// A login the box link is still working on (as during a relay attempt) does not keep the window open:
+// the close button is there, closing stops the player, hides the windows and ends the loop, and the
+// result that comes after the windows have gone reaches none of them.
+TEST_F(LoginTest, TheWindowClosesWhileALoginRuns) {
+    start();
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    box->answer = [&entered, released](HWND window, const FakeBoxClient::LoginCall&) {
+        entered.set_value();
+        released.wait_for(std::chrono::seconds(10));
+        PostMessage(window, WM_BOX_LOGIN_OK, 0, 7);
+    };
+    typeId(L"ABCDEFGH23");
+    login().OnLoginButton();
+    ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    ASSERT_EQ(state(), UI_STATE_LOGIN);
+    EXPECT_TRUE(main->Button(IDC_BTN_CLOSE).IsWindowEnabled());
+
+    main->SendMessage(WM_CLOSE, 0, 0);
+    EXPECT_TRUE(playerCalled(L"Stop 1"));
+    EXPECT_FALSE(boxCalled(L"Disconnect 0")) << "nothing to log out of yet";
+    EXPECT_FALSE(main->IsWindowVisible());
+    EXPECT_FALSE(login().IsWindowVisible());
+    MSG msg;
+    EXPECT_TRUE(PeekMessage(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+
+    release.set_value();
+    login().JoinWorker();
+    platform::PumpPending();
+    EXPECT_FALSE(boxCalled(L"StartStream")) << "the late result started nothing";
+    EXPECT_FALSE(playerCalled(L"StartLive"));
+    EXPECT_EQ(state(), UI_STATE_LOGIN);
 }
 
 } // namespace

@@ -130,6 +130,26 @@ TEST_F(AudioThreadTest, DropsFramesOfAnotherForm) {
     EXPECT_TRUE(sink_->samples().empty());
 }
 
+// When FAAD2 cannot be opened on the first unit the thread decodes nothing for the rest of the live view,
+// yet goes on reading the units and publishing their times, so video keeps its clock.
+TEST_F(AudioThreadTest, AFailedOpenDeliversNothingAndKeepsTheClock) {
+    std::vector<Bytes> frames = fixtureFrames("/stream/audio.aac");
+    ASSERT_GE(frames.size(), 40u);
+    frames[0][2] = static_cast<uint8_t>((frames[0][2] & 0xC3) | 0x3C); // a sampling index past the table
+    ASSERT_EQ(KQ_AV_AudioDecode(nullptr, nullptr, nullptr)
+                  .OpenDecoder(frames[0].data(), static_cast<DWORD>(frames[0].size())),
+              1);
+    push(frames, 0, frames.size());
+    KQ_AV_AudioDecode decode(&live_, bench_.source_, live_.AudioInputRing());
+    ASSERT_TRUE(decode.Start());
+    waitUntilDrained();
+    decode.Stop();
+    EXPECT_EQ(queued(), 0u);
+    EXPECT_TRUE(live_.AudioRunning());
+    EXPECT_EQ(live_.AudioClock(), 500000 + 32 * static_cast<DWORD>(frames.size() - 1));
+    EXPECT_TRUE(sink_->samples().empty());
+}
+
 // A thread waiting for a sample the renderer does not give back ends when stopped.
 TEST_F(AudioThreadTest, StopEndsTheWaitForASample) {
     ASSERT_EQ(bench_.stop(), S_OK); // no sample can be had

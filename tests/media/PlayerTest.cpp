@@ -3,6 +3,7 @@
 // control dispatcher meeting the user interface's starts and stops while units are pushed.
 #include "media/Player.h"
 #include "media/AvGraph.h"
+#include "media/FileGraph.h"
 #include "media/GraphHelpers.h"
 #include "media/LiveContext.h"
 #include "media/PlayerMessages.h"
@@ -13,6 +14,7 @@
 #include "platform/win32/Clock.h"
 #include "platform/win32/Messages.h"
 
+#include "tests/media/GraphFixtures.h"
 #include "tests/media/RecordStream.h"
 #include "tests/media/RecorderTestSupport.h"
 
@@ -172,6 +174,43 @@ TEST_F(PlayerTest, FailedStartsLeaveNothing) {
 }
 
 // Without the VMR-9 the live graph takes the VMR-7, through whose interfaces the display draws too.
+// The file position in thousandths of the duration when the file has no length, or none can be read:
+// no division by zero, an answer in 0..1000, and the failure of the duration query passed on.
+TEST_F(PlayerTest, PositionOfAFileWithoutADuration) {
+    struct Row {
+        const char* name;
+        LONGLONG duration;
+        bool durationFails;
+        HRESULT result;
+    };
+    const Row rows[] = {
+        {"an empty file", 0, false, S_OK},
+        {"a duration below zero", -400000, false, S_OK},
+        {"an unreadable duration", 0, true, E_FAIL},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        player_->SetFileGraphBuilder([&row](FileGraphRecord* record, const std::wstring&, HWND, HWND) {
+            mediatest::SeekRecorder* seeker = mediatest::SeekRecorder::make();
+            seeker->duration = row.duration;
+            seeker->failDuration = row.durationFails;
+            const HRESULT hr = record->graph->AddFilter(seeker, L"seeker");
+            seeker->Release(); // the graph holds it
+            return hr;
+        });
+        ASSERT_EQ(player_->PlayFile(L"C:\\clip.mp4"), S_OK);
+        ASSERT_EQ(player_->Mode(), PLAYER_MODE_FILE);
+        int position = -1;
+        EXPECT_EQ(player_->GetPosition(&position), row.result);
+        EXPECT_GE(position, 0);
+        EXPECT_LE(position, 1000);
+        if (row.result == S_OK) {
+            EXPECT_EQ(position, 0);
+        }
+        ASSERT_EQ(player_->Stop(1), S_OK);
+    }
+}
+
 TEST_F(PlayerTest, LiveViewFallsBackToTheVmr7) {
     platform::dshow::SetVmr9CreationFails(true);
     const HRESULT started = player_->StartLive();

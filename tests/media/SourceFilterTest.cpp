@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using platform::ComPtr;
 
 namespace {
@@ -226,6 +228,48 @@ TEST_F(SourceFilterTest, SamplesRunOnByTheirDurations) {
     ASSERT_EQ(source_->GetVideoBuffer(&data, &size), S_OK);
     ASSERT_EQ(source_->DeliverVideo(40, 16), S_OK);
     EXPECT_EQ(video->samples().back().start, 0);
+}
+
+// A length the sample cannot hold is refused on either pin: nothing is delivered, the sample goes back to
+// the allocator (the next one can be had), and the running time stays where it was.
+TEST_F(SourceFilterTest, ALengthPastTheSampleIsRefused) {
+    capture::Sink* video = addSink({MEDIASUBTYPE_UYVY});
+    capture::Sink* audio = addSink({MEDIASUBTYPE_PCM});
+    ASSERT_EQ(connect(0, video), S_OK);
+    ASSERT_EQ(connect(1, audio), S_OK);
+    ASSERT_EQ(run(), S_OK);
+    struct Pin {
+        const char* name;
+        capture::Sink* sink;
+        std::function<bool(BYTE**, LONG*)> take;
+        std::function<HRESULT(LONG)> deliver;
+        std::function<LONGLONG()> time;
+    };
+    const Pin pins[] = {
+        {"video", video, [&](BYTE** d, LONG* n) { return source_->GetVideoBuffer(d, n) == S_OK; },
+         [&](LONG length) { return source_->DeliverVideo(40, length); },
+         [&] { return source_->VideoRunningTime(); }},
+        {"audio", audio, [&](BYTE** d, LONG* n) { return source_->GetAudioBuffer(d, n) == 1; },
+         [&](LONG length) { return source_->DeliverAudio(32, length); },
+         [&] { return source_->AudioRunningTime(); }},
+    };
+    for (const Pin& pin : pins) {
+        SCOPED_TRACE(pin.name);
+        BYTE* data = nullptr;
+        LONG size = 0;
+        const LONG held = pin.sink->allocatorProperties().cbBuffer;
+        for (LONG length : {held + 1, held + 4096, LONG{-1}}) {
+            ASSERT_TRUE(pin.take(&data, &size));
+            EXPECT_EQ(size, held);
+            EXPECT_EQ(pin.deliver(length), VFW_E_BUFFER_OVERFLOW) << length;
+        }
+        EXPECT_TRUE(pin.sink->samples().empty());
+        EXPECT_EQ(pin.time(), 0);
+        ASSERT_TRUE(pin.take(&data, &size)) << "the refused sample went back";
+        ASSERT_EQ(pin.deliver(size), S_OK) << "a full sample is fine";
+        ASSERT_EQ(pin.sink->samples().size(), 1u);
+        EXPECT_EQ(pin.sink->samples()[0].length, size);
+    }
 }
 
 TEST_F(SourceFilterTest, NoBufferWhileUnconnectedOrStopped) {

@@ -176,6 +176,26 @@ TEST(VideoDecodeTest, NewPictureFormGetsNewBuffers) {
     EXPECT_EQ(frames.back().length, static_cast<LONG>(kFrameHeight * kPitch));
 }
 
+// A picture larger than the pin's sample (the stream grew past the negotiated size) is cut to the sample:
+// each frame fills the sample and nothing is written past it.
+TEST(VideoDecodeTest, APictureLargerThanTheSampleIsCutToIt) {
+    constexpr DWORD kSmallWidth = 96, kSmallHeight = 64, kSmallPitch = 192;
+    capture::SourceBench bench(kSmallWidth, kSmallHeight, kSmallPitch);
+    capture::Sink* sink = bench.addSink({MEDIASUBTYPE_UYVY});
+    ASSERT_EQ(bench.connect(0, sink), S_OK);
+    ASSERT_EQ(bench.run(), S_OK);
+    const LONG sampleSize = sink->allocatorProperties().cbBuffer;
+    ASSERT_EQ(sampleSize, static_cast<LONG>(kSmallPitch * kSmallHeight));
+    KQ_AV_LiveContext live(nullptr, nullptr, nullptr);
+    KQ_AV_VideoDecode decode(nullptr, bench.source_, &live);
+    for (const streamfixture::Unit& unit : streamfixture::fixture().units())
+        decode.Decode(unit.media.data(), static_cast<DWORD>(unit.media.size()), 20);
+    const std::vector<capture::Sample> frames = sink->samples();
+    ASSERT_FALSE(frames.empty()) << "720 x 576 frames still come out";
+    for (const capture::Sample& frame : frames)
+        EXPECT_EQ(frame.length, sampleSize);
+}
+
 // More than 200 refused delivery buffers in a row tell the main window, and a stop ends the retries.
 TEST(VideoDecodeTest, StallTellsTheMainWindow) {
     platform::SetTimeScale(20);

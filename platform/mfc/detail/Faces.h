@@ -38,7 +38,9 @@ private:
     HWND hwnd_;
 };
 
-// The four fields of an IP-address control.
+// The four fields of an IP-address control. As the system's control does, '.' in a field that holds a
+// number moves on to the next field, and a field moves on by itself once typing fills it (three digits, or
+// a value that another digit would take past 255); the field moved to has its text selected.
 class IpAddressFace : public QFrame {
 public:
     explicit IpAddressFace(QWidget* parent);
@@ -47,6 +49,12 @@ public:
     void setAddress(DWORD value);
     void clear();
     std::array<QLineEdit*, 4> fields{};
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void moveOnFrom(std::size_t index);
 };
 
 // Win32 virtual key of a toolkit key (0 when it has none).

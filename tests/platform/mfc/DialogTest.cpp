@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include <array>
+
 namespace {
 
 DialogTemplate askTemplate() {
@@ -143,3 +145,55 @@ TEST_F(DialogTest, ComboAndAddressControlsBehaveLikeTheirWin32Classes) {
 }
 
 } // namespace
+
+// Typing into the address control: '.' moves on from a field that holds a number, a full field moves on
+// by itself, and filling the fields from code moves nothing.
+TEST_F(DialogTest, AddressFieldsMoveOnByDotAndWhenFull) {
+    struct Case {
+        const char* typed;
+        std::array<const char*, 4> fields;
+        int focused; // the field typing ends in
+    };
+    const Case cases[] = {
+        {"127.0.0.1", {"127", "0", "0", "1"}, 3},
+        {"1921681", {"192", "168", "1", ""}, 2},      // three digits fill a field
+        {"192.168.1.1", {"192", "168", "1", "1"}, 3}, // a dot after a full field is not a second move
+        {"30.26", {"30", "26", "", ""}, 2},           // a value of 26 or more takes no third digit
+        {"25", {"25", "", "", ""}, 0},                // 250..255 are still to come
+        {".1", {"1", "", "", ""}, 0},                 // a dot in a blank field stays there
+        {"1.2.3.4.5", {"1", "2", "3", "45"}, 3},      // the last field keeps what follows
+        {"10..7", {"10", "7", "", ""}, 1},            // a second dot moves on from no blank field
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        AskDialog dialog;
+        ASSERT_TRUE(dialog.Create());
+        dialog.ShowWindow(SW_SHOW);
+        CIPAddressCtrl ip;
+        ASSERT_TRUE(ip.Create(WS_VISIBLE, RECT{0, 30, 120, 50}, &dialog, 201));
+        const QList<QLineEdit*> fields = ip.part()->face->findChildren<QLineEdit*>();
+        ASSERT_EQ(fields.size(), 4);
+        fields[0]->window()->activateWindow();
+        fields[0]->setFocus();
+        ASSERT_TRUE(platform::mfc::PumpUiUntil([&] { return fields[0]->hasFocus(); }, 2000));
+        for (const char* k = c.typed; *k; ++k) {
+            QWidget* target = QApplication::focusWidget();
+            ASSERT_NE(target, nullptr);
+            const int key = *k == '.' ? Qt::Key_Period : Qt::Key_0 + (*k - '0');
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(*k)));
+            QApplication::sendEvent(target, &press);
+        }
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(fields[i]->text().toStdString(), c.fields[static_cast<size_t>(i)]) << "field " << i;
+        EXPECT_EQ(QApplication::focusWidget(), fields[c.focused]);
+    }
+    CIPAddressCtrl ip;
+    AskDialog dialog;
+    ASSERT_TRUE(dialog.Create());
+    ASSERT_TRUE(ip.Create(WS_VISIBLE, RECT{0, 30, 120, 50}, &dialog, 201));
+    const QList<QLineEdit*> fields = ip.part()->face->findChildren<QLineEdit*>();
+    fields[0]->setFocus();
+    QWidget* before = QApplication::focusWidget();
+    ip.SetAddress(0xC0A80101);
+    EXPECT_EQ(QApplication::focusWidget(), before);
+}
