@@ -120,9 +120,10 @@ std::wstring KQ_UI_VeloqDlg::mediaPath(const std::wstring& folder, const wchar_t
     return path + name + extension;
 }
 
-// Works in every state. A login still running (a relay attempt may take until its time-out) is left to
-// end on its worker, which the login pane waits for when the program goes; its late result is dropped.
-// The windows disappear at once.
+// The close button (greyed while a login runs) and the window manager's close, which works in every
+// state. A login still running (a relay attempt may take until its time-out) is left to end on its worker,
+// which the login pane waits for when the program goes; its late result is dropped. The windows disappear
+// at once.
 void KQ_UI_VeloqDlg::onClose() {
     KQ_UI_VeloqApp& a = app();
     if (a.m_pPlayer)
