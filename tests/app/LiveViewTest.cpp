@@ -12,12 +12,13 @@
 #include "app/VideoBox.h"
 #include "platform/dshow/VideoSurface.h"
 #include "platform/mfc/detail/WindowPart.h"
+#include "tests/support/Ffprobe.h"
 #include "tests/support/testbox/LiveBox.h"
 #include "tests/support/testbox/TestBox.h"
 
 #include <atomic>
-#include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <set>
 
 namespace {
@@ -48,31 +49,6 @@ std::size_t paintedColours(KQ_UI_VideoBox& box) {
         for (int x = 0; x < image.width(); x += 4)
             colours.insert(image.pixel(x, y));
     return colours.size();
-}
-
-// What ffprobe reads of a file: its streams' codecs, and what it says when it decodes every frame.
-struct Probe {
-    std::string codecs;
-    std::string errors; // what decoding it all printed
-};
-
-std::string output(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            text += buffer;
-        if (pclose(pipe) != 0)
-            return "failed: " + text;
-    }
-    return text;
-}
-
-Probe probe(const std::filesystem::path& file) {
-    const std::string quoted = "'" + file.string() + "'";
-    return {output("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + quoted + " 2>&1"),
-            output("ffprobe -v error -count_frames -show_entries stream=nb_read_frames " + quoted +
-                   " 2>&1 >/dev/null")};
 }
 
 class LiveViewTest : public AppFixture {
@@ -178,9 +154,9 @@ TEST_F(LiveViewTest, TheRecordButtonRecordsTheLiveStreamIntoAFileThatPlays) {
         files.push_back(entry.path());
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].extension(), ".mp4");
-    const Probe read = probe(files[0]);
-    EXPECT_EQ(read.codecs, "h264\naac\n");
-    EXPECT_EQ(read.errors, "");
+    const Probe probe = runFfprobe(files[0].string());
+    EXPECT_EQ(probe.status, 0);
+    EXPECT_TRUE(std::regex_match(probe.output, std::regex("h264,[0-9]+\naac,[0-9]+\n"))) << probe.output;
     login().OnLoginButton();
     EXPECT_EQ(state(), UI_STATE_INIT);
 }

@@ -10,6 +10,7 @@
 #include "tests/media/Mp4Readback.h"
 #include "tests/media/RecordStream.h"
 #include "tests/media/RecorderTestSupport.h"
+#include "tests/support/Ffprobe.h"
 
 #include <gtest/gtest.h>
 

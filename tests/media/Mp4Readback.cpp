@@ -1,8 +1,5 @@
 #include "tests/media/Mp4Readback.h"
 
-#include <array>
-#include <cstdio>
-
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -89,20 +86,4 @@ std::optional<Descriptor> readDescriptor(std::span<const uint8_t> data) {
     if (size > data.size() - pos)
         return std::nullopt;
     return Descriptor{data[0], data.subspan(pos, size)};
-}
-
-Probe runFfprobe(const std::string& file) {
-    const std::string command =
-        "ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames "
-        "-of csv=p=0 '" +
-        file + "' 2>&1";
-    Probe probe{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return probe;
-    std::array<char, 256> buffer;
-    while (fgets(buffer.data(), buffer.size(), pipe))
-        probe.output += buffer.data();
-    probe.status = pclose(pipe);
-    return probe;
 }

@@ -46,10 +46,3 @@ struct Descriptor {
 };
 // An MPEG-4 descriptor (tag, expandable size, body) at the start of data.
 std::optional<Descriptor> readDescriptor(std::span<const uint8_t> data);
-
-// ffprobe counting the frames of each stream of a file: its exit status and the "codec,frames" lines.
-struct Probe {
-    int status;
-    std::string output;
-};
-Probe runFfprobe(const std::string& file);

@@ -5,6 +5,7 @@
 #include "tests/media/AnnexB.h"
 #include "tests/media/Mp4Readback.h"
 #include "tests/media/RecorderTestSupport.h"
+#include "tests/support/Ffprobe.h"
 
 #include <gtest/gtest.h>
 
