@@ -119,20 +119,48 @@ DWORD KQ_AV_RingBuffer::Read(void* destination, DWORD capacity, DWORD* length) {
     return result;
 }
 
-bool KQ_AV_RingBuffer::PeekTimestamp(DWORD* timestamp) const {
+bool KQ_AV_RingBuffer::oldest(ULONGLONG* readState, DWORD* dataLength) const {
     if (!buffer_)
         return false;
-    const DWORD read = position(read_.load(std::memory_order_acquire));
-    const DWORD write = write_.load(std::memory_order_acquire);
-    const DWORD stored = used(read, write);
+    *readState = read_.load(std::memory_order_acquire);
+    const DWORD read = position(*readState);
+    const DWORD stored = used(read, write_.load(std::memory_order_acquire));
     if (stored == 0)
         return false;
-    const DWORD dataLength = loadWord(read);
-    if (dataLength < kWord || recordSize(dataLength) > stored)
-        return false;
+    *dataLength = loadWord(read);
+    return *dataLength != 0 && recordSize(*dataLength) <= stored;
+}
+
+DWORD KQ_AV_RingBuffer::timestampAt(DWORD read) const {
     const DWORD at = read + kWord;
-    *timestamp = loadWord(at == capacity_ ? 0 : at);
+    return loadWord(at == capacity_ ? 0 : at);
+}
+
+bool KQ_AV_RingBuffer::PeekTimestamp(DWORD* timestamp) const {
+    ULONGLONG readState = 0;
+    DWORD dataLength = 0;
+    if (!oldest(&readState, &dataLength) || dataLength < kWord)
+        return false;
+    *timestamp = timestampAt(position(readState));
     return true;
+}
+
+bool KQ_AV_RingBuffer::PeekUnitTimestamp(DWORD* timestamp) {
+    ULONGLONG readState = 0;
+    DWORD dataLength = 0;
+    if (!oldest(&readState, &dataLength))
+        return false;
+    const DWORD read = position(readState);
+    if (dataLength >= kWord) {
+        *timestamp = timestampAt(read);
+        return true;
+    }
+    // A flush that came meanwhile wins, as in Read.
+    const DWORD end = read + static_cast<DWORD>(recordSize(dataLength));
+    ULONGLONG expected = readState;
+    read_.compare_exchange_strong(expected, withPosition(readState, end >= capacity_ ? end - capacity_ : end),
+                                  std::memory_order_acq_rel);
+    return false;
 }
 
 void KQ_AV_RingBuffer::Flush() {

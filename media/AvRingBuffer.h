@@ -3,11 +3,11 @@
 // length L (L >= 1), the L data bytes and 0 to 3 padding bytes up to a multiple of 4; the data may wrap to
 // offset 0, the length word never does. The ring is never completely full, so read = write means empty.
 //
-// Threads: one writer (Write) and one reader (Read, PeekTimestamp); each side publishes its position with
-// one release store after the bytes it covers are complete. Flush may come from a third thread; it wins
-// over a read in progress (that read reports an empty ring), so the read position never falls back behind
-// bytes the writer may already reuse. UsedBytes and FreePercent may be asked from any thread. Allocate
-// runs before either side starts.
+// Threads: one writer (Write) and one reader (Read, PeekTimestamp, PeekUnitTimestamp); each side publishes
+// its position with one release store after the bytes it covers are complete. Flush may come from a third
+// thread; it wins over a read in progress (that read reports an empty ring), so the read position never falls
+// back behind bytes the writer may already reuse. UsedBytes and FreePercent may be asked from any thread.
+// Allocate runs before either side starts.
 #pragma once
 
 #include "platform/win32/Types.h"
@@ -42,6 +42,10 @@ public:
     // The timestamp of the oldest record, that is its first 4 data bytes read as a little-endian u32; false
     // when the ring is empty or that record is shorter than 4 bytes or not complete.
     bool PeekTimestamp(DWORD* timestamp) const;
+    // As PeekTimestamp, for a reader that waits for timestamps: a record too short to hold one is removed,
+    // so that it cannot hold the ring up. Both the look and the removal see one state of the ring, so a
+    // record that arrives meanwhile is never taken for it.
+    bool PeekUnitTimestamp(DWORD* timestamp);
 
     // Drops everything stored: read position := write position.
     void Flush();
@@ -52,6 +56,10 @@ public:
     DWORD FreePercent() const;
 
 private:
+    // The oldest record as the reader sees it now: the read state and the record's data length; false
+    // when the ring is empty or the record is not complete.
+    bool oldest(ULONGLONG* readState, DWORD* dataLength) const;
+    DWORD timestampAt(DWORD read) const;
     DWORD used(DWORD read, DWORD write) const;
     DWORD loadWord(DWORD offset) const;
     // Copies count bytes between the ring at offset (wrapping at the end) and outside memory.

@@ -110,9 +110,13 @@ void KQ_AV_LiveContext::releaseRecording() {
     stagedCompleting_ = 0;
 }
 
+// The file's index is written at the close: a close that fails (most likely a full disk) leaves a file that
+// does not play, which the window is told of as of a failed write (once: not again after one).
 void KQ_AV_LiveContext::closeRecordFile() {
-    if (fileOpen_ && recorder_)
-        recorder_->Close();
+    if (fileOpen_ && recorder_ && !recorder_->Close() && writing_) {
+        writing_ = false;
+        reportDiskFull();
+    }
     fileOpen_ = false;
 }
 

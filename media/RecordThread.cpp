@@ -20,19 +20,6 @@ DWORD readLe32(const BYTE* p) {
            static_cast<DWORD>(p[3]) << 24;
 }
 
-// The timestamp of the oldest unit. A record too short to hold one is taken away, so that it cannot hold
-// the ring up; false while there is no unit to look at.
-bool peekUnit(KQ_AV_RingBuffer& ring, BYTE* buffer, DWORD size, DWORD* timestamp) {
-    if (ring.PeekTimestamp(timestamp))
-        return true;
-    if (ring.UsedBytes() != 0) {
-        DWORD length = 0;
-        if (ring.Read(buffer, size, &length) == AV_RING_EMPTY)
-            ring.Flush(); // an inconsistent record: nothing behind it can be reached
-    }
-    return false;
-}
-
 } // namespace
 
 DWORD KQ_AV_LiveContext::RecordThreadProc(LPVOID self) {
@@ -68,7 +55,7 @@ void KQ_AV_LiveContext::alignAudio(DWORD firstVideo) {
     BYTE* unit = recordUnit_.get();
     while (recording_) {
         DWORD timestamp = 0;
-        if (!peekUnit(*audioRecord_, unit, kLargestVideoUnit, &timestamp)) {
+        if (!audioRecord_->PeekUnitTimestamp(&timestamp)) {
             Sleep(1);
             continue;
         }
@@ -87,7 +74,7 @@ void KQ_AV_LiveContext::alignAudio(DWORD firstVideo) {
 DWORD KQ_AV_LiveContext::takeAudio() {
     BYTE* unit = recordUnit_.get();
     DWORD timestamp = 0;
-    if (peekUnit(*audioRecord_, unit, kLargestVideoUnit, &timestamp))
+    if (audioRecord_->PeekUnitTimestamp(&timestamp))
         audioTime_ = timestamp;
     DWORD total = 0;
     for (int taken = 0; taken < kCycleAudioUnits && recording_;) {
@@ -118,7 +105,7 @@ void KQ_AV_LiveContext::stageVideo() {
     BYTE* unit = recordUnit_.get();
     while (recording_) {
         DWORD timestamp = 0;
-        if (!peekUnit(*videoRecord_, unit, kLargestVideoUnit, &timestamp)) {
+        if (!videoRecord_->PeekUnitTimestamp(&timestamp)) {
             Sleep(1);
             continue;
         }
