@@ -142,10 +142,15 @@ TEST_F(AudioThreadTest, AFailedOpenDeliversNothingAndKeepsTheClock) {
     push(frames, 0, frames.size());
     KQ_AV_AudioDecode decode(&live_, bench_.source_, live_.AudioInputRing());
     ASSERT_TRUE(decode.Start());
-    waitUntilDrained();
+    // Audio counts as running while units are there (once the ring is empty it no longer does).
+    bool ran = false;
+    for (int i = 0; i < 1000 && queued() > 0; ++i) {
+        ran = ran || live_.AudioRunning();
+        Sleep(10);
+    }
     decode.Stop();
     EXPECT_EQ(queued(), 0u);
-    EXPECT_TRUE(live_.AudioRunning());
+    EXPECT_TRUE(ran);
     EXPECT_EQ(live_.AudioClock(), 500000 + 32 * static_cast<DWORD>(frames.size() - 1));
     EXPECT_TRUE(sink_->samples().empty());
 }
