@@ -210,7 +210,7 @@ private:
     void paceGraph(DWORD used);
     void tapVideo(const BYTE* unit, DWORD length);
     void tapAudio(const BYTE* unit, DWORD length);
-    // Moves every record of a cache into a record ring, oldest first.
+    // Copies every record of a cache into a record ring, oldest first; the cache keeps them.
     static void drain(KQ_AV_RingBuffer& cache, KQ_AV_RingBuffer* record, BYTE* buffer, DWORD size);
 
     IGraphBuilder* graph_;
@@ -243,14 +243,15 @@ private:
     bool videoFull_ = false;
     DWORD videoFullSince_ = 0;
 
-    // The record tap: the rings change under tapMutex_, which the pushes hold while they copy.
+    // The record tap: the rings and the start flags change under tapMutex_, which the pushes hold while they
+    // copy.
     std::mutex tapMutex_;
     std::atomic<bool> recording_{false};
     std::unique_ptr<KQ_AV_RingBuffer> videoRecord_;
     std::unique_ptr<KQ_AV_RingBuffer> audioRecord_;
     std::wstring recordPath_;
-    bool videoRecordStart_ = true; // the next video unit recorded starts with the cached pictures
-    bool audioRecordStart_ = true;
+    bool videoRecordStart_ = true; // the next video unit recorded starts with the cached pictures (set by
+    bool audioRecordStart_ = true; // the tap's open)
 
     // The recording: the opening thread (the user-interface thread at start, the record thread at
     // rollover) and the record thread own these; StopRecord touches them after the thread has ended.

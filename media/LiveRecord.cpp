@@ -41,6 +41,8 @@ HRESULT KQ_AV_LiveContext::OpenRecordRings(const std::wstring& path) {
         videoRecord_ = std::move(video);
         audioRecord_ = std::move(audio);
         recordPath_ = path;
+        videoRecordStart_ = true; // every recording starts from the cached group of pictures
+        audioRecordStart_ = true;
     }
     recording_ = true;
     return S_OK;
