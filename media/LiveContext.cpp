@@ -12,6 +12,7 @@
 
 #include "platform/win32/Clock.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -231,22 +232,28 @@ void KQ_AV_LiveContext::ReleaseGraph() {
 void KQ_AV_LiveContext::drain(KQ_AV_RingBuffer& cache, KQ_AV_RingBuffer* record, BYTE* buffer, DWORD size) {
     if (!buffer)
         return;
-    for (;;) {
+    // Each record goes back behind the others, so that the cache still holds the group of pictures for a
+    // recording started again before the next IDR unit. The parser thread is the cache's one reader and
+    // writer, and a record read frees the room its copy takes.
+    DWORD remaining = cache.UsedBytes();
+    while (remaining > 0) {
+        const DWORD before = cache.UsedBytes();
         DWORD length = 0;
         const DWORD result = cache.Read(buffer, size, &length);
+        if (result != AV_RING_OK && result != AV_RING_TOO_LARGE)
+            return;
+        const DWORD freed = before - cache.UsedBytes();
+        remaining -= std::min(freed, remaining);
         if (result == AV_RING_TOO_LARGE)
             continue; // a record no unit of the box reaches; it is dropped
-        if (result != AV_RING_OK)
-            return;
+        cache.Write(buffer, length);
         record->Write(buffer, length);
     }
 }
 
 void KQ_AV_LiveContext::tapVideo(const BYTE* unit, DWORD length) {
-    if (!recording_) {
-        videoRecordStart_ = true;
+    if (!recording_)
         return;
-    }
     std::lock_guard lock(tapMutex_);
     if (!videoRecord_)
         return;
@@ -260,10 +267,8 @@ void KQ_AV_LiveContext::tapVideo(const BYTE* unit, DWORD length) {
 }
 
 void KQ_AV_LiveContext::tapAudio(const BYTE* unit, DWORD length) {
-    if (!recording_) {
-        audioRecordStart_ = true;
+    if (!recording_)
         return;
-    }
     std::lock_guard lock(tapMutex_);
     if (!audioRecord_)
         return;

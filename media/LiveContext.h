@@ -120,7 +120,8 @@ public:
     // the record rings, the first ones being the cached group of pictures: the unit before the last IDR
     // unit, the IDR unit and everything since, with the audio since it), opens the file at path from the
     // first ten video units (waiting at most kFirstUnitsWaitMs for them) and starts the record thread,
-    // which writes audio and video paced by the audio, rolls over to path_01.mp4, path_02.mp4, ... and
+    // which writes audio and video paced by the audio, rolls over to path_01.mp4, path_02.mp4, ... (after
+    // the period, at a new picture size, and when the box's sequence parameter set changes) and
     // posts WM_AV_DISK_FULL to the main window once per recording when the disk runs low or a write
     // fails. E_FAIL leaves nothing open and the recording off. StopRecord ends the thread and closes the
     // file. Both on the user-interface thread, one at a time.
@@ -181,9 +182,11 @@ private:
     RecordFormat currentFormat();
 
     // Recording (LiveRecord.cpp: start, open, rollover, stop; RecordThread.cpp: the loop).
-    HRESULT OpenRecordFile(const std::wstring& name);
-    bool collectFirstUnits(std::vector<BYTE>& payloads);
-    HRESULT RolloverFile();
+    // With matchPicture (a rollover for a new picture size) the file starts only from parameter sets
+    // that give its picture.
+    HRESULT OpenRecordFile(const std::wstring& name, bool matchPicture);
+    bool collectFirstUnits(std::vector<BYTE>& payloads, bool matchPicture);
+    HRESULT RolloverFile(bool matchPicture);
     void closeRecordFile();
     HRESULT GetFreeDiskSpace(ULONGLONG* bytes);
     static DWORD RecordThreadProc(LPVOID self);
@@ -191,6 +194,8 @@ private:
     void alignAudio(DWORD firstVideo);
     DWORD takeAudio();
     void stageVideo();
+    void carryOrStage(const BYTE* unit, DWORD length);
+    bool changesSequence(const BYTE* unit, DWORD length) const;
     void stageUnit(const BYTE* unit, DWORD length);
     void writeStagedVideo(DWORD audioMs);
     void checkFile();
@@ -210,7 +215,7 @@ private:
     void paceGraph(DWORD used);
     void tapVideo(const BYTE* unit, DWORD length);
     void tapAudio(const BYTE* unit, DWORD length);
-    // Moves every record of a cache into a record ring, oldest first.
+    // Copies every record of a cache into a record ring, oldest first; the cache keeps them.
     static void drain(KQ_AV_RingBuffer& cache, KQ_AV_RingBuffer* record, BYTE* buffer, DWORD size);
 
     IGraphBuilder* graph_;
@@ -243,14 +248,15 @@ private:
     bool videoFull_ = false;
     DWORD videoFullSince_ = 0;
 
-    // The record tap: the rings change under tapMutex_, which the pushes hold while they copy.
+    // The record tap: the rings and the start flags change under tapMutex_, which the pushes hold while they
+    // copy.
     std::mutex tapMutex_;
     std::atomic<bool> recording_{false};
     std::unique_ptr<KQ_AV_RingBuffer> videoRecord_;
     std::unique_ptr<KQ_AV_RingBuffer> audioRecord_;
     std::wstring recordPath_;
-    bool videoRecordStart_ = true; // the next video unit recorded starts with the cached pictures
-    bool audioRecordStart_ = true;
+    bool videoRecordStart_ = true; // the next video unit recorded starts with the cached pictures (set by
+    bool audioRecordStart_ = true; // the tap's open)
 
     // The recording: the opening thread (the user-interface thread at start, the record thread at
     // rollover) and the record thread own these; StopRecord touches them after the thread has ended.
@@ -264,6 +270,10 @@ private:
     DWORD stagedCompleting_ = 0;
     bool lastStagedPicture_ = false;
     bool lastWrittenPicture_ = false;
+    // A parameter-set unit whose sequence parameter set is not the file's, and the IDR unit behind it: taken
+    // from the video record ring, they begin the next file (sequenceChanged_ asks for it).
+    std::vector<std::vector<BYTE>> carried_;
+    bool sequenceChanged_ = false;
     int rolloverIndex_ = 1;
     RecordFormat fileFormat_;
     bool fileOpen_ = false;

@@ -41,6 +41,8 @@ HRESULT KQ_AV_LiveContext::OpenRecordRings(const std::wstring& path) {
         videoRecord_ = std::move(video);
         audioRecord_ = std::move(audio);
         recordPath_ = path;
+        videoRecordStart_ = true; // every recording starts from the cached group of pictures
+        audioRecordStart_ = true;
     }
     recording_ = true;
     return S_OK;
@@ -70,7 +72,8 @@ HRESULT KQ_AV_LiveContext::StartRecord(const std::wstring& path) {
     previousAudio_ = 0;
     audioTime_ = 0;
     recordCycles_ = 0;
-    if (FAILED(OpenRecordFile(path))) {
+    carried_.clear();
+    if (FAILED(OpenRecordFile(path, false))) {
         releaseRecording();
         return E_FAIL;
     }
@@ -120,20 +123,30 @@ void KQ_AV_LiveContext::closeRecordFile() {
     fileOpen_ = false;
 }
 
-bool KQ_AV_LiveContext::collectFirstUnits(std::vector<BYTE>& payloads) {
+// The units the record thread carried over from the last file come first, then the video record ring's.
+bool KQ_AV_LiveContext::collectFirstUnits(std::vector<BYTE>& payloads, bool matchPicture) {
     RecordStartCollector collector;
+    if (matchPicture)
+        collector.RequirePicture(fileFormat_.width, fileFormat_.height, fileFormat_.largePicture);
+    const std::vector<std::vector<BYTE>> carried = std::move(carried_);
+    carried_.clear();
+    size_t nextCarried = 0;
     std::vector<std::vector<BYTE>> taken;
     const DWORD start = recordEnvironment_.tickCount();
     while (!collector.Done()) {
         if (!recording_ || recordEnvironment_.tickCount() - start > kFirstUnitsWaitMs)
             return false;
+        const BYTE* unit = recordUnit_.get();
         DWORD length = 0;
-        if (videoRecord_->Read(recordUnit_.get(), kLargestVideoUnit, &length) != AV_RING_OK) {
+        if (nextCarried < carried.size()) {
+            unit = carried[nextCarried].data();
+            length = static_cast<DWORD>(carried[nextCarried++].size());
+        } else if (videoRecord_->Read(recordUnit_.get(), kLargestVideoUnit, &length) != AV_RING_OK) {
             Sleep(1);
             continue;
         }
         taken.clear();
-        collector.Offer(recordUnit_.get(), length, taken);
+        collector.Offer(unit, length, taken);
         for (const std::vector<BYTE>& unit : taken) {
             if (unit.size() <= 4)
                 continue;
@@ -144,7 +157,7 @@ bool KQ_AV_LiveContext::collectFirstUnits(std::vector<BYTE>& payloads) {
     return true;
 }
 
-HRESULT KQ_AV_LiveContext::OpenRecordFile(const std::wstring& name) {
+HRESULT KQ_AV_LiveContext::OpenRecordFile(const std::wstring& name, bool matchPicture) {
     fileFormat_ = currentFormat();
     if (!recorder_->Open(name, fileFormat_.width, fileFormat_.height))
         return E_FAIL;
@@ -154,8 +167,10 @@ HRESULT KQ_AV_LiveContext::OpenRecordFile(const std::wstring& name) {
     stagedCompleting_ = 0;
     lastStagedPicture_ = false;
     lastWrittenPicture_ = false;
+    sequenceChanged_ = false;
     std::vector<BYTE> payloads;
-    if (!collectFirstUnits(payloads) || recorder_->AddVideoTrack(payloads.data(), payloads.size()) == 0) {
+    if (!collectFirstUnits(payloads, matchPicture) ||
+        recorder_->AddVideoTrack(payloads.data(), payloads.size()) == 0) {
         closeRecordFile();
         staging_->Flush();
         stagedCount_ = 0;
@@ -171,13 +186,13 @@ HRESULT KQ_AV_LiveContext::OpenRecordFile(const std::wstring& name) {
     return S_OK;
 }
 
-HRESULT KQ_AV_LiveContext::RolloverFile() {
+HRESULT KQ_AV_LiveContext::RolloverFile(bool matchPicture) {
     closeRecordFile();
     recorder_.reset(new (std::nothrow) KQ_AV_Mp4Recorder);
     if (!recorder_)
         return E_FAIL;
     const std::wstring name = RolloverFileName(recordPath_, rolloverIndex_++);
-    return OpenRecordFile(name);
+    return OpenRecordFile(name, matchPicture);
 }
 
 HRESULT KQ_AV_LiveContext::GetFreeDiskSpace(ULONGLONG* bytes) {

@@ -67,8 +67,10 @@ uint32_t KQ_AV_Mp4Recorder::AddVideoTrack(const uint8_t* buffer, size_t length) 
     if (!haveSps)
         return 0;
     videoTrack_ = writer_.addH264Track(kVideoTimeScale, config);
-    if (videoTrack_)
+    if (videoTrack_) {
         writer_.setVideoProfileLevel(kVideoProfileLevel);
+        sequenceParameterSet_ = config.sequenceParameterSets.front();
+    }
     return videoTrack_;
 }
 

@@ -31,6 +31,8 @@ public:
     // the first sequence parameter set gives the profile; every distinct sequence and picture
     // parameter set among them goes into the avcC. The track id, or 0 when there is no usable SPS.
     uint32_t AddVideoTrack(const uint8_t* buffer, size_t length);
+    // The first sequence parameter set of the avcC (without start code); empty before the video track.
+    const std::vector<uint8_t>& SequenceParameterSet() const { return sequenceParameterSet_; }
 
     // One access unit (without its timestamp). A picture is written when the first NAL unit of the
     // next picture arrives, with the duration (90 kHz ticks) given with that call; the last one at
@@ -59,6 +61,7 @@ private:
     Mp4Writer writer_;
     EsNalReader reader_;
     EsParserState parser_;
+    std::vector<uint8_t> sequenceParameterSet_;
     std::vector<uint8_t> sample_; // the picture being assembled, as length-prefixed NAL units
     bool sampleHasSlice_ = false; // a picture is pending, not only parameter sets or SEIs
     bool sync_ = false;

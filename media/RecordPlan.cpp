@@ -1,6 +1,7 @@
 #include "media/RecordPlan.h"
 
 #include "media/AccessUnitKind.h"
+#include "media/EsH264.h"
 
 #include <cstdio>
 
@@ -61,6 +62,35 @@ CycleDurations SplitCycleDuration(DWORD audioMs, DWORD units) {
     return {each, total - (units - 1) * each};
 }
 
+std::vector<BYTE> UnitSequenceParameterSet(const BYTE* unit, DWORD length) {
+    if (length <= 4)
+        return {};
+    EsNalReader reader;
+    reader.Reset(unit + 4, length - 4);
+    while (reader.Next()) {
+        if (reader.Type() == EsNalSps)
+            return {reader.Unit().begin() + reader.StartCodeLength(), reader.Unit().end()};
+    }
+    return {};
+}
+
+bool SpsGivesPicture(const std::vector<BYTE>& sps, DWORD width, DWORD height, bool largePicture) {
+    std::vector<BYTE> nal = {0, 0, 0, 1};
+    nal.insert(nal.end(), sps.begin(), sps.end());
+    EsParserState state;
+    if (sps.empty() || EsReadSequenceInfo(nal.data(), nal.size(), state) < 0)
+        return false;
+    const DWORD spsHeight = state.sps.pic_height;
+    return state.sps.pic_width == width && (spsHeight == height || (largePicture && 2 * spsHeight == height));
+}
+
+void RecordStartCollector::RequirePicture(DWORD width, DWORD height, bool largePicture) {
+    pictureRequired_ = true;
+    width_ = width;
+    height_ = height;
+    largePicture_ = largePicture;
+}
+
 void RecordStartCollector::Offer(const BYTE* unit, DWORD length, std::vector<std::vector<BYTE>>& out) {
     if (Done())
         return;
@@ -76,6 +106,12 @@ void RecordStartCollector::Offer(const BYTE* unit, DWORD length, std::vector<std
     }
     if (!holding_)
         return; // an IDR unit without the unit before it: wait for the next pair
+    if (pictureRequired_ &&
+        !SpsGivesPicture(UnitSequenceParameterSet(held_.data(), static_cast<DWORD>(held_.size())), width_,
+                         height_, largePicture_)) {
+        holding_ = false;
+        return;
+    }
     out.push_back(std::move(held_));
     out.emplace_back(unit, unit + length);
     holding_ = false;

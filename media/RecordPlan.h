@@ -37,13 +37,25 @@ struct CycleDurations {
 };
 CycleDurations SplitCycleDuration(DWORD audioMs, DWORD units);
 
+// The first sequence parameter set of a MediaUnit as a NAL unit without its start code (as a file's avcC
+// holds it); empty when the unit has none.
+std::vector<BYTE> UnitSequenceParameterSet(const BYTE* unit, DWORD length);
+
+// Whether a sequence parameter set (without start code) codes the picture of a file of that size: the
+// same width, and the same height or, for a large picture, half of it (the box sends a large picture as
+// two field pictures of half its height).
+bool SpsGivesPicture(const std::vector<BYTE>& sps, DWORD width, DWORD height, bool largePicture);
+
 // Chooses the first video units of a file: while no IDR unit was taken, a unit that is not an IDR unit
 // is held back (replacing the one held before), and an IDR unit with nothing held back is dropped; the
 // first IDR unit takes the held-back unit (the parameter sets the box sends just before it) and itself;
-// every unit after it is taken.
+// every unit after it is taken. With a picture required, an IDR unit whose held-back unit has no
+// sequence parameter set giving that picture is dropped with it (units of the size before a change).
 class RecordStartCollector {
 public:
     static constexpr int kUnits = 10;
+
+    void RequirePicture(DWORD width, DWORD height, bool largePicture);
 
     // Offers the next unit (a whole MediaUnit); out receives the units it takes, oldest first.
     void Offer(const BYTE* unit, DWORD length, std::vector<std::vector<BYTE>>& out);
@@ -53,6 +65,10 @@ public:
 private:
     std::vector<BYTE> held_;
     bool holding_ = false;
+    bool pictureRequired_ = false;
+    DWORD width_ = 0;
+    DWORD height_ = 0;
+    bool largePicture_ = false;
     bool idrTaken_ = false;
     int taken_ = 0;
 };

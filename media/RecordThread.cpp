@@ -1,7 +1,8 @@
 // The record thread: takes the units of the record rings, interleaves them paced by the audio, gives each
 // cycle's video the duration of its audio, and hands both to the MP4 recorder; rolls over to the next
-// file after the period or when the picture changes, and tells the main window once when the disk runs
-// low or a write fails (the window then stops the recording: the thread never stops itself).
+// file after the period, when the picture size changes or when the stream's sequence parameter set does,
+// and tells the main window once when the disk runs low or a write fails (the window then stops the
+// recording: the thread never stops itself).
 #include "media/LiveContext.h"
 
 #include "media/AccessUnitKind.h"
@@ -100,10 +101,11 @@ DWORD KQ_AV_LiveContext::takeAudio() {
     return total;
 }
 
-// Moves the video units up to the newest audio time into the staging ring.
+// Moves the video units up to the newest audio time into the staging ring; after a change of the
+// sequence parameter set the rest waits for the next file.
 void KQ_AV_LiveContext::stageVideo() {
     BYTE* unit = recordUnit_.get();
-    while (recording_) {
+    while (recording_ && !sequenceChanged_) {
         DWORD timestamp = 0;
         if (!videoRecord_->PeekUnitTimestamp(&timestamp)) {
             Sleep(1);
@@ -113,9 +115,35 @@ void KQ_AV_LiveContext::stageVideo() {
             return; // stays for a later cycle
         DWORD length = 0;
         if (videoRecord_->Read(unit, kLargestVideoUnit, &length) == AV_RING_OK)
-            stageUnit(unit, length);
+            carryOrStage(unit, length);
         Sleep(1);
     }
+}
+
+// A parameter-set unit with another sequence parameter set than the file's avcC is held back: with the
+// IDR unit behind it the stream has changed, and both begin the next file; before any other unit it is
+// staged after all.
+void KQ_AV_LiveContext::carryOrStage(const BYTE* unit, DWORD length) {
+    if (!carried_.empty()) {
+        if (ScanMediaUnit(unit, length).idr) {
+            carried_.emplace_back(unit, unit + length);
+            sequenceChanged_ = true;
+            return;
+        }
+        stageUnit(carried_.front().data(), static_cast<DWORD>(carried_.front().size()));
+        carried_.clear();
+    }
+    if (changesSequence(unit, length))
+        carried_.emplace_back(unit, unit + length);
+    else
+        stageUnit(unit, length);
+}
+
+bool KQ_AV_LiveContext::changesSequence(const BYTE* unit, DWORD length) const {
+    if (!fileOpen_ || !writing_ || !ScanMediaUnit(unit, length).parameterSets)
+        return false;
+    const std::vector<BYTE> sps = UnitSequenceParameterSet(unit, length);
+    return !sps.empty() && sps != recorder_->SequenceParameterSet();
 }
 
 // Only a unit really written to the staging ring is counted.
@@ -158,14 +186,15 @@ void KQ_AV_LiveContext::writeStagedVideo(DWORD audioMs) {
     }
 }
 
-// Rollover after the period, when the picture changed, or when the last rollover could not open its file;
-// then the free space.
+// Rollover after the period, when the picture or the sequence parameter set changed, or when the last
+// rollover could not open its file (the next try takes any parameter sets); then the free space.
 void KQ_AV_LiveContext::checkFile() {
     if (writing_) {
         const DWORD elapsed = recordEnvironment_.tickCount() - fileStart_;
-        if (!fileOpen_ || elapsed > RolloverPeriodMs(fileFormat_.sizeClass) ||
-            !(currentFormat() == fileFormat_))
-            RolloverFile();
+        const bool sizeChanged = !(currentFormat() == fileFormat_);
+        if (!fileOpen_ || elapsed > RolloverPeriodMs(fileFormat_.sizeClass) || sizeChanged ||
+            sequenceChanged_)
+            RolloverFile(sizeChanged);
     }
     ULONGLONG bytes = 0;
     if (FAILED(GetFreeDiskSpace(&bytes)) || bytes < kLowSpaceBytes)

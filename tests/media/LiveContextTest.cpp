@@ -163,6 +163,50 @@ TEST(LiveContextTest, RecordingStartsWithTheCachedGroupOfPictures) {
     video(p4);
 }
 
+// A recording started again within the same group of pictures, with or without a unit pushed between
+// the stop and the start, starts from the cached group as the first one did.
+TEST(LiveContextTest, NextRecordingStartsWithTheCachedGroupOfPictures) {
+    struct Row {
+        const char* name;
+        bool pushBetween; // a unit pushed while the tap is closed
+    };
+    const Row rows[] = {{"started again at once", false}, {"a unit pushed between", true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        KQ_AV_LiveContext live(nullptr, nullptr, nullptr);
+        ASSERT_EQ(live.AllocateInputRings(0x100000, 0x100000), S_OK);
+        const Bytes p0 = unit(1000, 7), idr = unit(1040, 5), a1 = unit(1041, 0), p1 = unit(1080, 1),
+                    a2 = unit(1081, 0), p2 = unit(1120, 1), a3 = unit(1121, 0), p3 = unit(1160, 1),
+                    a4 = unit(1161, 0);
+        const auto video = [&](const Bytes& u) {
+            live.PushVideo(u.data(), static_cast<DWORD>(u.size()), kGoOn);
+        };
+        const auto audio = [&](const Bytes& u) {
+            live.PushAudio(u.data(), static_cast<DWORD>(u.size()), kGoOn);
+        };
+        video(p0), video(idr), audio(a1);
+        ASSERT_EQ(live.OpenRecordRings(L"C:\\rec.mp4"), S_OK);
+        video(p1), audio(a2);
+        EXPECT_EQ(drainRing(live.VideoRecordRing()), (std::vector<Bytes>{p0, idr, p1}));
+        EXPECT_EQ(drainRing(live.AudioRecordRing()), (std::vector<Bytes>{a1, a2}));
+        live.CloseRecordRings();
+        std::vector<Bytes> videoBefore{p0, idr, p1}, audioBefore{a1, a2};
+        if (row.pushBetween) {
+            video(p2), audio(a3);
+            videoBefore.push_back(p2);
+            audioBefore.push_back(a3);
+        }
+
+        ASSERT_EQ(live.OpenRecordRings(L"C:\\rec.mp4"), S_OK);
+        video(p3), audio(a4);
+        videoBefore.push_back(p3);
+        audioBefore.push_back(a4);
+        EXPECT_EQ(drainRing(live.VideoRecordRing()), videoBefore);
+        EXPECT_EQ(drainRing(live.AudioRecordRing()), audioBefore);
+        live.CloseRecordRings();
+    }
+}
+
 TEST(LiveContextTest, UnitTooLargeToSaveIsNotRequeuedAtTheNextIdr) {
     KQ_AV_LiveContext live(nullptr, nullptr, nullptr);
     ASSERT_EQ(live.AllocateInputRings(0x400000, 0x100000), S_OK);

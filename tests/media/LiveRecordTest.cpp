@@ -14,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -31,6 +34,12 @@ protected:
             diskFull_ += message == WM_AV_DISK_FULL;
             return 0;
         });
+        newContext();
+    }
+    // A live context that has received no stream yet. A table's rows each take a new one: their streams
+    // begin at the same timestamps, which a context that received one before finds behind the group of
+    // pictures it has cached.
+    void newContext() {
         live_ = std::make_unique<KQ_AV_LiveContext>(nullptr, nullptr, window_);
         ASSERT_EQ(live_->AllocateInputRings(0x400000, 0x100000), S_OK);
         RecordEnvironment environment;
@@ -50,25 +59,47 @@ protected:
     }
 
     // Pushes the units once the recording has begun (so the record rings get exactly these), emptying
-    // the input rings as the decode threads would.
-    void feed(const Stream& stream) {
-        feeder_ = std::thread([this, stream] {
+    // the input rings as the decode threads would. The units from holdFrom (a timestamp) on wait for
+    // release().
+    void feed(const Stream& stream, DWORD holdFrom = 0xFFFFFFFF) {
+        released_ = false;
+        feeder_ = std::thread([this, stream, holdFrom] {
             while (!live_->Recording() && !done_)
                 Sleep(1);
+            const auto hold = [&](const Bytes& u) {
+                const DWORD timestamp =
+                    DWORD{u[0]} | DWORD{u[1]} << 8 | DWORD{u[2]} << 16 | DWORD{u[3]} << 24;
+                std::unique_lock lock(holdMutex_);
+                if (timestamp >= holdFrom)
+                    held_.wait_for(lock, std::chrono::seconds(20), [&] { return released_ || done_; });
+            };
             recordstream::pushInOrder(
                 stream,
                 [&](const Bytes& u) {
+                    hold(u);
                     live_->PushVideo(u.data(), static_cast<DWORD>(u.size()), kGoOn);
                     live_->FlushVideo();
                 },
                 [&](const Bytes& u) {
+                    hold(u);
                     live_->PushAudio(u.data(), static_cast<DWORD>(u.size()), kGoOn);
                     live_->FlushAudio();
                 });
         });
     }
+    void release() {
+        {
+            std::lock_guard lock(holdMutex_);
+            released_ = true;
+        }
+        held_.notify_all();
+    }
     void stopFeeding() {
-        done_ = true;
+        {
+            std::lock_guard lock(holdMutex_);
+            done_ = true;
+        }
+        held_.notify_all();
         if (feeder_.joinable())
             feeder_.join();
     }
@@ -83,6 +114,9 @@ protected:
     std::unique_ptr<KQ_AV_LiveContext> live_;
     std::thread feeder_;
     std::atomic<bool> done_{false};
+    std::mutex holdMutex_;
+    std::condition_variable held_;
+    bool released_ = false;
     std::atomic<DWORD> now_{0};
     std::atomic<DWORD> clockStep_{0};
     std::atomic<ULONGLONG> freeBytes_{1ull << 40};
@@ -235,6 +269,7 @@ TEST_F(LiveRecordTest, RollsOverByTheClock) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.sizeClass << " " << row.after << " " << row.firstNameTaken);
+        newContext();
         TempFolder folder;
         if (row.firstNameTaken)
             std::filesystem::create_directory(folder.file("rec_01.mp4"));
@@ -271,9 +306,10 @@ TEST_F(LiveRecordTest, RollsOverByTheClock) {
     }
 }
 
-// A restart for a new picture size while recording starts a new file with the new size.
+// A restart for a new picture size while recording starts a new file with the new size. The stream's
+// parameter sets give both sizes: 720x240 field pictures for 720x480, and 720x240 pictures.
 TEST_F(LiveRecordTest, SizeChangeStartsANewFile) {
-    feed(recordstream::makeStream(200, 200));
+    feed(recordstream::makeStream(200, 200, {{0, recordstream::fixtureSps(720, 240)}}));
     ASSERT_EQ(live_->StartRecord(path("rec.mp4")), S_OK);
     ASSERT_EQ(live_->SetPictureSize(3, 1), S_OK);
     ASSERT_TRUE(waitCycles(5));
@@ -291,6 +327,66 @@ TEST_F(LiveRecordTest, SizeChangeStartsANewFile) {
     EXPECT_FALSE(exists("rec_02.mp4"));
 }
 
+// The avcC's first sequence parameter set of a file's video track (without start code).
+Bytes avcSps(const ReadTrack& track) {
+    const std::vector<uint8_t>& avcC = track.extradata;
+    if (avcC.size() < 8 || (avcC[5] & 0x1F) == 0)
+        return {};
+    const size_t length = size_t{avcC[6]} << 8 | avcC[7];
+    if (avcC.size() < 8 + length)
+        return {};
+    return {avcC.begin() + 8, avcC.begin() + 8 + static_cast<std::ptrdiff_t>(length)};
+}
+
+// The box's stream changes its parameter sets at an IDR unit (unit 44, the start of the fixture's second
+// loop) from 720x240 field pictures to 352x240 pictures. The next file starts there with the new sets,
+// whether or not the size change is told; told while units of the old size are still to come (those of
+// the first cycle's audio are in, the rest follows the call), it is not started from those.
+TEST_F(LiveRecordTest, NewParameterSetsStartANewFile) {
+    struct Row {
+        const char* name;
+        bool sizeTold;
+        int width, height;        // of the second file
+        size_t firstFilePictures; // the first cycle's (units 0..24), or every picture before unit 44
+    };
+    const Row rows[] = {
+        {"size told", true, 352, 240, 23},
+        {"size not told", false, 720, 480, 40},
+    };
+    const Bytes oldSps = recordstream::fixtureSps(720, 240), newSps = recordstream::fixtureSps(352, 240);
+    const DWORD firstCycleEnd = recordstream::kFirstTimestamp + 32 * 31; // the first cycle's last audio
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        newContext();
+        TempFolder folder;
+        ASSERT_EQ(live_->SetPictureSize(4, 1), S_OK);
+        done_ = false;
+        feed(recordstream::makeStream(200, 200, {{0, oldSps}, {44, newSps}}), firstCycleEnd);
+        ASSERT_EQ(live_->StartRecord(folder.wfile("rec.mp4")), S_OK);
+        if (row.sizeTold) {
+            ASSERT_EQ(live_->SetPictureSize(1, 1), S_OK);
+        }
+        release();
+        ASSERT_TRUE(waitCycles(5));
+        ASSERT_EQ(live_->StopRecord(), S_OK);
+        stopFeeding();
+
+        const ReadMp4 first = readMp4(folder.file("rec.mp4"));
+        const ReadMp4 second = readMp4(folder.file("rec_01.mp4"));
+        ASSERT_TRUE(first.opened && second.opened);
+        ASSERT_FALSE(first.tracks.empty());
+        ASSERT_FALSE(second.tracks.empty());
+        EXPECT_EQ(avcSps(first.tracks[0]), oldSps);
+        EXPECT_EQ(first.tracks[0].samples.size(), row.firstFilePictures);
+        EXPECT_EQ(avcSps(second.tracks[0]), newSps);
+        EXPECT_EQ(second.tracks[0].width, row.width);
+        EXPECT_EQ(second.tracks[0].height, row.height);
+        ASSERT_FALSE(second.tracks[0].samples.empty());
+        EXPECT_TRUE(second.tracks[0].samples[0].sync);
+        EXPECT_FALSE(std::filesystem::exists(folder.file("rec_02.mp4")));
+    }
+}
+
 // The free space of the record folder below 50 MiB, or not known, is told once per recording.
 TEST_F(LiveRecordTest, LowSpaceIsToldOncePerRecording) {
     struct Row {
@@ -304,6 +400,7 @@ TEST_F(LiveRecordTest, LowSpaceIsToldOncePerRecording) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.known << " " << row.bytes);
+        newContext();
         freeKnown_ = row.known;
         freeBytes_ = row.bytes;
         diskFull_ = 0;

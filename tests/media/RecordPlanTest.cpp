@@ -2,6 +2,8 @@
 // share of a cycle's audio time among its video units, and the first units a file takes.
 #include "media/RecordPlan.h"
 
+#include "tests/media/NalBuilder.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -130,6 +132,94 @@ TEST(RecordPlanTest, FirstUnitsOfAFile) {
             positions << (positions.tellp() > 0 ? " " : "") << int(unit[0]);
         EXPECT_EQ(positions.str(), row.taken);
         EXPECT_EQ(collector.Done(), taken.size() == 10);
+    }
+}
+
+// A sequence parameter set of that size, without its start code.
+std::vector<BYTE> spsOf(uint32_t width, uint32_t height) {
+    SpsFields fields;
+    fields.width_mbs = width / 16;
+    fields.height_map_units = height / 16;
+    const std::vector<uint8_t> nal = makeSps(fields);
+    return {nal.begin() + 4, nal.end()};
+}
+
+TEST(RecordPlanTest, SequenceParameterSetGivesThePicture) {
+    struct Row {
+        std::vector<BYTE> sps;
+        DWORD width, height;
+        bool largePicture;
+        bool gives;
+    };
+    const Row rows[] = {
+        {spsOf(720, 240), 720, 480, true, true},   // the field pictures of a large picture
+        {spsOf(720, 288), 720, 576, true, true},   //
+        {spsOf(720, 480), 720, 480, true, true},   // whole frames
+        {spsOf(720, 240), 720, 240, false, true},  //
+        {spsOf(352, 240), 352, 240, false, true},  //
+        {spsOf(720, 112), 720, 224, false, false}, // half height only for a large picture
+        {spsOf(352, 240), 720, 480, true, false},  // the size before a change
+        {spsOf(720, 240), 352, 240, false, false}, //
+        {{}, 720, 480, true, false},               // none
+        {{0x67, 0x42}, 720, 480, true, false},     // cut short
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.sps.size() << " bytes for " << row.width << "x" << row.height);
+        EXPECT_EQ(SpsGivesPicture(row.sps, row.width, row.height, row.largePicture), row.gives);
+    }
+
+    // The first sequence parameter set of a unit, behind the timestamp and among other NAL units.
+    std::vector<BYTE> unit = {1, 2, 3, 4, 0, 0, 1, 0x09, 0x10};
+    for (const std::vector<BYTE>& sps : {spsOf(720, 240), spsOf(352, 240)}) {
+        unit.insert(unit.end(), {0, 0, 0, 1});
+        unit.insert(unit.end(), sps.begin(), sps.end());
+    }
+    EXPECT_EQ(UnitSequenceParameterSet(unit.data(), static_cast<DWORD>(unit.size())), spsOf(720, 240));
+    EXPECT_TRUE(UnitSequenceParameterSet(unit.data(), 9).empty()) << "no sequence parameter set";
+    EXPECT_TRUE(UnitSequenceParameterSet(unit.data(), 4).empty()) << "a timestamp only";
+}
+
+// With a picture required, an IDR unit counts only behind parameter sets that give it: A (720x240) for
+// 720x480 fields, B (352x240) for 352x240; a unit of picture parameter sets alone (Q) gives none.
+TEST(RecordPlanTest, FirstUnitsOfAFileWithTheRequiredPicture) {
+    struct Row {
+        const char* offered;
+        DWORD width, height;
+        bool largePicture;
+        const char* taken;
+    };
+    const Row rows[] = {
+        {"A I P B I P P P P P P P P P", 352, 240, false, "3 4 5 6 7 8 9 10 11 12"},
+        {"B I P P P P P P P P P", 352, 240, false, "0 1 2 3 4 5 6 7 8 9"},
+        {"B I P A I P P P P P P P P", 720, 480, true, "3 4 5 6 7 8 9 10 11 12"},
+        {"Q I P A I P P P P P P P P", 720, 480, true, "3 4 5 6 7 8 9 10 11 12"},
+        {"A I P A I P", 352, 240, false, ""},
+    };
+    const std::vector<BYTE> pps = {0, 0, 0, 1, 0x68, 0xCE, 0x38, 0x80};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.offered);
+        RecordStartCollector collector;
+        collector.RequirePicture(row.width, row.height, row.largePicture);
+        std::istringstream kinds(row.offered);
+        std::vector<std::vector<BYTE>> taken;
+        DWORD position = 0;
+        for (std::string kind; kinds >> kind; ++position) {
+            std::vector<BYTE> unit = unitOf(kind == "A" || kind == "B" || kind == "Q" ? "" : kind, position);
+            if (kind == "A" || kind == "B" || kind == "Q") {
+                unit.resize(4);
+                if (kind != "Q") {
+                    const std::vector<BYTE> sps = kind == "A" ? spsOf(720, 240) : spsOf(352, 240);
+                    unit.insert(unit.end(), {0, 0, 0, 1});
+                    unit.insert(unit.end(), sps.begin(), sps.end());
+                }
+                unit.insert(unit.end(), pps.begin(), pps.end());
+            }
+            collector.Offer(unit.data(), static_cast<DWORD>(unit.size()), taken);
+        }
+        std::ostringstream positions;
+        for (const auto& unit : taken)
+            positions << (positions.tellp() > 0 ? " " : "") << int(unit[0]);
+        EXPECT_EQ(positions.str(), row.taken);
     }
 }
 
