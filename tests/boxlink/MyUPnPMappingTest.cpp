@@ -164,7 +164,9 @@ TEST_F(UpnpMapping, ExternalAddressQueries) {
     }
 }
 
-// Only a PC with a private address is mapped; an unknown address (0) is let through.
+// Only a PC with a private address is mapped; an unknown address (0) is let through. The addresses are the
+// PC's own as the environment gives it, only classified and written into the request body: every request
+// goes to the fake gateway on 127.0.0.1.
 TEST_F(UpnpMapping, PrivateAddressTest) {
     struct Case {
         const char* own;

@@ -94,6 +94,7 @@ TEST(NetEnvironmentTest, LocalAddressComesFromTheEnvironment) {
         std::vector<platform::Adapter> adapters;
         const char* expected;
     };
+    // Injected adapter tables and addresses: they are only chosen from, never sent to.
     const Case cases[] = {
         {"172.31.4.5", "127.0.0.1", {}, "172.31.4.5"},
         {"", "127.0.0.1", {}, "127.0.0.1"},
