@@ -10,13 +10,10 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 
+using platform::mfc::FaceAs;
 using platform::mfc::FaceKind;
 
 namespace {
-
-template <class T> T* faceAs(const CWnd* wnd) {
-    return wnd->part() ? qobject_cast<T*>(wnd->part()->face.data()) : nullptr;
-}
 
 platform::mfc::MessageBoxHook& messageBoxHook() {
     static platform::mfc::MessageBoxHook hook;
@@ -54,14 +51,14 @@ BOOL CEdit::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
 }
 
 void CEdit::LimitText(int characters) {
-    if (auto* edit = faceAs<QLineEdit>(this))
+    if (auto* edit = FaceAs<QLineEdit>(this))
         edit->setMaxLength(characters > 0 ? characters : 32767);
 }
 
 void CEdit::SetReadOnly(BOOL readOnly) {
-    if (auto* edit = faceAs<QLineEdit>(this))
+    if (auto* edit = FaceAs<QLineEdit>(this))
         edit->setReadOnly(readOnly);
-    else if (auto* multi = faceAs<QPlainTextEdit>(this))
+    else if (auto* multi = FaceAs<QPlainTextEdit>(this))
         multi->setReadOnly(readOnly);
 }
 
@@ -70,7 +67,7 @@ BOOL CComboBox::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
 }
 
 int CComboBox::AddString(const std::wstring& text) {
-    auto* combo = faceAs<QComboBox>(this);
+    auto* combo = FaceAs<QComboBox>(this);
     if (!combo)
         return CB_ERR;
     const QString keep = combo->currentText();
@@ -81,18 +78,18 @@ int CComboBox::AddString(const std::wstring& text) {
 }
 
 int CComboBox::GetCount() const {
-    auto* combo = faceAs<QComboBox>(this);
+    auto* combo = FaceAs<QComboBox>(this);
     return combo ? combo->count() : 0;
 }
 
 std::wstring CComboBox::GetLBText(int index) const {
-    auto* combo = faceAs<QComboBox>(this);
+    auto* combo = FaceAs<QComboBox>(this);
     return combo && index >= 0 && index < combo->count() ? combo->itemText(index).toStdWString()
                                                          : std::wstring();
 }
 
 int CComboBox::FindString(int start, const std::wstring& prefix) const {
-    auto* combo = faceAs<QComboBox>(this);
+    auto* combo = FaceAs<QComboBox>(this);
     if (!combo || combo->count() == 0)
         return CB_ERR;
     const QString p = QString::fromStdWString(prefix);
@@ -107,7 +104,7 @@ int CComboBox::FindString(int start, const std::wstring& prefix) const {
 }
 
 int CComboBox::SetCurSel(int index) {
-    auto* combo = faceAs<QComboBox>(this);
+    auto* combo = FaceAs<QComboBox>(this);
     if (!combo || index >= combo->count())
         return CB_ERR;
     combo->setCurrentIndex(index);
@@ -117,17 +114,17 @@ int CComboBox::SetCurSel(int index) {
 }
 
 int CComboBox::GetCurSel() const {
-    auto* combo = faceAs<QComboBox>(this);
+    auto* combo = FaceAs<QComboBox>(this);
     return combo ? combo->currentIndex() : CB_ERR;
 }
 
 void CComboBox::ResetContent() {
-    if (auto* combo = faceAs<QComboBox>(this))
+    if (auto* combo = FaceAs<QComboBox>(this))
         combo->clear();
 }
 
 BOOL CComboBox::LimitText(int characters) {
-    auto* combo = faceAs<QComboBox>(this);
+    auto* combo = FaceAs<QComboBox>(this);
     if (!combo || !combo->lineEdit())
         return FALSE;
     combo->lineEdit()->setMaxLength(characters > 0 ? characters : 32767);

@@ -1,5 +1,6 @@
 #include "platform/mfc/Dialog.h"
 
+#include "platform/mfc/CommonControls.h"
 #include "platform/mfc/Controls.h"
 #include "platform/mfc/detail/Faces.h"
 #include "platform/mfc/detail/Loop.h"
@@ -23,18 +24,36 @@ int mulDiv(int value, int numerator, int denominator) {
 
 // The object of a template control: of the control class its Win32 class stands for, so that code may
 // treat GetDlgItem's answer as that class.
-std::unique_ptr<CWnd> controlObject(const std::wstring& className) {
-    auto is = [&](const wchar_t* name) { return platform::EqualsNoCase(className, name); };
-    if (is(L"Button"))
+std::unique_ptr<CWnd> controlObject(const std::wstring& className, DWORD style) {
+    switch (platform::mfc::KindOf(className, style)) {
+    case FaceKind::PushButton:
+    case FaceKind::CheckBox:
+    case FaceKind::RadioButton:
+    case FaceKind::OwnerButton:
         return std::make_unique<CButton>();
-    if (is(L"Static"))
+    case FaceKind::Static:
+    case FaceKind::OwnerStatic:
+    case FaceKind::EtchedLine:
         return std::make_unique<CStatic>();
-    if (is(L"Edit"))
+    case FaceKind::Edit:
         return std::make_unique<CEdit>();
-    if (is(L"ComboBox"))
+    case FaceKind::Combo:
         return std::make_unique<CComboBox>();
-    if (is(L"SysIPAddress32"))
+    case FaceKind::IpAddress:
         return std::make_unique<CIPAddressCtrl>();
+    case FaceKind::Tab:
+        return std::make_unique<CTabCtrl>();
+    case FaceKind::DateTime:
+        return std::make_unique<CDateTimeCtrl>();
+    case FaceKind::ListView:
+        return std::make_unique<CListCtrl>();
+    case FaceKind::Spin:
+        return std::make_unique<CSpinButtonCtrl>();
+    case FaceKind::Slider:
+        return std::make_unique<CSliderCtrl>();
+    case FaceKind::Plain:
+        break;
+    }
     return std::make_unique<CWnd>();
 }
 
@@ -60,9 +79,12 @@ void CDialog::MapDialogRect(RECT* rect) const {
 BOOL CDialog::createWindow(CWnd* parent) {
     if (m_hWnd)
         return FALSE;
+    // A WS_CHILD template (a property page) makes a child of parent at the template's place in its client
+    // area; any other a top-level window placed from parent's top-left corner.
+    const bool child = (template_.style & WS_CHILD) && parent && parent->m_hWnd;
     RECT r{template_.x, template_.y, template_.x + template_.cx, template_.y + template_.cy};
     MapDialogRect(&r);
-    if (parent && parent->m_hWnd) {
+    if (!child && parent && parent->m_hWnd) {
         RECT pr;
         parent->GetWindowRect(&pr);
         r.left += pr.left;
@@ -70,8 +92,9 @@ BOOL CDialog::createWindow(CWnd* parent) {
         r.top += pr.top;
         r.bottom += pr.top;
     }
-    if (!CreateEx(template_.exStyle, L"#32770", template_.caption.c_str(),
-                  template_.style & ~(WS_VISIBLE | WS_CHILD), r, parent, static_cast<UINT>(template_.id)))
+    const DWORD style = child ? template_.style & ~WS_VISIBLE : template_.style & ~(WS_VISIBLE | WS_CHILD);
+    if (!CreateEx(template_.exStyle, L"#32770", template_.caption.c_str(), style, r, parent,
+                  static_cast<UINT>(template_.id)))
         return FALSE;
     // The client area is the template's size, whatever frame the window system adds.
     part()->face->resize(r.right - r.left, r.bottom - r.top);
@@ -80,12 +103,12 @@ BOOL CDialog::createWindow(CWnd* parent) {
     for (const DialogItem& item : template_.items) {
         RECT ir{item.x, item.y, item.x + item.cx, item.y + item.cy};
         MapDialogRect(&ir);
-        std::unique_ptr<CWnd> control = controlObject(item.className);
+        std::unique_ptr<CWnd> control = controlObject(item.className, item.style);
         control->CreateEx(0, item.className.c_str(), item.text.c_str(), item.style | WS_CHILD, ir, this,
                           static_cast<UINT>(item.id));
         part()->spares.push_back(std::move(control));
     }
-    if (template_.style & DS_CENTER)
+    if ((template_.style & DS_CENTER) && !child)
         CenterWindow();
     OnInitDialog();
     return TRUE;

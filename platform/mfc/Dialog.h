@@ -11,7 +11,9 @@
 #include <vector>
 
 struct DialogItem {
-    std::wstring className; // "Button", "Static", "Edit", "ComboBox", "SysIPAddress32", or a custom class
+    // "Button", "Static", "Edit", "ComboBox", "SysIPAddress32", a common control of CommonControls.h, or a
+    // custom class.
+    std::wstring className;
     int id = 0;
     short x = 0, y = 0, cx = 0, cy = 0; // dialog units (pixels when the template says so)
     DWORD style = WS_VISIBLE;           // WS_CHILD is implied
@@ -25,6 +27,7 @@ struct DialogTemplate {
     int pointSize = 8;
     short x = 0, y = 0, cx = 0, cy = 0; // dialog units, or pixels for a skinned window
     bool pixels = false;                // the rectangles are pixels (skinned windows are laid out in pixels)
+    // WS_CHILD makes the dialog a child of its parent at (x, y) of the parent's client area (property pages).
     DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     DWORD exStyle = 0;
     std::vector<DialogItem> items;

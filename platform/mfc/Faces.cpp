@@ -3,10 +3,12 @@
 #include "platform/gdi/WindowDc.h"
 #include "platform/mfc/App.h"
 #include "platform/mfc/Menu.h"
+#include "platform/mfc/detail/CommonFaces.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIntValidator>
@@ -72,6 +74,16 @@ FaceKind KindOf(const std::wstring& className, DWORD style) {
         return FaceKind::Combo;
     if (is(L"SysIPAddress32"))
         return FaceKind::IpAddress;
+    if (is(L"SysTabControl32"))
+        return FaceKind::Tab;
+    if (is(L"SysDateTimePick32"))
+        return FaceKind::DateTime;
+    if (is(L"SysListView32"))
+        return FaceKind::ListView;
+    if (is(L"msctls_updown32"))
+        return FaceKind::Spin;
+    if (is(L"msctls_trackbar32"))
+        return FaceKind::Slider;
     return FaceKind::Plain;
 }
 
@@ -256,6 +268,12 @@ void HostFace::moveEvent(QMoveEvent*) {
 
 void HostFace::closeEvent(QCloseEvent* event) {
     event->ignore(); // the window decides in WM_CLOSE
+    // The close box lies in the caption: a captioned window that answers HTCAPTION where the pointer is
+    // (a sheet that claims every point while it must stay open) keeps it from reacting.
+    WindowPart* p = part();
+    if (p && p->topLevel && (p->style & WS_CAPTION) &&
+        ::SendMessage(hwnd_, WM_NCHITTEST, 0, pointParam(QCursor::pos())) == HTCAPTION)
+        return;
     ::SendMessage(hwnd_, WM_CLOSE, 0, 0);
 }
 
@@ -428,6 +446,13 @@ void CreateFace(WindowPart& part, QWidget* parentFace, const std::wstring& text)
     }
     case FaceKind::IpAddress:
         face = new IpAddressFace(parentFace);
+        break;
+    case FaceKind::Tab:
+    case FaceKind::DateTime:
+    case FaceKind::ListView:
+    case FaceKind::Spin:
+    case FaceKind::Slider:
+        face = CreateCommonFace(part, parentFace);
         break;
     }
     tag(face, hwnd);

@@ -43,6 +43,7 @@ constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_SETTINGCHANGE = 0x001A;
 constexpr UINT WM_DRAWITEM = 0x002B;
 constexpr UINT WM_SETICON = 0x0080;
+constexpr UINT WM_NOTIFY = 0x004E;
 constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_NCHITTEST = 0x0084;
 constexpr UINT WM_KEYDOWN = 0x0100;
@@ -50,6 +51,7 @@ constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
+constexpr UINT WM_HSCROLL = 0x0114;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
@@ -170,6 +172,15 @@ constexpr WORD BN_CLICKED = 0;
 constexpr WORD EN_CHANGE = 0x0300;
 constexpr WORD CBN_SELCHANGE = 1;
 constexpr WORD CBN_EDITCHANGE = 5;
+
+// WM_NOTIFY: lParam points at a record that begins with this header, valid for the call only.
+struct NMHDR {
+    HWND hwndFrom = nullptr;
+    UINT_PTR idFrom = 0;
+    UINT code = 0;
+};
+constexpr UINT NM_CLICK = 0u - 2u;
+constexpr UINT NM_DBLCLK = 0u - 3u;
 
 // Owner draw.
 constexpr UINT ODT_BUTTON = 4;

@@ -50,6 +50,7 @@ CWnd::~CWnd() {
     messages_.clear();
     commands_.clear();
     notifies_.clear();
+    wmNotifies_.clear();
     ranges_.clear();
     updates_.clear();
     CWnd::DestroyWindow();
@@ -145,6 +146,10 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         if (OnCommand(wParam, lParam))
             return 0;
+        break;
+    case WM_NOTIFY:
+        if (OnNotify(wParam, lParam, &result))
+            return result;
         break;
     case WM_TIMER:
         OnTimer(wParam);
@@ -704,6 +709,10 @@ void CWnd::MapNotify(UINT id, WORD code, CommandHandler handler) {
     notifies_[(static_cast<DWORD>(code) << 16) | (id & 0xFFFF)] = std::move(handler);
 }
 
+void CWnd::MapWmNotify(UINT id, UINT code, NotifyHandler handler) {
+    wmNotifies_[(static_cast<ULONGLONG>(code) << 32) | id] = std::move(handler);
+}
+
 void CWnd::MapCommandRange(UINT first, UINT last, RangeHandler handler) {
     ranges_.push_back(Range{first, last, std::move(handler)});
 }
@@ -747,6 +756,20 @@ bool CWnd::runCommand(WPARAM wParam) {
 
 BOOL CWnd::OnCommand(WPARAM wParam, LPARAM) {
     return runCommand(wParam) ? TRUE : FALSE;
+}
+
+BOOL CWnd::OnNotify(WPARAM, LPARAM lParam, LRESULT* result) {
+    auto* header = reinterpret_cast<NMHDR*>(lParam);
+    if (!header)
+        return FALSE;
+    auto it =
+        wmNotifies_.find((static_cast<ULONGLONG>(header->code) << 32) | static_cast<UINT>(header->idFrom));
+    if (it == wmNotifies_.end())
+        return FALSE;
+    NotifyHandler handler = it->second; // a handler may replace its own entry
+    *result = 0;
+    handler(header, result);
+    return TRUE;
 }
 
 void CWnd::OnTimer(UINT_PTR) {}

@@ -41,8 +41,9 @@ public:
     HWND GetSafeHwnd() const { return m_hWnd; }
     static CWnd* FromHandle(HWND hwnd); // the object of a live window, else null
 
-    // A child window of a Win32 class ("Button", "Static", "Edit", "ComboBox", "SysIPAddress32"; any other
-    // name is a plain window the object paints itself) at rect in the parent's client area.
+    // A child window of a Win32 class ("Button", "Static", "Edit", "ComboBox", "SysIPAddress32" and the
+    // common controls of CommonControls.h; any other name is a plain window the object paints itself) at
+    // rect in the parent's client area.
     BOOL CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR text, DWORD style, const RECT& rect, CWnd* parent,
                   UINT id);
     // Makes this object the control id of parent (created from parent's template): the control keeps its
@@ -128,16 +129,21 @@ protected:
     using CommandHandler = std::function<void()>;
     using RangeHandler = std::function<void(UINT id)>;
     using UpdateHandler = std::function<void(CCmdUI*)>;
+    using NotifyHandler = std::function<void(NMHDR* header, LRESULT* result)>;
     void MapMessage(UINT message, MessageHandler handler);
     // A command from a menu, an accelerator or a control's BN_CLICKED (any notification code with
     // MapNotify, which sees only that code).
     void MapCommand(UINT id, CommandHandler handler);
     void MapNotify(UINT id, WORD code, CommandHandler handler);
     void MapCommandRange(UINT first, UINT last, RangeHandler handler);
+    // A WM_NOTIFY of control id with this code (NM_DBLCLK, LVN_ITEMCHANGED, ...); result starts at 0.
+    void MapWmNotify(UINT id, UINT code, NotifyHandler handler);
     void MapUpdateUI(UINT id, UpdateHandler handler);
 
     // Virtual handlers, run by the default WindowProc when no map entry takes the message.
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+    // WM_NOTIFY (lParam an NMHDR*): runs the MapWmNotify handler; TRUE when one took it, *result its answer.
+    virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result);
     virtual void OnTimer(UINT_PTR id);
     virtual void OnPaint();
     virtual BOOL OnEraseBkgnd(CDC* dc);
@@ -168,7 +174,8 @@ private:
     };
     std::unordered_map<UINT, MessageHandler> messages_;
     std::unordered_map<UINT, CommandHandler> commands_;
-    std::unordered_map<DWORD, CommandHandler> notifies_; // (code << 16) | id
+    std::unordered_map<DWORD, CommandHandler> notifies_;      // (code << 16) | id
+    std::unordered_map<ULONGLONG, NotifyHandler> wmNotifies_; // (code << 32) | id
     std::vector<Range> ranges_;
     std::vector<std::pair<UINT, UpdateHandler>> updates_;
     std::unique_ptr<platform::mfc::WindowPart> part_;

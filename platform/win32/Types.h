@@ -29,6 +29,7 @@ using LPSECURITY_ATTRIBUTES = void*;
 // Pointer-sized message parameters and results.
 using UINT_PTR = std::uintptr_t;
 using INT_PTR = std::intptr_t;
+using DWORD_PTR = std::uintptr_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
@@ -73,6 +74,20 @@ struct RECT {
     LONG right;
     LONG bottom;
 };
+
+// A calendar date and time of day, as the date and time pickers and the box clock carry it. wDayOfWeek is
+// 0 for Sunday.
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+using LPSYSTEMTIME = SYSTEMTIME*;
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;

@@ -30,6 +30,11 @@ enum class FaceKind {
     Edit,
     Combo,
     IpAddress,
+    Tab, // the common controls of CommonControls.h (platform/mfc/detail/CommonFaces.h)
+    DateTime,
+    ListView,
+    Spin,
+    Slider,
 };
 
 FaceKind KindOf(const std::wstring& className, DWORD style);
@@ -70,6 +75,11 @@ struct WindowPart {
 
 // Posted to a window by the drawing thread when its GDI layer changed: the face repaints.
 constexpr UINT kLayerChangedMessage = 0xBFF0;
+
+// The face of a window as the toolkit class T, or null when it is of another class.
+template <class T> T* FaceAs(const CWnd* wnd) {
+    return wnd->part() ? qobject_cast<T*>(wnd->part()->face.data()) : nullptr;
+}
 
 // The object whose window a widget (or one of its inner widgets) belongs to.
 CWnd* OwnerOf(const QWidget* widget);
