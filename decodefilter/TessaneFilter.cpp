@@ -126,7 +126,9 @@ HRESULT TessaneFilter::GetMediaType(int position, CMediaType* type) {
         const int32_t format = position == 0 ? TESSANE_OUTPUT_UYVY : TESSANE_OUTPUT_YUY2;
         bmi.biCompression = position == 0 ? MakeFourCC('U', 'Y', 'V', 'Y') : MakeFourCC('Y', 'U', 'Y', '2');
         bmi.biBitCount = 16;
-        if (decoder)
+        // Once connected, the connection's type has decided (SetMediaType); a later enumeration changes
+        // nothing.
+        if (decoder && !m_pOutput->IsConnected())
             decoder->SetOutputFormat(&format);
     }
     bmi.biSize = sizeof(BITMAPINFOHEADER);
@@ -146,7 +148,6 @@ HRESULT TessaneFilter::GetMediaType(int position, CMediaType* type) {
 HRESULT TessaneFilter::SetMediaType(PIN_DIRECTION direction, const CMediaType* type) {
     if (direction != PINDIR_OUTPUT || !decoder || !type)
         return S_OK;
-    // A later enumeration of the output's types must not change what the connection carries.
     int32_t format = -1;
     if (*type->Subtype() == MEDIASUBTYPE_UYVY)
         format = TESSANE_OUTPUT_UYVY;

@@ -160,6 +160,32 @@ TEST_F(TessaneDecodeTest, KindAndSizeChangeWithinAStream) {
     }
 }
 
+// The output packs in the format of the type it connected with, however its types are enumerated later.
+TEST_F(TessaneDecodeTest, TheConnectionsTypeDecidesThePacking) {
+    const Segment frames =
+        segment(folder_, "frames", picref::readBytes(kFixtures + "/recorder/stream.264"), 96, 64, false);
+    for (const char* subtype : {"UYVY", "YUY2"}) {
+        SCOPED_TRACE(subtype);
+        TessaneFilter& filter = filterFor(96, 64, 1);
+        auto renderer =
+            platform::ComPtr<testfilters::TestRenderer>::Adopt(testfilters::TestRenderer::make({subtype}));
+        ASSERT_EQ(filter.GetPin(1)->Connect(renderer->pin(), nullptr), S_OK);
+        platform::ComPtr<IEnumMediaTypes> types;
+        ASSERT_EQ(filter.GetPin(1)->EnumMediaTypes(types.ReleaseAndGetAddressOf()), S_OK);
+        for (AM_MEDIA_TYPE* type = nullptr; types->Next(1, &type, nullptr) == S_OK;)
+            DeleteMediaType(type);
+        const std::vector<Bytes> got = transformAll(filter, inputsOf({frames}), 1024 * 1024);
+        ASSERT_FALSE(got.empty());
+        Bytes expected = picref::pack(frames.planar[0], 96, 64, std::string(subtype) == "UYVY", 192);
+        expected.resize(192 * 64);
+        EXPECT_TRUE(got[0] == expected);
+        filter.GetPin(1)->Disconnect();
+        renderer->pin()->Disconnect();
+        source_->pin(0)->Disconnect();
+        filter.GetPin(0)->Disconnect();
+    }
+}
+
 // An input whose pictures end in a first field still delivers the frame that came out before it.
 TEST_F(TessaneDecodeTest, AFrameBeforeAFirstFieldInOneInputIsDelivered) {
     const Segment frames =
