@@ -36,6 +36,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -107,10 +108,12 @@ protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder;
         recording_ = new std::wstring((*folder_ / "rec.mp4").wstring());
-        made_ = filerecording::makeRecording(*recording_);
+        longRecording_ = new std::wstring((*folder_ / "long.mp4").wstring());
+        made_ = filerecording::makeRecording(*recording_) && filerecording::makeRecording(*longRecording_, 3);
     }
     static void TearDownTestSuite() {
         delete recording_;
+        delete longRecording_;
         delete folder_;
     }
 
@@ -122,12 +125,16 @@ protected:
         ASSERT_EQ(
             std::system((std::string(VELOQ_TOOLS_DIR) + "/regsvr -s '" + TESSANE_LIBRARY + "'").c_str()), 0);
         main_ = platform::CreateMessageWindow([this](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
-            if (message == WM_AV_GRAPH_EVENT) {
-                ++graphEvents_;
-                if (holder_.GetGraph() && SUCCEEDED(holder_.HandleEvents()) &&
-                    holder_.GetState() == KQ_AV_Graph::kStopped)
-                    ++ends_;
-            }
+            ++messages_[message];
+            if (message != WM_AV_GRAPH_EVENT)
+                return 0;
+            // As the main window does: the events drained, then whether the graph stands stopped.
+            bool stopped = false;
+            if (player_)
+                stopped = SUCCEEDED(player_->HandleGraphEvents(stopped)) && stopped;
+            else if (holder_.GetGraph())
+                stopped = SUCCEEDED(holder_.HandleEvents()) && holder_.GetState() == KQ_AV_Graph::kStopped;
+            ends_ += stopped ? 1 : 0;
             return 0;
         });
         video_ = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
@@ -183,9 +190,11 @@ protected:
 
     static TempFolder* folder_;
     static std::wstring* recording_;
+    static std::wstring* longRecording_; // 4.8 s
     static bool made_;
     HWND main_ = nullptr, video_ = nullptr;
-    int graphEvents_ = 0, ends_ = 0;
+    std::map<UINT, int> messages_;
+    int ends_ = 0;
     capture::RecordingSurface surface_;
     KQ_AV_Graph holder_;
     std::unique_ptr<KQ_AV_Player> player_; // for the player's own answers
@@ -193,6 +202,7 @@ protected:
 
 TempFolder* FileGraphTest::folder_;
 std::wstring* FileGraphTest::recording_;
+std::wstring* FileGraphTest::longRecording_;
 bool FileGraphTest::made_;
 
 TEST_F(FileGraphTest, ARecordingPlaysToItsEndWithItsPicturesAndSound) {
@@ -217,7 +227,7 @@ TEST_F(FileGraphTest, ARecordingPlaysToItsEndWithItsPicturesAndSound) {
     EXPECT_EQ(downstreamOf(pin), L"Default DirectSound Device");
 
     ASSERT_TRUE(playToTheEnd());
-    EXPECT_GE(graphEvents_, 1);
+    EXPECT_GE(messages_[WM_AV_GRAPH_EVENT], 1);
     EXPECT_EQ(holder_.GetState(), KQ_AV_Graph::kStopped);
     double position = -1;
     EXPECT_EQ(holder_.GetCurrentPosition(&position), S_OK);
@@ -287,6 +297,69 @@ TEST_F(FileGraphTest, ASeekToTheMiddleGoesOnFromTheKeyFrameBeforeIt) {
     EXPECT_EQ(after.front(), 16u);
     for (size_t i = 1; i < after.size(); ++i)
         EXPECT_EQ(after[i], after[0] + i);
+}
+
+// The player's file operations on the real graph: pause holds the picture and the position, play goes on,
+// a seek goes to its thousandth, fast forward past the end and rewind past the start tell the end, a stop
+// goes back to the start, and the end of the file stops the graph at its start.
+TEST_F(FileGraphTest, ThePlayerPausesSeeksStepsAndStopsAFile) {
+    KQ_AV_Player& p = player();
+    const auto position = [&] {
+        int thousandths = -1;
+        EXPECT_EQ(p.GetPosition(&thousandths), S_OK);
+        return thousandths;
+    };
+    const auto framesGoOn = [&] {
+        const size_t from = surface_.count();
+        return platform::PumpUntil([&] { return surface_.count() >= from + 3; }, kWait);
+    };
+    ASSERT_EQ(p.PlayFile(*longRecording_), S_OK);
+    EXPECT_EQ(p.Mode(), PLAYER_MODE_FILE);
+    EXPECT_EQ(p.State(), PLAYER_STATE_PLAYING);
+    ASSERT_TRUE(platform::PumpUntil([&] { return messages_[WM_AV_PLAYBACK_STARTED] == 1; }, kWait));
+    ASSERT_TRUE(framesGoOn());
+
+    ASSERT_EQ(p.Pause(), S_OK);
+    EXPECT_EQ(p.State(), PLAYER_STATE_PAUSED);
+    const int paused = position();
+    const size_t shown = surface_.count();
+    platform::PumpFor(400);
+    // The display may show the paused picture again (with the volume bar gone), never another picture.
+    const std::vector<Bytes> frames = surface_.frames();
+    const auto upperRows = [](const Bytes& f) { return Bytes(f.begin(), f.begin() + 400 * kPitch); };
+    for (size_t i = shown; i < frames.size(); ++i)
+        EXPECT_TRUE(upperRows(frames[i]) == upperRows(frames[shown - 1])) << "a new picture while paused";
+    EXPECT_EQ(position(), paused);
+    ASSERT_EQ(p.Play(), S_OK);
+    EXPECT_EQ(p.State(), PLAYER_STATE_PLAYING);
+    ASSERT_TRUE(framesGoOn());
+
+    ASSERT_EQ(p.Seek(500), S_OK);
+    EXPECT_NEAR(position(), 500, 60);
+    ASSERT_TRUE(framesGoOn());
+
+    ASSERT_EQ(p.FastForward(), S_OK);
+    EXPECT_EQ(p.State(), PLAYER_STATE_FAST_FORWARD);
+    ASSERT_EQ(p.Seek(position()), S_OK); // the window's position timer: 4 s on, past the end
+    EXPECT_TRUE(platform::PumpUntil([&] { return messages_[WM_AV_PLAYBACK_END] == 1; }, kWait));
+    ASSERT_EQ(p.Play(), S_OK);
+    ASSERT_EQ(p.Seek(200), S_OK);
+    ASSERT_EQ(p.Rewind(), S_OK);
+    EXPECT_EQ(p.State(), PLAYER_STATE_REWIND);
+    ASSERT_EQ(p.Seek(position()), S_OK); // 4 s back, before the start
+    EXPECT_TRUE(platform::PumpUntil([&] { return messages_[WM_AV_PLAYBACK_END] == 2; }, kWait));
+
+    ASSERT_EQ(p.StopPlayback(), S_OK);
+    EXPECT_EQ(p.State(), PLAYER_STATE_STOPPED);
+    EXPECT_EQ(position(), 0);
+    EXPECT_EQ(p.StopPlayback(), E_FAIL) << "already stopped";
+    ASSERT_EQ(p.Play(), S_OK);
+    ASSERT_TRUE(framesGoOn());
+    ASSERT_EQ(p.Seek(900), S_OK);
+    ASSERT_TRUE(playToTheEnd());
+    EXPECT_EQ(p.Graph()->GetState(), KQ_AV_Graph::kStopped);
+    EXPECT_EQ(position(), 0) << "the end stands at the start";
+    EXPECT_EQ(p.Mode(), PLAYER_MODE_FILE);
 }
 
 HRESULT failingCreator(IUnknown*, REFIID, void** out) {

@@ -30,7 +30,8 @@ inline std::vector<streamfixture::Bytes> recordedAudio() {
     return frames;
 }
 
-inline bool makeRecording(const std::wstring& path) {
+// The fixture `loops` times over, each loop from its parameter sets and key frame.
+inline bool makeRecording(const std::wstring& path, int loops = 1) {
     const streamfixture::Fixture& fixture = streamfixture::fixture();
     std::vector<const streamfixture::Record*> audio;
     for (const streamfixture::Record& record : fixture.records())
@@ -50,18 +51,23 @@ inline bool makeRecording(const std::wstring& path) {
     if (recorder.AddVideoTrack(first.data(), first.size()) == 0 || audio.empty() ||
         recorder.AddAudioTrack(audio[0]->payload.data(), audio[0]->payload.size()) == 0)
         return false;
-    size_t nextAudio = 1;
-    for (const streamfixture::Unit& unit : fixture.units()) {
-        for (; nextAudio < audio.size() && audio[nextAudio]->timestamp <= unit.timestamp; ++nextAudio)
-            if (recorder.WriteAudio(audio[nextAudio]->payload.data(), audio[nextAudio]->payload.size()) != 1)
+    const auto writeAudio = [&](size_t i) {
+        return recorder.WriteAudio(audio[i]->payload.data(), audio[i]->payload.size()) == 1;
+    };
+    for (int loop = 0; loop < loops; ++loop) {
+        size_t nextAudio = loop == 0 ? 1 : 0;
+        for (const streamfixture::Unit& unit : fixture.units()) {
+            for (; nextAudio < audio.size() && audio[nextAudio]->timestamp <= unit.timestamp; ++nextAudio)
+                if (!writeAudio(nextAudio))
+                    return false;
+            const streamfixture::Bytes video = payload(unit);
+            if (recorder.WriteVideo(video.data(), video.size(), kFieldTicks) != 1)
                 return false;
-        const streamfixture::Bytes video = payload(unit);
-        if (recorder.WriteVideo(video.data(), video.size(), kFieldTicks) != 1)
-            return false;
+        }
+        for (; nextAudio < audio.size(); ++nextAudio)
+            if (!writeAudio(nextAudio))
+                return false;
     }
-    for (; nextAudio < audio.size(); ++nextAudio)
-        if (recorder.WriteAudio(audio[nextAudio]->payload.data(), audio[nextAudio]->payload.size()) != 1)
-            return false;
     return recorder.Close();
 }
 
