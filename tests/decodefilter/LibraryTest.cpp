@@ -1,7 +1,8 @@
 // libTessane.so as the program meets it: it exports the server's entry points and the deinterlacer's four
 // functions and nothing else, needs none of the libraries behind the system filters and holds none of
 // them, registers "KQ Video Decode" in the COM registry (a temporary one here) as an installer would, serves
-// the filter by class identifier, and is removed from the registry again by regsvr -u.
+// the filter by class identifier, and is removed from the registry again by regsvr -u; the layout of the
+// runnable folder registers it.
 #include "platform/com/Com.h"
 #include "platform/com/Registry.h"
 #include "platform/dshow/Interfaces.h"
@@ -104,6 +105,24 @@ TEST(TessaneLibraryTest, RegistersServesAndUnregisters) {
     ASSERT_EQ(regsvr(std::string("-u ") + TESSANE_LIBRARY), 0);
     EXPECT_EQ(platform::com::ReadClassValue(kTessane, L"InprocServer32"), std::nullopt);
     EXPECT_EQ(platform::com::ReadClassValue(kTessane, L"Merit"), std::nullopt);
+    unsetenv("VELOQ_COM_REGISTRY");
+}
+
+// Laying out the runnable folder (make run, make demo) registers the folder's library as an installer
+// would: the program then creates "KQ Video Decode" with no further step.
+TEST(TessaneLibraryTest, TheRunnableFoldersLibraryIsRegisteredWhenTheFolderIsLaidOut) {
+    TempFolder folder;
+    setenv("VELOQ_COM_REGISTRY", (folder / "classes.ini").c_str(), 1);
+    const std::filesystem::path library = TESSANE_LIBRARY;
+    ASSERT_EQ(std::system((std::string(VELOQ_SOURCE_DIR) + "/scripts/register-filters.sh '" +
+                           VELOQ_TOOLS_DIR + "' '" + library.parent_path().string() + "'")
+                              .c_str()),
+              0);
+    EXPECT_EQ(platform::com::InprocServerPath(kTessane), std::filesystem::canonical(library));
+    platform::ComPtr<IBaseFilter> filter;
+    EXPECT_EQ(CoCreateInstance(kTessane, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               filter.ReleaseAndGetVoidAddressOf()),
+              S_OK);
     unsetenv("VELOQ_COM_REGISTRY");
 }
 
