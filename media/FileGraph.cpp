@@ -1,7 +1,6 @@
 #include "media/FileGraph.h"
 
 #include "media/GraphHelpers.h"
-#include "media/PlayerMessages.h"
 
 #include "platform/com/Com.h"
 #include "platform/dshow/Uuids.h"
@@ -35,12 +34,7 @@ HRESULT addRenderers(IGraphBuilder* graph, HWND videoWindow, HWND notifyWindow) 
     const HRESULT hr = ConfigureVmrWindowless(graph, videoWindow);
     if (FAILED(hr))
         return hr;
-    if (const auto seeking = platform::Query<IMediaSeeking>(graph, IID_IMediaSeeking))
-        seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME);
-    if (const auto events = platform::Query<IMediaEventEx>(graph, IID_IMediaEventEx)) {
-        events->SetNotifyWindow(reinterpret_cast<OAHWND>(notifyWindow), WM_AV_GRAPH_EVENT, 0);
-        events->SetNotifyFlags(0);
-    }
+    ReportGraphEvents(graph, notifyWindow);
     return FAILED(AddFilterByClsid(graph, CLSID_DSoundRender, kSoundName)) ? E_FAIL : S_OK;
 }
 

@@ -89,6 +89,24 @@ protected:
                platform::mfc::PumpUiUntil([&] { return paintedColours(main->VideoBox()) > 16; }, kWait);
     }
 
+    // Logs in, records while `pictures` pictures arrive with the record button, and answers the files of the
+    // record folder; back in live view.
+    std::vector<std::filesystem::path> recordLive(int pictures) {
+        app->m_config.m_recordPath = (temp / "record").wstring();
+        loginByAddress();
+        EXPECT_EQ(state(), UI_STATE_CV_PLAY);
+        EXPECT_TRUE(picturesArrive(5));
+        click(*main, IDC_BTN_RECORD);
+        EXPECT_EQ(state(), UI_STATE_CV_RECORD);
+        EXPECT_TRUE(picturesArrive(pictures));
+        click(*main, IDC_BTN_RECORD);
+        EXPECT_EQ(state(), UI_STATE_CV_PLAY);
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(temp / "record"))
+            files.push_back(entry.path());
+        return files;
+    }
+
     testbox::TestBox testBox;
     platform::ScopedNetEnvironment environment{testBox.Environment()};
     ProgramPlayer* programPlayer = nullptr; // owned by the application
@@ -139,20 +157,7 @@ TEST_F(LiveViewTest, TheSourceButtonSwitchesTheBoxAndLiveViewGoesOnOnTheNewStrea
 
 TEST_F(LiveViewTest, TheRecordButtonRecordsTheLiveStreamIntoAFileThatPlays) {
     startAndWatch();
-    app->m_config.m_recordPath = (temp / "record").wstring();
-    loginByAddress();
-    ASSERT_EQ(state(), UI_STATE_CV_PLAY);
-    ASSERT_TRUE(picturesArrive(5));
-
-    click(*main, IDC_BTN_RECORD);
-    ASSERT_EQ(state(), UI_STATE_CV_RECORD);
-    EXPECT_TRUE(picturesArrive(100)); // two seconds of fields
-    click(*main, IDC_BTN_RECORD);
-    EXPECT_EQ(state(), UI_STATE_CV_PLAY);
-
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(temp / "record"))
-        files.push_back(entry.path());
+    const std::vector<std::filesystem::path> files = recordLive(100); // two seconds of fields
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].extension(), ".mp4");
     const Probe probe = runFfprobe(files[0].string());
@@ -170,18 +175,9 @@ TEST_F(LiveViewTest, ARecordingOpensFromTheOpenFileButtonAndPlays) {
     ASSERT_EQ(std::system((std::string(VELOQ_TOOLS_DIR) + "/regsvr -s '" + TESSANE_LIBRARY + "'").c_str()),
               0);
     startAndWatch();
-    app->m_config.m_recordPath = (temp / "record").wstring();
-    loginByAddress();
-    ASSERT_EQ(state(), UI_STATE_CV_PLAY);
-    ASSERT_TRUE(picturesArrive(5));
-    click(*main, IDC_BTN_RECORD);
-    ASSERT_TRUE(picturesArrive(200)); // four seconds of fields
-    click(*main, IDC_BTN_RECORD);
-    ASSERT_EQ(state(), UI_STATE_CV_PLAY);
-    std::filesystem::path recording;
-    for (const auto& entry : std::filesystem::directory_iterator(temp / "record"))
-        recording = entry.path();
-    ASSERT_FALSE(recording.empty());
+    const std::vector<std::filesystem::path> files = recordLive(200); // four seconds of fields
+    ASSERT_EQ(files.size(), 1u);
+    const std::filesystem::path recording = files[0];
 
     app->m_config.m_volume = 640;
     std::wstring offeredFolder;

@@ -13,15 +13,10 @@
 #include <gtest/gtest.h>
 
 inline CMediaType h264Type(LONG width, LONG height, ULONG sampleSize = 0) {
-    CMediaType type;
-    type.SetType(&MEDIATYPE_Video);
-    type.SetSubtype(&MEDIASUBTYPE_H264);
-    type.SetFormatType(&FORMAT_VideoInfo);
-    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(type.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
-    vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    CMediaType type = testfilters::videoType(MEDIASUBTYPE_H264);
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(type.Format());
     vih->bmiHeader.biWidth = width;
     vih->bmiHeader.biHeight = height;
-    vih->bmiHeader.biCompression = MakeFourCC('H', '2', '6', '4');
     type.SetSampleSize(sampleSize);
     return type;
 }

@@ -122,8 +122,9 @@ TEST_F(DecodeFilterFixture, OutputTypesInTheirOrder) {
         EXPECT_EQ(offered->formattype, FORMAT_VideoInfo);
         EXPECT_TRUE(offered->bTemporalCompression);
         EXPECT_EQ(offered->bFixedSizeSamples, row.image != 0);
-        if (row.image)
+        if (row.image) {
             EXPECT_EQ(offered->lSampleSize, row.image);
+        }
         ASSERT_EQ(offered->cbFormat, sizeof(VIDEOINFOHEADER));
         const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(offered->pbFormat);
         EXPECT_EQ(vih->bmiHeader.biSize, 40u);
