@@ -81,9 +81,12 @@ HRESULT Tessane::Decode(const BYTE* data, BYTE* destination, LONG length, LONG c
     while (answer == DECODE_OK) {
         // A picture that comes out after another in the same input replaces it; a first field that
         // follows a frame leaves the frame delivered.
-        if (const int lines = packPicture(); lines > 0 && destination && capacity > 0) {
-            const size_t rows =
-                std::min<size_t>(static_cast<size_t>(lines), static_cast<size_t>(capacity) / pitch);
+        const int lines = packPicture();
+        const size_t rows =
+            lines > 0 && destination && capacity > 0
+                ? std::min<size_t>(static_cast<size_t>(lines), static_cast<size_t>(capacity) / pitch)
+                : 0;
+        if (rows > 0) { // a sample that holds not even one row gets nothing
             std::memcpy(destination, output.get(), rows * pitch);
             *written = static_cast<LONG>(rows * pitch);
             result = S_OK;

@@ -203,8 +203,9 @@ TEST_F(TessaneDecodeTest, AFrameBeforeAFirstFieldInOneInputIsDelivered) {
     EXPECT_EQ(out.data(), picref::pack(frames.planar.back(), 96, 64, true, 192)) << "the last frame";
 }
 
-// A sample smaller than the picture takes the whole rows that fit and nothing past its size; a pitch that
-// makes a picture larger than the 2 MB packing buffer still packs it whole.
+// A sample smaller than the picture takes the whole rows that fit and nothing past its size (none at all
+// when not one row fits); a pitch that makes a picture larger than the 2 MB packing buffer still packs it
+// whole.
 TEST_F(TessaneDecodeTest, CopiesStayInTheSampleAndLargePitchesPack) {
     const Segment fields =
         segment(folder_, "fields", picref::readBytes(kFixtures + "/stream/video.264"), 720, 288, true);
@@ -216,13 +217,19 @@ TEST_F(TessaneDecodeTest, CopiesStayInTheSampleAndLargePitchesPack) {
         size_t rows;
     };
     const Row rows[] = {{"a sample of 100 rows and a bit", 1472, 1472 * 100 + 77, 100},
-                        {"a pitch of 10240", 10240, 10240 * 576, 576}};
+                        {"a pitch of 10240", 10240, 10240 * 576, 576},
+                        {"a sample under one row: nothing", 1472, 1471, 0}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         platform::ddraw::SetProbeHook({0, row.pitch});
         TessaneFilter& filter = filterFor(720, 576, 0);
         const std::vector<Bytes> got = transformAll(filter, inputs, row.capacity);
-        ASSERT_FALSE(got.empty());
+        ASSERT_EQ(got.empty(), row.rows == 0);
+        if (got.empty()) {
+            filter.GetPin(0)->Disconnect();
+            source_->pin(0)->Disconnect();
+            continue;
+        }
         Bytes expected = picref::pack(fields.planar[0], 720, 576, true, static_cast<int>(row.pitch));
         expected.resize(row.rows * row.pitch);
         EXPECT_TRUE(got[0] == expected);
