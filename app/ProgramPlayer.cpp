@@ -52,6 +52,7 @@ HRESULT ProgramPlayer::Stop(int releaseGraph) {
 }
 
 HRESULT ProgramPlayer::PlayFile(const std::wstring& path) {
+    player_.SetConfiguredVolume(std::clamp(config_.m_volume, 0, KQ_AV_Player::kMaxVolume));
     return player_.PlayFile(path);
 }
 

@@ -1,5 +1,7 @@
 #include "media/GraphHelpers.h"
 
+#include "media/PlayerMessages.h"
+
 #include "platform/com/Com.h"
 #include "platform/dshow/Vmr.h"
 #include "platform/win32/Text.h"
@@ -202,4 +204,13 @@ HRESULT ConfigureVmrWindowless(IGraphBuilder* graph, HWND window) {
         return S_OK;
     }
     return E_FAIL;
+}
+
+void ReportGraphEvents(IGraphBuilder* graph, HWND window) {
+    if (const auto seeking = Query<IMediaSeeking>(graph, IID_IMediaSeeking))
+        seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME);
+    if (const auto events = Query<IMediaEventEx>(graph, IID_IMediaEventEx)) {
+        events->SetNotifyWindow(reinterpret_cast<OAHWND>(window), WM_AV_GRAPH_EVENT, 0);
+        events->SetNotifyFlags(0);
+    }
 }

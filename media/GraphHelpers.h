@@ -38,3 +38,7 @@ HRESULT FindFileSourceInterface(IGraphBuilder* graph, IFileSourceFilter** out);
 // Puts the graph's video renderer (VMR-9, else VMR-7 with four mixer streams) in windowless mode clipped
 // to the window, aspect ratio mode none. S_OK; E_FAIL without a renderer or its windowless control.
 HRESULT ConfigureVmrWindowless(IGraphBuilder* graph, HWND window);
+
+// What both graph builders ask of the graph once the video renderer is in: positions in media time, and
+// every graph event posted to the window as WM_AV_GRAPH_EVENT (notifications on). Results ignored.
+void ReportGraphEvents(IGraphBuilder* graph, HWND window);

@@ -5,7 +5,6 @@
 #include "media/AudioDecode.h"
 #include "media/AvGraph.h"
 #include "media/GraphHelpers.h"
-#include "media/PlayerMessages.h"
 #include "media/SourceFilter.h"
 #include "media/VideoDecode.h"
 
@@ -66,13 +65,8 @@ HRESULT KQ_AV_LiveContext::addRenderers() {
     hr = ConfigureVmrWindowless(graph_, videoWindow_);
     if (FAILED(hr))
         return hr;
-    if (const auto seeking = platform::Query<IMediaSeeking>(graph_, IID_IMediaSeeking))
-        seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME);
     // Graph events go where the player's other messages go: the main window.
-    if (const auto events = platform::Query<IMediaEventEx>(graph_, IID_IMediaEventEx)) {
-        events->SetNotifyWindow(reinterpret_cast<OAHWND>(mainWindow_), WM_AV_GRAPH_EVENT, 0);
-        events->SetNotifyFlags(0);
-    }
+    ReportGraphEvents(graph_, mainWindow_);
     return S_OK;
 }
 

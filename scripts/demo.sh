@@ -2,7 +2,8 @@
 # The demo: the test box on 127.0.0.1 streaming the fixture, and Veloq beside it with every network
 # destination on loopback. The box takes free ports unless VELOQ_*_PORT variables name them; its printed
 # environment (VELOQ_NET=loopback and the port variables) is exported for Veloq. The box stops when Veloq
-# exits. Usage: demo.sh <folder of testbox> <runnable folder>
+# exits. The runnable folder's decode filter library is registered first, so recordings made in the demo
+# play back. Usage: demo.sh <folder of testbox and regsvr> <runnable folder>
 set -euo pipefail
 bin=$1
 dist=$2
@@ -12,6 +13,8 @@ for program in "$bin/testbox" "$dist/Veloq"; do
     exit 1
   fi
 done
+
+"$(dirname "$0")/register-filters.sh" "$bin" "$dist"
 
 flags=()
 for pair in lan-search:VELOQ_LAN_SEARCH_PORT lan-control:VELOQ_LAN_CONTROL_PORT \

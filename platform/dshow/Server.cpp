@@ -26,13 +26,18 @@ private:
     const CFactoryTemplate* template_;
 };
 
-void initialiseTemplates() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        for (int i = 0; i < g_cTemplates; ++i)
-            if (g_Templates[i].m_lpfnInit)
-                g_Templates[i].m_lpfnInit(TRUE, g_Templates[i].m_ClsID);
-    });
+// Whether the templates' init routines have been told that the library serves.
+std::mutex g_servingMutex;
+bool g_serving = false;
+
+void setServing(bool serving) {
+    std::lock_guard lock(g_servingMutex);
+    if (g_serving == serving)
+        return;
+    g_serving = serving;
+    for (int i = 0; i < g_cTemplates; ++i)
+        if (g_Templates[i].m_lpfnInit)
+            g_Templates[i].m_lpfnInit(serving ? TRUE : FALSE, g_Templates[i].m_ClsID);
 }
 
 } // namespace
@@ -43,7 +48,7 @@ HRESULT AMovieDllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
     *out = nullptr;
     if (iid != IID_IUnknown && iid != IID_IClassFactory)
         return E_NOINTERFACE;
-    initialiseTemplates();
+    setServing(true);
     for (int i = 0; i < g_cTemplates; ++i) {
         if (*g_Templates[i].m_ClsID != clsid || !g_Templates[i].m_lpfnNew)
             continue;
@@ -51,6 +56,12 @@ HRESULT AMovieDllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
         return factory->QueryInterface(iid, out);
     }
     return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+BOOL DllEntryPoint(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH || reason == DLL_PROCESS_DETACH)
+        setServing(reason == DLL_PROCESS_ATTACH);
+    return TRUE;
 }
 
 HRESULT AMovieDllCanUnloadNow() {

@@ -57,6 +57,14 @@ struct CFactoryTemplate {
 extern CFactoryTemplate g_Templates[];
 extern int g_cTemplates;
 
+constexpr DWORD DLL_PROCESS_DETACH = 0;
+constexpr DWORD DLL_PROCESS_ATTACH = 1;
+
+// The base classes' part of a server library's DllMain: at process attach the templates' init routines
+// hear that the library serves, at detach that it stops (the first DllGetClassObject also starts them).
+// TRUE.
+BOOL DllEntryPoint(HINSTANCE module, DWORD reason, LPVOID reserved);
+
 HRESULT AMovieDllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out);
 HRESULT AMovieDllCanUnloadNow(); // S_OK once no object of the library lives and no client locks it
 HRESULT AMovieDllRegisterServer2(BOOL registering);

@@ -7,19 +7,18 @@
 // each compared over the prefix that has come out by the time audio has run out, at the pace the
 // timestamps give.
 #include "AacReference.h"
+#include "PlaybackCapture.h"
 
 #include "boxlink/BoxClient.h"
 #include "boxlink/StreamReceiver.h"
-#include "h264/deinterlace/Deinterlace.h"
 #include "media/Player.h"
-#include "media/VideoPacking.h"
 #include "platform/ddraw/DirectDraw.h"
 #include "platform/dshow/Uuids.h"
-#include "platform/dshow/VideoSurface.h"
 #include "platform/dshow/Vmr.h"
 #include "platform/gdi/WindowDc.h"
 #include "platform/net/NetEnvironment.h"
 #include "platform/win32/Messages.h"
+#include "tests/support/PictureReference.h"
 #include "tests/support/fakes/StreamFixture.h"
 #include "tests/support/fakes/TempFolder.h"
 #include "tests/support/testbox/StreamSide.h"
@@ -27,7 +26,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <mutex>
 
 namespace {
 
@@ -36,82 +34,15 @@ using Bytes = std::vector<uint8_t>;
 constexpr int kWidth = 720, kFieldHeight = 288, kFrameHeight = 2 * kFieldHeight;
 constexpr DWORD kWait = 20000; // generous: ends as soon as what it waits for has happened
 
-// Keeps a copy of every frame presented to its window.
-class RecordingSurface final : public platform::dshow::VideoSurface {
-public:
-    void Present(const platform::dshow::VideoFrame& frame) override {
-        std::lock_guard lock(mutex_);
-        pitch_ = frame.pitch;
-        frames_.emplace_back(frame.data, frame.data + static_cast<size_t>(frame.pitch) * frame.height);
-    }
-    std::vector<Bytes> frames() const {
-        std::lock_guard lock(mutex_);
-        return frames_;
-    }
-    int pitch() const {
-        std::lock_guard lock(mutex_);
-        return pitch_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    int pitch_ = 0;
-    std::vector<Bytes> frames_;
-};
-
-bool run(const std::string& command) {
-    return std::system(command.c_str()) == 0;
-}
-
 // ffmpeg's pictures of the fixture stream, two by two joined by a fresh deinterlacer and packed.
 std::vector<Bytes> referenceFrames(const TempFolder& folder, int pitch) {
-    const std::string raw = (folder / "reference.yuv").string();
-    if (!run("ffmpeg -v error -y -i '" + std::string(VELOQ_FIXTURES_DIR) + "/stream/video.264' -f rawvideo " +
-             "-pix_fmt yuv420p '" + raw + "'"))
-        return {};
-    const Bytes pictures = streamfixture::readFile(raw);
-    const size_t fieldBytes = static_cast<size_t>(kWidth) * kFieldHeight * 3 / 2;
-    DeinterlaceState* deinterlacer = nullptr;
-    VD_InitDeinterlace(&deinterlacer, kWidth, kFieldHeight, kWidth, kWidth / 2, kWidth, kWidth / 2);
-    Bytes frame(static_cast<size_t>(kWidth) * kFrameHeight * 3 / 2);
-    BYTE* y = frame.data();
-    BYTE* u = y + kWidth * kFrameHeight;
-    BYTE* v = u + kWidth * kFrameHeight / 4;
+    const std::vector<Bytes> fields =
+        picref::ffmpegPictures(std::string(VELOQ_FIXTURES_DIR) + "/stream/video.264",
+                               (folder / "reference.yuv").string(), kWidth, kFieldHeight);
     std::vector<Bytes> frames;
-    for (size_t at = 0; at + 2 * fieldBytes <= pictures.size(); at += 2 * fieldBytes) {
-        for (int kind : {1, 2}) {
-            const BYTE* field = pictures.data() + at + (kind - 1) * fieldBytes;
-            const BYTE* fu = field + kWidth * kFieldHeight;
-            VD_Deinterlace(deinterlacer, y, u, v, field, fu, fu + kWidth * kFieldHeight / 4, kind);
-        }
-        Bytes packed(static_cast<size_t>(pitch) * kFrameHeight);
-        PortablePackKernels().uyvy({y, u, v, kWidth, kWidth / 2}, packed.data(), kWidth, kFrameHeight, pitch);
-        frames.push_back(std::move(packed));
-    }
-    VD_ReleaseDeinterlace(deinterlacer);
+    for (const Bytes& frame : picref::joinFieldPairs(fields, kWidth, kFieldHeight))
+        frames.push_back(picref::pack(frame, kWidth, kFrameHeight, true, pitch));
     return frames;
-}
-
-// Where the expected samples begin in what SDL played (silence comes before them), found by their first
-// sound, and how many bytes from there on agree; npos when the sound is not found.
-struct Match {
-    size_t begin = std::string::npos;
-    size_t agreeing = 0;
-};
-
-Match findSamples(const Bytes& played, const Bytes& expected) {
-    const auto sound = std::find_if(expected.begin(), expected.end(), [](uint8_t b) { return b != 0; });
-    const size_t lead = static_cast<size_t>(sound - expected.begin());
-    const size_t probe = std::min<size_t>(expected.size() - lead, 1024);
-    const auto found = std::search(played.begin(), played.end(), sound, sound + static_cast<long>(probe));
-    Match match;
-    if (found == played.end() || static_cast<size_t>(found - played.begin()) < lead)
-        return match;
-    match.begin = static_cast<size_t>(found - played.begin()) - lead;
-    const auto mismatch = std::mismatch(played.begin() + static_cast<long>(match.begin), played.end(),
-                                        expected.begin(), expected.end());
-    match.agreeing = static_cast<size_t>(mismatch.second - expected.begin());
-    return match;
 }
 
 // Audio records that go on after the fixture's for `milliseconds`: its frames again, 32 ms apart.
@@ -145,7 +76,7 @@ TEST(LivePipelineTest, FixturesPlayAsTheReferenceDecodesThem) {
 
     HWND window = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
     platform::gdi::SetWindowClientSize(window, kWidth, kFrameHeight);
-    RecordingSurface surface;
+    capture::RecordingSurface surface;
     platform::dshow::RegisterVideoSurface(window, &surface);
 
     testbox::StreamSide box;
@@ -196,7 +127,7 @@ TEST(LivePipelineTest, FixturesPlayAsTheReferenceDecodesThem) {
     for (const Bytes& samples : decoded)
         pcm.insert(pcm.end(), samples.begin(), samples.end());
     const Bytes played = streamfixture::readFile(pcmFile);
-    const Match match = findSamples(played, pcm);
+    const capture::Match match = capture::findSamples(played, pcm);
     ASSERT_NE(match.begin, std::string::npos) << "the sound was not played";
     // All that came out agrees, but for the device's last buffer, which the stop may have cut short.
     constexpr size_t kDeviceBuffer = 4096;

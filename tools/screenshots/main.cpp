@@ -2,6 +2,7 @@
 // person can look at them. Usage: screenshots <runnable folder> <output folder>.
 #include "app/ErrorInfoDlg.h"
 #include "app/LoginDialog.h"
+#include "app/Menus.h"
 #include "app/Panes.h"
 #include "app/Templates.h"
 #include "app/VeloqApp.h"
@@ -9,6 +10,7 @@
 #include "h264/Decoder.h"
 #include "media/VideoPacking.h"
 #include "platform/mfc/App.h"
+#include "platform/mfc/FileDialog.h"
 #include "platform/mfc/detail/WindowPart.h"
 #include "platform/win32/Paths.h"
 #include "tests/support/fakes/FakeServices.h"
@@ -191,6 +193,27 @@ std::optional<LivePicture> decodedLivePicture(const fs::path& stream) {
     return out;
 }
 
+// The main window playing a recording opened from live view: the file states' buttons, the file name in
+// the status line, the position slider a quarter in, and a picture in the video box.
+void showFilePlayback(KQ_UI_VeloqDlg& main, const LivePicture* picture) {
+    platform::mfc::SetFileDialogHook([](const std::wstring&, const std::wstring&) {
+        return std::wstring(L".\\record\\Concert.mp4");
+    });
+    main.SendMessage(WM_COMMAND, MAKEWPARAM(ID_MENU_OPEN_LOCAL_FILE, 0), 0);
+    platform::mfc::SetFileDialogHook(nullptr);
+    main.FileSlider().SetPos(250);
+    if (picture)
+        main.VideoBox().PresentFrame(picture->rows.data(), picture->rows.size(), picture->width,
+                                     picture->height, picture->width * 2, true);
+    platform::mfc::PumpUiFor(200);
+}
+
+// Back to live view from the file, for the shots that follow.
+void setLiveState(KQ_UI_VeloqDlg& main) {
+    main.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_BTN_SOURCE, BN_CLICKED), 0);
+    platform::mfc::PumpUiFor(100);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -249,7 +272,8 @@ int main(int argc, char** argv) {
         ok &= save(shot(*app.m_pLoginDlg), out / "login_pane_ip.png");
         app.m_pLoginDlg->OnLoginButton();
         platform::mfc::PumpUiUntil([&] { return app.m_uiState == UI_STATE_CV_PLAY; }, 3000);
-        if (const auto live = decodedLivePicture(fs::path(VELOQ_FIXTURES_DIR) / "stream" / "video.264")) {
+        const auto live = decodedLivePicture(fs::path(VELOQ_FIXTURES_DIR) / "stream" / "video.264");
+        if (live) {
             main.VideoBox().PresentFrame(live->rows.data(), live->rows.size(), live->width, live->height,
                                          live->width * 2, true);
         } else {
@@ -260,6 +284,9 @@ int main(int argc, char** argv) {
         platform::mfc::PumpUiFor(200);
         ok &= save(desk({&main, app.m_pRemotePane}), out / "main_live.png");
         main.HideSidePanes();
+        showFilePlayback(main, live ? &*live : nullptr);
+        ok &= save(shot(main), out / "main_file.png");
+        setLiveState(main);
         app.m_pTvPane->ShowWindow(SW_SHOWNA);
         app.m_config.m_channelTable = {{1, L"One", 12, 3000}};
         app.m_pTvPane->ShowChannelIndex(0);
