@@ -285,6 +285,30 @@ TEST_F(BoxLinkTest, AConnectionTheBoxClosedIsNotReused) {
     EXPECT_EQ(box.FramesOf(testbox::kSetupLogin).back().connection, 2);
 }
 
+TEST_F(BoxLinkTest, StaticAddressesThatAreNotDottedQuadsAreNeverSent) {
+    WizardBox box;
+    platform::ScopedNetEnvironment scoped(WizardEnvironment(box, addresses));
+    CBoxLink link;
+    ASSERT_EQ(link.Login(L"QRR100", L"admin", L"secret12"), 1);
+    // Each of them would reach the box as 255.255.255.255 or as a wrong address.
+    for (const wchar_t* bad : {L"", L"192.168.1", L"192.168.1.300", L"192.168.1.5x", L"any"}) {
+        EXPECT_FALSE(
+            link.SendStaticMode(NET_MODE_STATIC, bad, L"255.255.255.0", L"192.168.1.1", L"192.168.1.1"));
+        EXPECT_FALSE(
+            link.SendStaticMode(NET_MODE_STATIC, L"192.168.1.50", L"255.255.255.0", L"192.168.1.1", bad));
+    }
+    EXPECT_TRUE(box.FramesOf(testbox::kSetNetwork).empty());
+
+    ASSERT_TRUE(
+        link.SendStaticMode(NET_MODE_STATIC, L"192.168.1.50", L"255.255.255.0", L"192.168.1.1", L"8.8.4.4"));
+    const std::vector<testbox::WizardFrame> network = box.FramesOf(testbox::kSetNetwork);
+    ASSERT_EQ(network.size(), 1u);
+    const testbox::Frame& f = network[0].bytes;
+    EXPECT_EQ(u32At(f, 16 + 76), 1u);
+    EXPECT_EQ(testbox::Bytes(f.begin() + 16 + 144, f.begin() + 16 + 160),
+              (testbox::Bytes{192, 168, 1, 50, 255, 255, 255, 0, 192, 168, 1, 1, 8, 8, 4, 4}));
+}
+
 // A listener whose queue is full, so that a connect to it is never answered; its port, or nothing when
 // this machine's stack answers such connects anyway.
 class FullListener {
