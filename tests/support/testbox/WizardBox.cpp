@@ -5,39 +5,12 @@
 #include "platform/win32/Clock.h"
 
 #include <algorithm>
-#include <fcntl.h>
-#include <stdexcept>
-#include <unistd.h>
 
 namespace testbox {
 
 namespace {
 
 constexpr std::size_t kFrameSize = 188;
-
-// A socket bound to the address and port (0: one the system picks); port is set to the one it got.
-SOCKET bound(int type, const std::string& address, std::uint16_t& port) {
-    const SOCKET s = socket(AF_INET, type, 0);
-    const int on = 1;
-    if (type == SOCK_STREAM) // a listener's port may linger in TIME_WAIT
-        setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in a = fakes::loopbackAddress(address, port, "wizard box");
-    if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        closesocket(s);
-        throw std::runtime_error("wizard box: cannot bind " + address + ":" + std::to_string(port));
-    }
-    port = fakes::boundPort(s);
-    return s;
-}
-
-void sendAll(SOCKET s, const Bytes& bytes) {
-    for (std::size_t at = 0; at < bytes.size();) {
-        const int n = platform::Send(s, bytes.data() + at, static_cast<int>(bytes.size() - at));
-        if (n <= 0)
-            return;
-        at += static_cast<std::size_t>(n);
-    }
-}
 
 } // namespace
 
@@ -69,19 +42,14 @@ WizardBox::WizardBox(WizardBoxOptions options) : options_(std::move(options)) {
     try {
         if (options_.searchAddress.empty())
             options_.searchAddress = options_.address;
-        udp_ = bound(SOCK_DGRAM, options_.searchAddress, searchPort_);
-        listener_ = bound(SOCK_STREAM, options_.address, controlPort_);
+        udp_ = BindLoopback(SOCK_DGRAM, options_.searchAddress, searchPort_);
+        listener_ = BindLoopback(SOCK_STREAM, options_.address, controlPort_);
         listen(listener_, 8);
     } catch (...) {
         if (udp_ != INVALID_SOCKET)
             closesocket(udp_);
         WSACleanup();
         throw;
-    }
-    int fds[2];
-    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
-        wakeRead_ = fds[0];
-        wakeWrite_ = fds[1];
     }
     thread_ = std::thread(&WizardBox::run, this);
 }
@@ -91,14 +59,12 @@ WizardBox::~WizardBox() {
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    wake();
+    wake_.Wake();
     thread_.join();
     closesocket(udp_);
     closesocket(listener_);
     for (auto& c : connections_)
         c->close();
-    ::close(wakeRead_);
-    ::close(wakeWrite_);
     WSACleanup();
 }
 
@@ -109,11 +75,6 @@ platform::NetEnvironment WizardBox::Environment() const {
     env.wizardControlPort = controlPort_;
     env.directedBroadcast = options_.searchAddress;
     return env;
-}
-
-void WizardBox::wake() {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
 }
 
 void WizardBox::SetSearchAnswer(SearchAnswer answer) {
@@ -141,17 +102,15 @@ void WizardBox::run() {
             connections = connections_;
         }
         platform::SocketSet read;
-        read.Add(wakeRead_);
+        read.Add(wake_.ReadEnd());
         read.Add(udp_);
         read.Add(listener_);
         for (auto& c : connections)
             if (!c->closed)
                 read.Add(c->socket);
         if (platform::Select(&read, nullptr, nullptr, untilNextWrite()) > 0) {
-            char drain[64];
-            if (read.Contains(wakeRead_))
-                while (::read(wakeRead_, drain, sizeof drain) > 0) {
-                }
+            if (read.Contains(wake_.ReadEnd()))
+                wake_.Drain();
             if (read.Contains(udp_))
                 answerProbe();
             if (read.Contains(listener_))
@@ -197,7 +156,7 @@ void WizardBox::answerProbe() {
     // From a socket of the box's address that never reads: an answer that lands on another box's search
     // port is never answered back.
     std::uint16_t any = 0;
-    const SOCKET s = bound(SOCK_DGRAM, options_.address, any);
+    const SOCKET s = BindLoopback(SOCK_DGRAM, options_.address, any);
     sendto(s, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
     closesocket(s);
 }
@@ -276,12 +235,10 @@ void WizardBox::onFrame(const std::shared_ptr<Connection>& c, const Frame& frame
 
 DWORD WizardBox::untilNextWrite() const {
     std::lock_guard lock(mutex_);
-    platform::Duration next = platform::Now() + std::chrono::seconds(1);
+    platform::Duration next = platform::Duration::max();
     for (const Pending& p : pending_)
         next = std::min(next, p.due);
-    const platform::Duration wait = next - platform::Now();
-    return wait.count() <= 0 ? 0
-                             : static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+    return MsUntil(next);
 }
 
 void WizardBox::flushDue() {
@@ -296,7 +253,7 @@ void WizardBox::flushDue() {
         if (it->close)
             it->connection->close();
         else if (!it->connection->closed)
-            sendAll(it->connection->socket, it->bytes);
+            SendAll(it->connection->socket, it->bytes);
         ++writes_;
         it = pending_.erase(it);
     }

@@ -8,6 +8,7 @@
 // destructor. All accessors are thread-safe.
 #pragma once
 
+#include "tests/support/testbox/BoxSockets.h"
 #include "tests/support/testbox/BoxWire.h"
 
 #include "platform/net/NetEnvironment.h"
@@ -108,13 +109,12 @@ private:
     void onFrame(const std::shared_ptr<Connection>& c, const Frame& frame);
     void flushDue();
     DWORD untilNextWrite() const;
-    void wake();
 
     WizardBoxOptions options_;
     std::uint16_t searchPort_ = 0, controlPort_ = 0;
     SOCKET udp_ = INVALID_SOCKET;
     SOCKET listener_ = INVALID_SOCKET;
-    int wakeRead_ = -1, wakeWrite_ = -1;
+    WakePipe wake_;
 
     mutable std::mutex mutex_;
     bool stop_ = false;
