@@ -1,9 +1,10 @@
 // The wizard's sheet driven offscreen against a wizard box on loopback: the login, each network mode, the
 // network page's Finish, dynamic DNS, every failure message and every refused text (refused texts never
-// reach the box).
+// reach the box); and the program's application object running it.
 #include "WizardRig.h"
 
 #include "tests/support/fakes/TempFolder.h"
+#include "wizard/QuorraApp.h"
 #include "wizard/QuorraText.h"
 #include "wizard/WizardFrame.h"
 #include "wizard/WizardTemplates.h"
@@ -36,12 +37,11 @@ std::string counted(const testbox::Frame& f, std::size_t at) {
     return std::string(reinterpret_cast<const char*>(f.data() + at + 1), f[at]);
 }
 
-// The program's folder with the wizard's files in the language of the test, the box, the link and the
-// wizard's sheet made as the program makes it (modeless here, so that the test drives it). Every message
+// The program's folder with the wizard's files in the language of the test, and the box. Every message
 // box is recorded and answered with OK.
-class WizardPagesTest : public WizardTest {
+class WizardFolderTest : public WizardTest {
 protected:
-    explicit WizardPagesTest(const char* language = "English") {
+    explicit WizardFolderTest(const char* language = "English") {
         folder.write("Quorra.ini", dataFile("Quorra.ini"));
         folder.write("configure.ini", std::string("[Wizard]\r\nLanguage=") + language +
                                           "\r\n[ISP]\r\nCount=3\r\nISP_001=one.example\r\n"
@@ -53,16 +53,39 @@ protected:
                 captions.push_back(caption);
                 return IDOK;
             });
+    }
+    ~WizardFolderTest() override { platform::mfc::SetMessageBoxHook(nullptr); }
+
+    static void type(CWnd& page, int id, const std::wstring& text) {
+        page.GetDlgItem(id)->SetWindowText(text);
+    }
+    // The last message was the text of the key (which the file has).
+    void expectMessage(const wchar_t* key) {
+        const std::wstring text = LoadQuorraString(key);
+        ASSERT_FALSE(text.empty()) << platform::ToUtf8(key);
+        ASSERT_FALSE(messages.empty()) << platform::ToUtf8(key);
+        EXPECT_EQ(messages.back(), text);
+        EXPECT_EQ(captions.back(), LoadQuorraString(L"IDS_WIZARD_TITLE"));
+    }
+
+    TempFolder folder;
+    std::shared_ptr<fakes::FakeAddressService> addresses = MakeAddressService();
+    WizardBox box;
+    platform::ScopedNetEnvironment scoped{WizardEnvironment(box, addresses)};
+    std::vector<std::wstring> messages, captions;
+};
+
+// With the link and the wizard's sheet made as the program makes them (modeless here, so that the test
+// drives the sheet).
+class WizardPagesTest : public WizardFolderTest {
+protected:
+    explicit WizardPagesTest(const char* language = "English") : WizardFolderTest(language) {
         link = std::make_unique<CBoxLink>();
         wizard = std::make_unique<CWizardFrame>(*link);
         wizard->Create();
     }
-    ~WizardPagesTest() override {
-        wizard->DestroyWindow();
-        platform::mfc::SetMessageBoxHook(nullptr);
-    }
+    ~WizardPagesTest() override { wizard->DestroyWindow(); }
 
-    void type(CWnd& page, int id, const std::wstring& text) { page.GetDlgItem(id)->SetWindowText(text); }
     void choose(int modeId) {
         CNetworkPage& page = wizard->NetworkPage();
         for (const int id : {IDC_NETWORK_DHCP, IDC_NETWORK_STATIC, IDC_NETWORK_PPPOE})
@@ -78,23 +101,10 @@ protected:
         type(wizard->LoginPage(), IDC_LOGIN_PASSWORD, password);
         wizard->PressButton(PSBTN_NEXT);
     }
-    // The last message was the text of the key (which the file has).
-    void expectMessage(const wchar_t* key) {
-        const std::wstring text = LoadQuorraString(key);
-        ASSERT_FALSE(text.empty()) << platform::ToUtf8(key);
-        ASSERT_FALSE(messages.empty()) << platform::ToUtf8(key);
-        EXPECT_EQ(messages.back(), text);
-        EXPECT_EQ(captions.back(), LoadQuorraString(L"IDS_WIZARD_TITLE"));
-    }
     bool finished() { return !wizard->IsWindowVisible(); }
 
-    TempFolder folder;
-    std::shared_ptr<fakes::FakeAddressService> addresses = MakeAddressService();
-    WizardBox box;
-    platform::ScopedNetEnvironment scoped{WizardEnvironment(box, addresses)};
     std::unique_ptr<CBoxLink> link;
     std::unique_ptr<CWizardFrame> wizard;
-    std::vector<std::wstring> messages, captions;
 };
 
 TEST_F(WizardPagesTest, LoginAsAdminMovesOnToTheNetwork) {
@@ -173,8 +183,8 @@ void PrintTo(const ModeCase& c, std::ostream* os) {
 
 class NetworkModeTest : public WizardPagesTest, public ::testing::WithParamInterface<ModeCase> {
 public:
+    using WizardFolderTest::type;
     using WizardPagesTest::address;
-    using WizardPagesTest::type;
     CWizardFrame& sheet() { return *wizard; }
 };
 
@@ -371,6 +381,41 @@ TEST_F(GermanWizardTest, PagesAndMessagesInTheChosenLanguage) {
     logIn(L"");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], L"Geben Sie die Geräte-ID der Box ein.");
+}
+
+// The program's application object: the link made at start, the wizard run modally until it finishes,
+// the link deleted at the end, which says goodbye to the box.
+TEST_F(WizardFolderTest, TheProgramSetsTheBoxFromItsPages) {
+    bool ran = false;
+    platform::mfc::SetModalHook([&](CDialog& dialog) {
+        auto& wizard = dynamic_cast<CWizardFrame&>(dialog);
+        type(wizard.LoginPage(), IDC_LOGIN_ID, L"QRR100");
+        type(wizard.LoginPage(), IDC_LOGIN_PASSWORD, L"secret12");
+        wizard.PressButton(PSBTN_NEXT);
+        wizard.PressButton(PSBTN_NEXT); // DHCP
+        type(wizard.DynamicDnsPage(), IDC_DDNS_DOMAIN, L"mybox.one.example");
+        type(wizard.DynamicDnsPage(), IDC_DDNS_USER, L"jane");
+        type(wizard.DynamicDnsPage(), IDC_DDNS_PASSWORD, L"ddns-pass");
+        ran = wizard.PressButton(PSBTN_FINISH) != FALSE;
+        return INT_PTR{IDCANCEL}; // the sheet ended itself with Finish
+    });
+    {
+        CQuorraApp app;
+        EXPECT_FALSE(app.InitInstance()); // the wizard is the whole program
+        platform::mfc::SetModalHook(nullptr);
+        EXPECT_TRUE(ran);
+        EXPECT_TRUE(box.FramesOf(testbox::kSetupClose).empty());
+        app.ExitInstance();
+    }
+    std::vector<std::uint32_t> commands;
+    for (const testbox::WizardFrame& f : box.Frames())
+        commands.push_back(f.command);
+    EXPECT_EQ(commands,
+              (std::vector<std::uint32_t>{testbox::kSetupLogin, testbox::kSetNetwork, testbox::kSetDdns,
+                                          testbox::kSetupClose, testbox::kSetupClose}));
+    EXPECT_EQ(counted(box.FramesOf(testbox::kSetDdns)[0].bytes, 16), "mybox.one.example");
+    EXPECT_EQ(messages, (std::vector<std::wstring>{LoadQuorraString(L"IDS_MSG_NETWORK_DONE"),
+                                                   LoadQuorraString(L"IDS_MSG_DDNS_DONE")}));
 }
 
 } // namespace
