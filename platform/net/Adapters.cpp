@@ -7,7 +7,9 @@
 #include <fstream>
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <net/if_arp.h>
 #include <netinet/in.h>
+#include <netpacket/packet.h>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -16,13 +18,23 @@
 namespace platform {
 namespace {
 
-UINT adapterType(const std::string& name) {
+// The hardware type comes from the link's own entry (sysfs may show another network namespace).
+UINT adapterType(const std::string& name, const ifaddrs* list) {
     struct stat st;
     if (::stat(("/sys/class/net/" + name + "/wireless").c_str(), &st) == 0)
         return kAdapterWireless;
-    std::ifstream type("/sys/class/net/" + name + "/type");
     int arp = 0;
-    return (type >> arp) && arp == 1 ? kAdapterEthernet : kAdapterOther;
+    bool known = false;
+    for (const ifaddrs* ifa = list; ifa && !known; ifa = ifa->ifa_next)
+        if (ifa->ifa_addr && ifa->ifa_addr->sa_family == AF_PACKET && name == ifa->ifa_name) {
+            arp = reinterpret_cast<const sockaddr_ll*>(ifa->ifa_addr)->sll_hatype;
+            known = true;
+        }
+    if (!known) {
+        std::ifstream type("/sys/class/net/" + name + "/type");
+        type >> arp;
+    }
+    return arp == ARPHRD_ETHER ? kAdapterEthernet : kAdapterOther;
 }
 
 // Default gateways by interface name from the kernel's routing table (hexadecimal, network byte order).
@@ -41,14 +53,20 @@ std::uint32_t defaultGateway(const std::string& name) {
     return 0;
 }
 
-std::vector<Adapter> systemTable() {
+} // namespace
+
+std::vector<Adapter> SystemAdapters(bool everyLink) {
     std::vector<Adapter> table;
     ifaddrs* list = nullptr;
     if (::getifaddrs(&list) != 0)
         return table;
     for (ifaddrs* ifa = list; ifa; ifa = ifa->ifa_next) {
-        if (!ifa->ifa_addr || ifa->ifa_addr->sa_family != AF_INET || (ifa->ifa_flags & IFF_LOOPBACK) ||
-            !(ifa->ifa_flags & IFF_UP))
+        if (!ifa->ifa_addr || (ifa->ifa_flags & IFF_LOOPBACK))
+            continue;
+        const int family = ifa->ifa_addr->sa_family;
+        const bool listed = everyLink ? (family == AF_PACKET || family == AF_INET)
+                                      : (family == AF_INET && (ifa->ifa_flags & IFF_UP));
+        if (!listed)
             continue;
         const std::string name = ifa->ifa_name;
         Adapter* adapter = nullptr;
@@ -56,10 +74,12 @@ std::vector<Adapter> systemTable() {
             if (a.name == name)
                 adapter = &a;
         if (!adapter) {
-            table.push_back(Adapter{name, ::if_nametoindex(ifa->ifa_name), adapterType(name), {}, 0});
+            table.push_back(Adapter{name, ::if_nametoindex(ifa->ifa_name), adapterType(name, list), {}, 0});
             adapter = &table.back();
             adapter->gateway = defaultGateway(name);
         }
+        if (family != AF_INET)
+            continue;
         const auto* address = reinterpret_cast<const sockaddr_in*>(ifa->ifa_addr);
         const auto* mask = reinterpret_cast<const sockaddr_in*>(ifa->ifa_netmask);
         adapter->addresses.push_back({address->sin_addr.s_addr, mask ? mask->sin_addr.s_addr : 0});
@@ -68,11 +88,9 @@ std::vector<Adapter> systemTable() {
     return table;
 }
 
-} // namespace
-
 std::vector<Adapter> AdapterTable() {
     NetEnvironment env = GetNetEnvironment();
-    return env.adapters ? *env.adapters : systemTable();
+    return env.adapters ? *env.adapters : SystemAdapters(false);
 }
 
 namespace {

@@ -36,6 +36,10 @@ struct Adapter {
 // The system's table, or the one the NetEnvironment injects.
 std::vector<Adapter> AdapterTable();
 
+// The kernel's adapters: those that are up with an IPv4 address, or with everyLink every one (also down or
+// without an address; AddressService.h lists those).
+std::vector<Adapter> SystemAdapters(bool everyLink);
+
 // This PC's own IPv4 address (network byte order; 0 when none): the NetEnvironment's localAddress when
 // set; else the local address of the interface that reaches the gateway (the NetEnvironment's, else the
 // first adapter's; found by a UDP connect, which sends nothing); else the first address of the adapter

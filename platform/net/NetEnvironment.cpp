@@ -1,5 +1,6 @@
 #include "platform/net/NetEnvironment.h"
 
+#include "platform/net/AddressService.h"
 #include "platform/net/Resolver.h"
 
 #include <mutex>
@@ -64,6 +65,7 @@ NetEnvironment LoopbackNetEnvironment() {
     };
     env.adapters =
         std::vector<Adapter>{Adapter{"lo-test", 1, kAdapterEthernet, {{loopback, mask}}, loopback}};
+    env.addressService = std::make_shared<MemoryAddressService>(*env.adapters);
     env.connected = true;
     return env;
 }

@@ -1,5 +1,6 @@
 // Every fixed port and every broadcast, multicast, gateway, factory and server destination of the program,
-// name resolution and this PC's own addresses, in one injectable record. The defaults are the system's;
+// name resolution, this PC's own addresses and the service that adds and deletes them, in one injectable
+// record. The defaults are the system's;
 // tests install LoopbackNetEnvironment (all on 127.0.0.1, names only from a closed list, ports as the test
 // box chose them), so that nothing is ever sent to the real network from a test.
 #pragma once
@@ -8,11 +9,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace platform {
+
+class AddressService;
 
 struct NetEnvironment {
     // The box on the LAN: search probe (box's UDP port, PC's local port), control and audio/video TCP.
@@ -50,6 +54,8 @@ struct NetEnvironment {
     std::string localAddress; // this PC's own address; empty: found as LocalAddress (Adapters.h) says
     std::optional<std::vector<Adapter>> adapters; // nothing: the system's adapter table
     std::optional<bool> connected;                // nothing: from the adapter table
+    // The adapter and interface information and the address calls (AddressService.h); null: the system's.
+    std::shared_ptr<AddressService> addressService;
 };
 
 // The environment in force (a copy: it may be replaced meanwhile by another thread).
@@ -63,8 +69,8 @@ std::uint32_t DirectedBroadcastAddress();
 std::uint32_t GatewayAddress();
 
 // Everything on loopback: destinations 127.0.0.1, one adapter "lo-test" with 127.0.0.1/8 and gateway
-// 127.0.0.1, own address 127.0.0.1, host name "veloq-test", and only "localhost" and that host name
-// resolving (to 127.0.0.1).
+// 127.0.0.1, own address 127.0.0.1, host name "veloq-test", only "localhost" and that host name resolving
+// (to 127.0.0.1), and an address service that keeps that adapter in memory.
 NetEnvironment LoopbackNetEnvironment();
 
 // Installs an environment for a scope and restores the previous one.

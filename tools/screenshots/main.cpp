@@ -14,9 +14,9 @@
 #include "platform/mfc/detail/WindowPart.h"
 #include "platform/win32/Paths.h"
 #include "tests/support/fakes/FakeServices.h"
+#include "tools/screenshots/Shots.h"
 
 #include <QImage>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QWidget>
 
@@ -30,22 +30,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// The window's picture; a shaped window shows only its region, on a neutral desk.
-QImage shot(CWnd& window) {
-    QWidget* face = window.part() ? window.part()->face.data() : nullptr;
-    if (!face)
-        return QImage();
-    const QImage image = face->grab().toImage();
-    if (face->mask().isEmpty())
-        return image;
-    QImage out(image.size(), QImage::Format_RGB32);
-    out.fill(QColor(236, 236, 236));
-    QPainter p(&out);
-    p.setClipRegion(face->mask());
-    p.drawImage(0, 0, image);
-    return out;
-}
 
 // Windows side by side as they stand on the screen, on a neutral desk.
 QImage desk(const std::vector<CWnd*>& windows) {
@@ -70,39 +54,6 @@ QImage desk(const std::vector<CWnd*>& windows) {
         p.setClipping(false);
     }
     return out;
-}
-
-// A window with a caption as a window system would frame it (the offscreen platform draws no frames).
-QImage framed(CWnd& window) {
-    const QImage client = shot(window);
-    constexpr int kCaption = 26;
-    QImage out(client.width() + 2, client.height() + kCaption + 1, QImage::Format_RGB32);
-    out.fill(QColor(120, 124, 132));
-    QPainter p(&out);
-    QLinearGradient g(0, 0, 0, kCaption);
-    g.setColorAt(0, QColor(86, 110, 150));
-    g.setColorAt(1, QColor(60, 82, 120));
-    p.fillRect(1, 1, out.width() - 2, kCaption - 1, g);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setBold(true);
-    font.setPixelSize(12);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRect(10, 0, out.width() - 20, kCaption), Qt::AlignVCenter | Qt::AlignLeft,
-               QString::fromStdWString(window.GetWindowText()));
-    p.drawText(QRect(10, 0, out.width() - 20, kCaption), Qt::AlignVCenter | Qt::AlignRight,
-               QStringLiteral("x"));
-    p.drawImage(QPoint(1, kCaption), client);
-    return out;
-}
-
-bool save(const QImage& image, const fs::path& path) {
-    if (image.isNull() || !image.save(QString::fromStdString(path.string()), "PNG")) {
-        std::fprintf(stderr, "windowshots: cannot write %s\n", path.c_str());
-        return false;
-    }
-    std::printf("%s\n", path.c_str());
-    return true;
 }
 
 // Colour bars as packed UYVY rows: the test picture of the live view.
@@ -196,9 +147,8 @@ std::optional<LivePicture> decodedLivePicture(const fs::path& stream) {
 // The main window playing a recording opened from live view: the file states' buttons, the file name in
 // the status line, the position slider a quarter in, and a picture in the video box.
 void showFilePlayback(KQ_UI_VeloqDlg& main, const LivePicture* picture) {
-    platform::mfc::SetFileDialogHook([](const std::wstring&, const std::wstring&) {
-        return std::wstring(L".\\record\\Concert.mp4");
-    });
+    platform::mfc::SetFileDialogHook(
+        [](const std::wstring&, const std::wstring&) { return std::wstring(L".\\record\\Concert.mp4"); });
     main.SendMessage(WM_COMMAND, MAKEWPARAM(ID_MENU_OPEN_LOCAL_FILE, 0), 0);
     platform::mfc::SetFileDialogHook(nullptr);
     main.FileSlider().SetPos(250);

@@ -30,6 +30,7 @@ TEST(NetEnvironmentTest, DefaultsAreTheSystemsPortsAndDestinations) {
     EXPECT_EQ(env.rendezvousPortBase, 0);
     EXPECT_TRUE(env.relayServerFallback.empty());
     EXPECT_FALSE(env.adapters.has_value());
+    EXPECT_EQ(env.addressService, nullptr); // the system's
 }
 
 TEST(NetEnvironmentTest, LoopbackEnvironmentKeepsEverythingOnThisMachine) {

@@ -5,10 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 
 namespace testbox {
 
@@ -16,36 +14,8 @@ namespace {
 
 constexpr std::size_t kFrameSize = 188;
 
-sockaddr_in loopback(std::uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return a;
-}
-
-std::uint16_t portOf(SOCKET s) {
-    sockaddr_in a{};
-    socklen_t n = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-    return ntohs(a.sin_port);
-}
-
-// A socket bound to the port on 127.0.0.1 (0: one the system picks); port is set to the one it got.
-// SO_REUSEADDR only where it matters (a listener's port in TIME_WAIT): on UDP it would let a port that
-// another socket holds be handed out again.
 SOCKET bound(int type, std::uint16_t& port) {
-    const SOCKET s = socket(AF_INET, type, 0);
-    const int on = 1;
-    if (type == SOCK_STREAM)
-        setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in a = loopback(port);
-    if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        closesocket(s);
-        throw std::runtime_error("test box: cannot bind port " + std::to_string(port));
-    }
-    port = portOf(s);
-    return s;
+    return BindLoopback(type, "127.0.0.1", port);
 }
 
 // A port on 127.0.0.1 that refuses connections.
@@ -53,16 +23,6 @@ std::uint16_t refusingPort() {
     std::uint16_t port = 0;
     closesocket(bound(SOCK_STREAM, port));
     return port;
-}
-
-void sendAll(SOCKET s, const Bytes& bytes) {
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const int n = platform::Send(s, bytes.data() + at, static_cast<int>(bytes.size() - at));
-        if (n <= 0)
-            return;
-        at += static_cast<std::size_t>(n);
-    }
 }
 
 Reply defaultReply(std::uint32_t command) {
@@ -140,11 +100,6 @@ TestBox::TestBox(Options options) : options_(std::move(options)) {
     for (StreamSide* side : {lanStream_.get(), directStream_.get()})
         if (side)
             side->OnConnect([this, side] { return nextStreamScript(side); });
-    int fds[2];
-    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
-        wakeRead_ = fds[0];
-        wakeWrite_ = fds[1];
-    }
     thread_ = std::thread(&TestBox::run, this);
 }
 
@@ -153,7 +108,7 @@ TestBox::~TestBox() {
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    wake();
+    wake_.Wake();
     thread_.join();
     // Before the rest goes: their threads ask this box for scripts.
     lanStream_.reset();
@@ -165,8 +120,6 @@ TestBox::~TestBox() {
     for (auto& c : controls_)
         if (!c->closed)
             closesocket(c->socket);
-    ::close(wakeRead_);
-    ::close(wakeWrite_);
 }
 
 platform::NetEnvironment TestBox::Environment() const {
@@ -178,11 +131,6 @@ platform::NetEnvironment TestBox::Environment() const {
     env.directControlPort = directControlPort_;
     env.directStreamPort = directStreamPort_;
     return env;
-}
-
-void TestBox::wake() {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
 }
 
 void TestBox::SetLanAnswer(LanAnswer answer) {
@@ -206,7 +154,7 @@ void TestBox::Send(Bytes bytes, Delivery delivery) {
             return;
         schedule(controls_.back(), {std::move(bytes)}, delivery, 0);
     }
-    wake();
+    wake_.Wake();
 }
 
 void TestBox::ScriptStream(std::vector<StreamScript> scripts) {
@@ -250,7 +198,7 @@ void TestBox::run() {
                 return;
             controls = controls_;
         }
-        read.Add(wakeRead_);
+        read.Add(wake_.ReadEnd());
         read.Add(udp_);
         for (SOCKET s : listeners_)
             read.Add(s);
@@ -258,10 +206,8 @@ void TestBox::run() {
             if (!c->closed)
                 read.Add(c->socket);
         if (platform::Select(&read, nullptr, nullptr, untilNextWrite()) > 0) {
-            char drain[64];
-            if (read.Contains(wakeRead_))
-                while (::read(wakeRead_, drain, sizeof drain) > 0) {
-                }
+            if (read.Contains(wake_.ReadEnd()))
+                wake_.Drain();
             if (read.Contains(udp_))
                 answerProbe();
             for (SOCKET s : listeners_)
@@ -467,12 +413,10 @@ void TestBox::schedule(const std::shared_ptr<Connection>& c, std::vector<Bytes> 
 
 DWORD TestBox::untilNextWrite() const {
     std::lock_guard lock(mutex_);
-    platform::Duration next = platform::Now() + std::chrono::seconds(1);
+    platform::Duration next = platform::Duration::max();
     for (const Pending& p : pending_)
         next = std::min(next, p.due);
-    const platform::Duration wait = next - platform::Now();
-    return wait.count() <= 0 ? 0
-                             : static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+    return MsUntil(next);
 }
 
 void TestBox::flushDue() {
@@ -494,7 +438,7 @@ void TestBox::flushDue() {
     });
     for (const Pending& p : due) {
         if (!p.connection->closed)
-            sendAll(p.connection->socket, p.bytes);
+            SendAll(p.connection->socket, p.bytes);
         {
             std::lock_guard lock(mutex_);
             ++writes_;

@@ -15,6 +15,7 @@
 // stopped (flag, wake, join) by the destructor. All accessors are thread-safe.
 #pragma once
 
+#include "tests/support/testbox/BoxSockets.h"
 #include "tests/support/testbox/BoxWire.h"
 #include "tests/support/testbox/StreamSide.h"
 
@@ -155,7 +156,6 @@ private:
     StreamScript nextStreamScript(StreamSide* side);
     void flushDue();
     DWORD untilNextWrite() const;
-    void wake();
 
     Options options_;
     std::uint16_t lanSearchPort_ = 0, lanControlPort_ = 0, lanStreamPort_ = 0, directControlPort_ = 0,
@@ -166,7 +166,7 @@ private:
     // answering each other.
     SOCKET udpAnswer_ = INVALID_SOCKET;
     std::vector<SOCKET> listeners_; // of the control ports
-    int wakeRead_ = -1, wakeWrite_ = -1;
+    WakePipe wake_;
 
     mutable std::mutex mutex_;
     bool stop_ = false;

@@ -1,14 +1,17 @@
 // The test box as a program: a box on 127.0.0.1 that a person (or a test) logs in to from the program,
 // streaming the fixture live (LiveBox.h). It prints its ports and how to log in, and runs until SIGINT or
-// SIGTERM, or until its standard input ends when that is a terminal or a pipe.
+// SIGTERM, or until its standard input ends when that is a terminal or a pipe. With --wizard it is the box
+// as the setup wizard meets it (WizardProgram.h), on the LAN search and control ports, and prints what the
+// wizard sets.
 //
-//   testbox [--id DEVICEID] [--fixtures DIR] [--time-scale S] [--lan-search-port N] [--lan-control-port N]
-//           [--lan-stream-port N] [--direct-control-port N] [--direct-stream-port N]
+//   testbox [--wizard] [--id DEVICEID] [--fixtures DIR] [--time-scale S] [--lan-search-port N]
+//           [--lan-control-port N] [--lan-stream-port N] [--direct-control-port N] [--direct-stream-port N]
 //
 // The ports default to VELOQ_LAN_SEARCH_PORT, VELOQ_LAN_CONTROL_PORT, VELOQ_LAN_STREAM_PORT,
 // VELOQ_DIRECT_CONTROL_PORT and VELOQ_DIRECT_STREAM_PORT, and without those to the box's own ports;
 // 0 lets the system pick one. --time-scale runs the box's clock faster (tests).
 #include "tests/support/testbox/LiveBox.h"
+#include "tests/support/testbox/WizardProgram.h"
 
 #include "platform/net/NetEnvironmentVariables.h"
 #include "platform/win32/Clock.h"
@@ -47,6 +50,7 @@ struct Settings {
     testbox::Options box;
     std::string fixtures = VELOQ_FIXTURES_DIR "/stream";
     double timeScale = 1;
+    bool wizard = false;
 };
 
 int usage(const std::string& problem) {
@@ -68,6 +72,10 @@ bool parse(int argc, char** argv, Settings& s, std::string& problem) {
                 s.box.*p.port = env.*v.port;
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
+        if (flag == "--wizard") {
+            s.wizard = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             problem = flag + " needs a value";
             return false;
@@ -158,6 +166,19 @@ int main(int argc, char** argv) {
     const int signals = signalfd(-1, &mask, SFD_CLOEXEC);
 
     try {
+        if (settings.wizard) {
+            testbox::WizardBox box({.deviceId = settings.box.deviceId,
+                                    .searchPort = settings.box.lanSearchPort,
+                                    .controlPort = settings.box.lanControlPort});
+            box.OnFrame([](const testbox::WizardFrame& frame) {
+                std::printf("%s\n", testbox::DescribeWizardFrame(frame).c_str());
+                std::fflush(stdout);
+            });
+            std::printf("%s", testbox::WizardHowTo(box).c_str());
+            std::fflush(stdout);
+            waitForTheEnd(signals);
+            return 0;
+        }
         const std::shared_ptr<const testbox::LiveRecords> stream =
             testbox::LiveRecords::Load(settings.fixtures);
         testbox::TestBox box(settings.box);
