@@ -139,33 +139,4 @@ TEST_F(MainWindowTest, TheCloseButtonStopsEverythingAndEndsTheLoop) {
     EXPECT_TRUE(PeekMessage(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
-TEST(ScheduleDueTest, OnceEntriesAreDueForFifteenSecondsAroundTheirStart) {
-    const std::int64_t now = 1700000000;
-    struct Case {
-        std::uint16_t mode;
-        std::int64_t offset;
-        std::uint32_t days;
-        bool due;
-    };
-    std::tm local{};
-    const std::time_t t = static_cast<std::time_t>(now);
-    localtime_r(&t, &local);
-    const std::uint32_t today = 1u << (4 * local.tm_wday);
-    const std::uint32_t tomorrow = local.tm_wday == 6 ? 0x1u : today << 4;
-    const Case cases[] = {
-        {0, 15, 0, true},        {0, -15, 0, true},    {0, 16, 0, false},
-        {0, -16, 0, false},      {1, 0, today, true},  {1, -7 * 86400, today, true},
-        {1, 0, tomorrow, false}, {2, 0, today, false},
-    };
-    for (const Case& c : cases) {
-        SCHEDULE_ENTRY e;
-        e.mode = c.mode;
-        e.start = now + c.offset;
-        e.dayMask = c.days;
-        e.lengthMinutes = 30;
-        const std::vector<SCHEDULE_ENTRY> entries{e};
-        EXPECT_EQ(KQ_UI_VeloqDlg::FindDueEntry(entries, now) != nullptr, c.due) << c.mode << " " << c.offset;
-    }
-}
-
 } // namespace
