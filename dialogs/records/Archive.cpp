@@ -3,6 +3,7 @@
 #include "platform/win32/Paths.h"
 #include "platform/win32/Text.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -184,7 +185,7 @@ bool ReadArchiveFile(const std::wstring& path, std::vector<std::uint8_t>& bytes)
 bool WriteArchiveFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes, unsigned mode) {
     const std::filesystem::path native = platform::NativePath(path);
     std::string temp = (native.parent_path() / ("." + native.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
     bool ok = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
