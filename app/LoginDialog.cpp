@@ -9,6 +9,7 @@
 #include "app/VeloqApp.h"
 #include "app/VeloqDlg.h"
 #include "config/LoginFolder.h"
+#include "dialogs/records/IrProfileSteps.h"
 #include "platform/mfc/MessageBox.h"
 #include "platform/win32/Profile.h"
 
@@ -436,8 +437,12 @@ LRESULT KQ_UI_CLoginDialog::onLoginOk(LPARAM country) {
         main->SetLoginPaneShown(false);
     }
     ShowWindow(SW_HIDE);
-    if (GetLoginFolder(c.m_userRecord.text1, g_userDataRoot).empty())
-        EnsureLoginFolder(c.m_userRecord.text1, g_userDataRoot);
+    const std::wstring& loginId = c.m_userRecord.text1;
+    if (GetLoginFolder(loginId, g_userDataRoot).empty())
+        EnsureLoginFolder(loginId, g_userDataRoot);
+    OpenLoginProfiles(g_irProfileStore, c.m_remoterMapping, loginId,
+                      GetProfileArchivePath(loginId, g_userDataRoot),
+                      GetLoginHistoryPath(loginId, g_userDataRoot));
 
     int index = kSourceCv;
     const int code = c.m_lastSource;

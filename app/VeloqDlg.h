@@ -7,7 +7,6 @@
 #include "app/SkinControls.h"
 #include "app/UiState.h"
 #include "app/VideoBox.h"
-#include "dialogs/records/ScheduleTable.h"
 #include "platform/mfc/Dialog.h"
 #include "platform/mfc/Menu.h"
 
@@ -61,9 +60,6 @@ public:
     CMenu& SkinMenu() { return skinMenu_; }
     CToolTipCtrl& ToolTips() { return tips_; }
     bool IsInitialized() const { return initialized_; }
-
-    // The schedule poll's due test: the first entry due at now (seconds since 1970, local calendar).
-    static const SCHEDULE_ENTRY* FindDueEntry(const std::vector<SCHEDULE_ENTRY>& entries, std::int64_t now);
 
 protected:
     BOOL OnEraseBkgnd(CDC* dc) override;
@@ -154,7 +150,6 @@ private:
     DWORD scheduleEndTick_ = 0;
     int scheduleAfterAction_ = 0;
     int pendingScheduleSource_ = -1;
-    SCHEDULE_ENTRY scheduled_;
     int pendingSource_ = -1;
 };
 

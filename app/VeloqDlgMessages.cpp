@@ -195,30 +195,6 @@ void KQ_UI_VeloqDlg::updateModeLabel() {
     mode->SetWindowText(text);
 }
 
-const SCHEDULE_ENTRY* KQ_UI_VeloqDlg::FindDueEntry(const std::vector<SCHEDULE_ENTRY>& entries,
-                                                   std::int64_t now) {
-    const std::time_t t = static_cast<std::time_t>(now);
-    std::tm local{};
-    localtime_r(&t, &local);
-    static const std::uint32_t kDayBits[7] = {0x1, 0x10, 0x100, 0x1000, 0x10000, 0x100000, 0x1000000};
-    for (const SCHEDULE_ENTRY& e : entries) {
-        if (e.mode == 1) {
-            const std::time_t s = static_cast<std::time_t>(e.start);
-            std::tm start{};
-            localtime_r(&s, &start);
-            const int seconds = start.tm_sec - local.tm_sec;
-            if ((e.dayMask & kDayBits[local.tm_wday]) && start.tm_hour == local.tm_hour &&
-                start.tm_min == local.tm_min && seconds > -20 && seconds < 20)
-                return &e;
-        } else if (e.mode == 0) {
-            const std::int64_t d = e.start - now;
-            if (d >= -15 && d <= 15)
-                return &e;
-        }
-    }
-    return nullptr;
-}
-
 // Every 15 seconds: a due recording starts (switching the source, and the channel on the tuner, first),
 // a running one ends at its time and is followed by its after-recording action.
 void KQ_UI_VeloqDlg::schedulePoll() {
@@ -241,13 +217,10 @@ void KQ_UI_VeloqDlg::schedulePoll() {
     }
     if (!a.m_session.loggedIn || !IsLiveState(a.m_uiState) || IsRecordingState(a.m_uiState) || !a.m_pPlayer)
         return;
-    auto& entries = a.m_config.m_schedule.entries;
-    const SCHEDULE_ENTRY* due = FindDueEntry(entries, static_cast<std::int64_t>(std::time(nullptr)));
-    if (!due && pendingScheduleSource_ < 0)
+    KQ_ScheduleTable& schedule = a.m_config.m_schedule;
+    if (!schedule.FindDue(static_cast<std::int64_t>(std::time(nullptr))) && pendingScheduleSource_ < 0)
         return;
-    if (due)
-        scheduled_ = *due;
-    const SCHEDULE_ENTRY current = scheduled_;
+    const SCHEDULE_ENTRY current = g_currentScheduledEntry; // the due one, also while its source is set
     const int source = std::clamp(current.source, 0, 2);
     if (source != a.m_session.sourceIndex) {
         if (a.m_pBoxClient && pendingScheduleSource_ < 0 &&
@@ -258,11 +231,13 @@ void KQ_UI_VeloqDlg::schedulePoll() {
     }
     if (source == kSourceTv && a.m_pTvPane)
         a.m_pTvPane->SelectChannelNumber(current.channel);
+    schedule.Load(); // the file as the settings last saved it
     if (FAILED(a.m_pPlayer->SetRecord(1, mediaPath(a.m_config.m_recordPath, L".mp4"))))
         return;
-    if (current.mode == 0)
-        std::erase_if(entries,
-                      [&current](const SCHEDULE_ENTRY& e) { return e.id == current.id && e.mode == 0; });
+    if (current.mode == 0) { // a once entry is done, and its minutes of the week are free again
+        schedule.RemoveEntry(current.id);
+        schedule.Save();
+    }
     scheduledRecording_ = true;
     a.m_session.scheduleStarted = 1;
     scheduleEndTick_ = GetTickCount() + static_cast<DWORD>(std::max(1, current.lengthMinutes)) * 60000u;

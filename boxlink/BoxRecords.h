@@ -1,18 +1,15 @@
 // Records the box link carries between the box and the windows: task and information records passed
-// through unchanged, the recorded-file list built from the box's file records, and the firmware image the
-// update dialog hands over.
+// through unchanged (dialogs/records/BoxTaskRecords.h), the recorded-file list built from the box's file
+// records, and the firmware image the update dialog hands over.
 #pragma once
 
+#include "dialogs/records/BoxTaskRecords.h"
 #include "platform/win32/Types.h"
 
 #include <array>
 #include <cstddef>
 #include <optional>
 #include <vector>
-
-// A box recording task and the box information record; their fields belong to the schedule page.
-using BoxTaskRecord = std::array<BYTE, 79>;
-using BoxInfoRecord = std::array<BYTE, 1002>;
 
 // One piece of a recording on the box, as the transfer dialog holds it and hands it back to the file
 // requests.

@@ -200,6 +200,11 @@ void KQ_TCP_ControlChannel::HandleReply(const BoxControlFrame& reply) {
     case BOX_CMD_DELETE_BOX_FILE:
         result(WM_BOX_FILE_DELETED, WM_BOX_FILE_DELETE_FAILED);
         return;
+    case BOX_CMD_GET_BOX_INFO:
+        // A refusal is the answer: no record follows, and the page that waits for one is told.
+        if (value == 0)
+            PostToWindow(window, WM_BOX_INFO_FAILED);
+        return;
     default:
         return; // answered, nothing more to do
     }

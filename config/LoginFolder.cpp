@@ -48,6 +48,11 @@ std::wstring GetLoginFolder(const std::wstring& loginId, const std::wstring& roo
     return root + loginId + L"\\";
 }
 
+std::wstring GetProfileArchivePath(const std::wstring& loginId, const std::wstring& root) {
+    const std::wstring folder = GetLoginFolder(loginId, root);
+    return folder.empty() ? folder : folder + loginId + L".rpl";
+}
+
 std::wstring GetLoginHistoryPath(const std::wstring& loginId, const std::wstring& root) {
     if (!staysInRoot(loginId))
         return {};

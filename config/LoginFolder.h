@@ -14,6 +14,8 @@ void InitUserDataRoot();
 
 // root + login ID + "\" when the login ID is not empty and that folder exists; else empty.
 std::wstring GetLoginFolder(const std::wstring& loginId, const std::wstring& root);
+// The login's IR profile file: its folder + login ID + ".rpl" when the folder exists; else empty.
+std::wstring GetProfileArchivePath(const std::wstring& loginId, const std::wstring& root);
 // root + login ID + "\history.ini", whether it exists or not.
 std::wstring GetLoginHistoryPath(const std::wstring& loginId, const std::wstring& root);
 // 1 when the folder exists already (nothing is created) or was created with its two empty files; 0 when

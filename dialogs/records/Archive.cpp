@@ -7,6 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -25,6 +29,17 @@ void ArchiveWriter::putI32(std::int32_t v) {
     const auto u = static_cast<std::uint32_t>(v);
     for (int shift = 0; shift < 32; shift += 8)
         bytes_.push_back(static_cast<std::uint8_t>(u >> shift));
+}
+
+void ArchiveWriter::putI64(std::int64_t v) {
+    const auto u = static_cast<std::uint64_t>(v);
+    putI32(static_cast<std::int32_t>(static_cast<std::uint32_t>(u)));
+    putI32(static_cast<std::int32_t>(static_cast<std::uint32_t>(u >> 32)));
+}
+
+void ArchiveWriter::putBytes(const void* data, std::size_t n) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    bytes_.insert(bytes_.end(), p, p + n);
 }
 
 void ArchiveWriter::putString(const std::wstring& text) {
@@ -85,6 +100,22 @@ bool ArchiveReader::getI32(std::int32_t& v) {
     if (!getU32(u))
         return false;
     v = static_cast<std::int32_t>(u);
+    return true;
+}
+
+bool ArchiveReader::getI64(std::int64_t& v) {
+    std::uint32_t low = 0, high = 0;
+    if (remaining() < 8 || !getU32(low) || !getU32(high))
+        return false;
+    v = static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+    return true;
+}
+
+bool ArchiveReader::getBytes(void* out, std::size_t n) {
+    if (remaining() < n)
+        return false;
+    std::memcpy(out, bytes_.data() + at_, n);
+    at_ += n;
     return true;
 }
 
@@ -152,19 +183,26 @@ bool ReadArchiveFile(const std::wstring& path, std::vector<std::uint8_t>& bytes)
 }
 
 bool WriteArchiveFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes, unsigned mode) {
-    const std::string native = platform::NativePath(path).string();
-    const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
-                          static_cast<mode_t>(mode));
+    const std::filesystem::path native = platform::NativePath(path);
+    std::string temp = (native.parent_path() / ("." + native.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
     bool ok = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
     std::size_t done = 0;
     while (ok && done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0)
             ok = false;
         else
             done += static_cast<std::size_t>(n);
     }
-    return ::close(fd) == 0 && ok;
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(temp.c_str(), native.c_str()) == 0)
+        return true;
+    ::unlink(temp.c_str());
+    return false;
 }

@@ -1,75 +1,135 @@
 #include "dialogs/records/ScheduleTable.h"
 
-#include "platform/win32/Paths.h"
+#include "dialogs/records/Archive.h"
 
+#include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <string>
 
 namespace {
 
-// Little-endian fields of the file, read in order; every read is checked against what is left.
-class Reader {
-public:
-    explicit Reader(const std::string& bytes) : bytes_(bytes) {}
-    bool bytes(void* out, std::size_t n) {
-        if (bytes_.size() - pos_ < n)
-            return false;
-        std::memcpy(out, bytes_.data() + pos_, n);
-        pos_ += n;
-        return true;
-    }
-    template <class T> bool value(T& out) {
-        unsigned char raw[sizeof(T)];
-        if (!bytes(raw, sizeof raw))
-            return false;
-        std::uint64_t v = 0;
-        for (std::size_t i = 0; i < sizeof(T); ++i)
-            v |= static_cast<std::uint64_t>(raw[i]) << (8 * i);
-        out = static_cast<T>(v);
-        return true;
-    }
+constexpr const wchar_t* kScheduleFile = L".\\Setup\\schedule";
+constexpr std::size_t kEntryBytes = 34;
+constexpr std::size_t kRangeBytes = 16;
 
-private:
-    const std::string& bytes_;
-    std::size_t pos_ = 0;
-};
+// How many of count records of the size the rest of the file holds whole.
+std::uint32_t fitting(const ArchiveReader& in, std::uint32_t count, std::size_t size) {
+    return static_cast<std::uint32_t>(std::min<std::size_t>(count, in.remaining() / size));
+}
 
 } // namespace
+
+SCHEDULE_ENTRY g_currentScheduledEntry;
 
 KQ_ScheduleTable::KQ_ScheduleTable() {
     std::memset(weekBitmap, 0, sizeof weekBitmap);
 }
 
 int KQ_ScheduleTable::Load() {
-    std::ifstream file(platform::NativePath(L".\\Setup\\schedule"), std::ios::binary);
-    if (!file)
+    std::vector<std::uint8_t> bytes;
+    if (!ReadArchiveFile(kScheduleFile, bytes))
         return 0;
-    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    return Read(bytes);
+}
+
+int KQ_ScheduleTable::Read(const std::vector<std::uint8_t>& bytes) {
     entries.clear();
     ranges.clear();
-    Reader in(bytes);
+    ArchiveReader in(bytes);
     std::uint32_t count = 0;
-    if (!in.bytes(weekBitmap, sizeof weekBitmap) || !in.value(count))
+    if (!in.getBytes(weekBitmap, sizeof weekBitmap) || !in.getU32(count))
         return 0;
-    for (std::uint32_t i = 0; i < count; ++i) { // a count beyond the file's end stops at the first short read
+    const std::uint32_t whole = fitting(in, count, kEntryBytes);
+    for (std::uint32_t i = 0; i < whole; ++i) {
         SCHEDULE_ENTRY e;
-        if (!in.value(e.mode) || !in.value(e.id) || !in.value(e.dayMask) || !in.value(e.start) ||
-            !in.value(e.lengthMinutes) || !in.value(e.source) || !in.value(e.channel) ||
-            !in.value(e.afterAction))
-            return 0;
+        std::int32_t mask = 0;
+        in.getU16(e.mode);
+        in.getI32(e.id);
+        in.getI32(mask);
+        in.getI64(e.start);
+        in.getI32(e.lengthMinutes);
+        in.getI32(e.source);
+        in.getI32(e.channel);
+        in.getI32(e.afterAction);
+        e.dayMask = static_cast<std::uint32_t>(mask);
         entries.push_back(e);
     }
-    if (!in.value(count))
+    if (whole < count || !in.getU32(count))
         return 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t low = 0, high = 0;
+    const std::uint32_t wholeRanges = fitting(in, count, kRangeBytes);
+    for (std::uint32_t i = 0; i < wholeRanges; ++i) {
         ScheduleWeekRange r;
-        if (!in.value(low) || !in.value(high) || !in.value(r.startMinute) || !in.value(r.endMinute))
-            return 0;
-        r.owner = static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+        in.getI64(r.owner);
+        in.getI32(r.startMinute);
+        in.getI32(r.endMinute);
         ranges.push_back(r);
     }
-    return 1;
+    return wholeRanges == count ? 1 : 0;
+}
+
+std::vector<std::uint8_t> KQ_ScheduleTable::Bytes() const {
+    ArchiveWriter out;
+    out.putBytes(weekBitmap, sizeof weekBitmap);
+    out.putI32(static_cast<std::int32_t>(entries.size()));
+    for (const SCHEDULE_ENTRY& e : entries) {
+        out.putU16(e.mode);
+        out.putI32(e.id);
+        out.putI32(static_cast<std::int32_t>(e.dayMask));
+        out.putI64(e.start);
+        out.putI32(e.lengthMinutes);
+        out.putI32(e.source);
+        out.putI32(e.channel);
+        out.putI32(e.afterAction);
+    }
+    out.putI32(static_cast<std::int32_t>(ranges.size()));
+    for (const ScheduleWeekRange& r : ranges) {
+        out.putI64(r.owner);
+        out.putI32(r.startMinute);
+        out.putI32(r.endMinute);
+    }
+    return out.bytes();
+}
+
+int KQ_ScheduleTable::Save() const {
+    return WriteArchiveFile(kScheduleFile, Bytes(), 0644) ? 1 : 0;
+}
+
+int KQ_ScheduleTable::AddEntry(const SCHEDULE_ENTRY& entry) {
+    entries.push_back(entry);
+    return static_cast<int>(entries.size()) - 1;
+}
+
+SCHEDULE_ENTRY* KQ_ScheduleTable::EntryAt(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= entries.size())
+        return nullptr;
+    return &entries[static_cast<std::size_t>(index)];
+}
+
+void KQ_ScheduleTable::RemoveEntry(std::int32_t id) {
+    const auto it = std::find_if(entries.begin(), entries.end(), [id](const auto& e) { return e.id == id; });
+    if (it != entries.end())
+        entries.erase(it);
+    RemoveRanges(id);
+}
+
+int KQ_ScheduleTable::RemoveRanges(std::int32_t id) {
+    const bool last = !ranges.empty() && ranges.back().owner == id;
+    std::erase_if(ranges, [id](const ScheduleWeekRange& r) { return r.owner == id; });
+    return last ? 1 : 0;
+}
+
+void KQ_ScheduleTable::ClearAll() {
+    std::memset(weekBitmap, 0, sizeof weekBitmap);
+    entries.clear();
+    ranges.clear();
+}
+
+std::int32_t KQ_ScheduleTable::NewEntryId(std::int64_t start) const {
+    const auto held = [this](std::int32_t id) {
+        return std::any_of(entries.begin(), entries.end(), [id](const auto& e) { return e.id == id; }) ||
+               std::any_of(ranges.begin(), ranges.end(), [id](const auto& r) { return r.owner == id; });
+    };
+    auto id = static_cast<std::uint32_t>(static_cast<std::uint64_t>(start));
+    while (held(static_cast<std::int32_t>(id)))
+        ++id;
+    return static_cast<std::int32_t>(id);
 }

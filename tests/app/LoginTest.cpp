@@ -2,6 +2,7 @@
 
 #include "app/SkinControls.h"
 #include "app/Templates.h"
+#include "dialogs/records/IrProfileStore.h"
 #include "platform/win32/Messages.h"
 #include "platform/win32/Profile.h"
 
@@ -215,6 +216,46 @@ TEST_F(LoginTest, LoggingOutStopsThePlayerThenDisconnects) {
     EXPECT_FALSE(login().IsLoggedIn());
     EXPECT_TRUE(app->m_config.m_channelTable.empty());
     EXPECT_EQ(login().ToolTips().GetText(&login().LoginButton()), L"Login");
+}
+
+TEST_F(LoginTest, EachLoginOpensItsBoxsProfilesAndTheHistorysProfileIsTheKeyMap) {
+    start();
+    KQ_UI_RemoterMapping& map = app->m_config.m_remoterMapping;
+    map.keys[1050].learned = 1; // left from before
+    map.name = L"Old";
+    loginWith(0);
+    // The first login: the box's file holds the login ID and the empty flag only; nothing is learned.
+    const std::string header = std::string("\xFF\xFE\xFF\x0A", 4) + std::string("A\0B\0C\0D\0E\0F\0G\0H\0"
+                                                                                "2\0"
+                                                                                "3\0",
+                                                                                20);
+    EXPECT_EQ(temp.read("UserData/ABCDEFGH23/ABCDEFGH23.rpl"), header + std::string("\1\0\0\0", 4));
+    EXPECT_EQ(map.keys, KQ_UI_RemoterMapping().keys);
+    EXPECT_EQ(map.name, L"");
+
+    KQ_UI_RemoterMapping learnt;
+    learnt.keys[1046].learned = 1;
+    learnt.keys[1046].code[0] = 4;
+    ASSERT_EQ(learnt.SaveKeyMapAsProfile(g_irProfileStore, L"TV", g_irProfileStore.path), 1);
+    WritePrivateProfileStringW(L"Profile Setting", L"Profile", L"TV",
+                               L".\\UserData\\ABCDEFGH23\\history.ini");
+    login().OnLoginButton(); // out
+    loginWith(0);
+    EXPECT_EQ(map.name, L"TV");
+    EXPECT_EQ(map.keys, learnt.keys);
+
+    // Another box: none of the first box's profiles, its own file, and a key map without a profile.
+    login().OnLoginButton();
+    typeId(L"ABCDEFGH45");
+    login().OnLoginButton();
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(g_irProfileStore.profiles.empty());
+    EXPECT_TRUE(temp.exists("UserData/ABCDEFGH45/ABCDEFGH45.rpl"));
+    EXPECT_EQ(map.name, L"");
+    EXPECT_EQ(map.keys, KQ_UI_RemoterMapping().keys);
+    KQ_UI_IRProfileStore first;
+    ASSERT_EQ(first.ReadProfileArchive(L".\\UserData\\ABCDEFGH23\\ABCDEFGH23.rpl"), 1);
+    EXPECT_EQ(first.ListProfileNames(), std::list<std::wstring>{L"TV"});
 }
 
 TEST_F(LoginTest, AddressAndHostLoginsNameTheLoginByWhatWasTyped) {

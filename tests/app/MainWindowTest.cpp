@@ -139,32 +139,50 @@ TEST_F(MainWindowTest, TheCloseButtonStopsEverythingAndEndsTheLoop) {
     EXPECT_TRUE(PeekMessage(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
-TEST(ScheduleDueTest, OnceEntriesAreDueForFifteenSecondsAroundTheirStart) {
-    const std::int64_t now = 1700000000;
-    struct Case {
-        std::uint16_t mode;
-        std::int64_t offset;
-        std::uint32_t days;
-        bool due;
-    };
-    std::tm local{};
-    const std::time_t t = static_cast<std::time_t>(now);
-    localtime_r(&t, &local);
-    const std::uint32_t today = 1u << (4 * local.tm_wday);
-    const std::uint32_t tomorrow = local.tm_wday == 6 ? 0x1u : today << 4;
-    const Case cases[] = {
-        {0, 15, 0, true},        {0, -15, 0, true},    {0, 16, 0, false},
-        {0, -16, 0, false},      {1, 0, today, true},  {1, -7 * 86400, today, true},
-        {1, 0, tomorrow, false}, {2, 0, today, false},
-    };
-    for (const Case& c : cases) {
-        SCHEDULE_ENTRY e;
-        e.mode = c.mode;
-        e.start = now + c.offset;
-        e.dayMask = c.days;
-        e.lengthMinutes = 30;
-        const std::vector<SCHEDULE_ENTRY> entries{e};
-        EXPECT_EQ(KQ_UI_VeloqDlg::FindDueEntry(entries, now) != nullptr, c.due) << c.mode << " " << c.offset;
+TEST_F(MainWindowTest, TheScheduleRecordsADueEntryAndAOnceOneIsThenGoneFromTableAndFile) {
+    for (const std::uint16_t mode : {0, 1}) {
+        start();
+        live();
+        KQ_ScheduleTable& schedule = app->m_config.m_schedule;
+        schedule.ClearAll();
+        const std::int64_t now = std::time(nullptr);
+        SCHEDULE_ENTRY later; // a once entry of the next day: never due here, always kept
+        later.id = 5;
+        later.start = now + 86400;
+        later.lengthMinutes = 30;
+        ASSERT_EQ(schedule.TryReserve(later), 1);
+        schedule.AddEntry(later);
+        SCHEDULE_ENTRY due;
+        due.mode = mode;
+        due.lengthMinutes = 20;
+        due.channel = 3;
+        // The poll reads the clock again: should the minute turn over between, the entry is set again.
+        for (int attempt = 0; attempt < 3 && state() != UI_STATE_TV_SCHEDULE_RECORD; ++attempt) {
+            schedule.RemoveEntry(due.id);
+            due.start = std::time(nullptr);
+            due.id = schedule.NewEntryId(due.start);
+            std::tm local{};
+            const std::time_t t = static_cast<std::time_t>(due.start);
+            localtime_r(&t, &local);
+            due.dayMask = mode == 1 ? kScheduleDayBits[local.tm_wday] : 0;
+            ASSERT_EQ(schedule.TryReserve(due), 1);
+            schedule.AddEntry(due);
+            ASSERT_EQ(schedule.Save(), 1);
+            main->SendMessage(WM_TIMER, kSchedulePollTimer, 0);
+        }
+        EXPECT_EQ(state(), UI_STATE_TV_SCHEDULE_RECORD) << mode;
+        EXPECT_TRUE(playerCalled(L"SetRecord 1")) << mode;
+        EXPECT_EQ(g_currentScheduledEntry, due) << mode;
+        KQ_ScheduleTable file;
+        ASSERT_EQ(file.Load(), 1);
+        for (const KQ_ScheduleTable* table : {&schedule, &file}) {
+            const std::size_t kept = mode == 1 ? 2 : 1; // a weekly entry stays
+            EXPECT_EQ(table->entries.size(), kept) << mode;
+            EXPECT_EQ(table->entries[0], later) << mode;
+            EXPECT_EQ(table->ranges.size(), kept) << mode;
+            EXPECT_EQ(table->ranges[0].owner, 5) << mode;
+        }
+        stop();
     }
 }
 

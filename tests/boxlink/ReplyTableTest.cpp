@@ -146,6 +146,7 @@ const ReplyCase kReplies[] = {
     {"FileDeleteFailed", kDeleteFile, 0, 0, 0, {}, {{WM_BOX_FILE_DELETE_FAILED}}, {}},
     {"TransportPortSet", kPort, 1, 0, 0, {}, {}, {}},
     {"BoxInfoReply", kInfo, 1, 0, 0, {}, {}, {}},
+    {"BoxInfoRefused", kInfo, 0, 0, 0, {}, {{WM_BOX_INFO_FAILED}}, {}},
 };
 
 class ReplyTableTest : public ChannelFixture, public ::testing::WithParamInterface<ReplyCase> {

@@ -26,7 +26,7 @@ Bytes counted(const std::string& s) {
 BoxTaskRecord taskRecord() {
     BoxTaskRecord task;
     for (std::size_t i = 0; i < task.size(); ++i)
-        task[i] = static_cast<BYTE>(0x80 + i);
+        task.data()[i] = static_cast<BYTE>(0x80 + i);
     return task;
 }
 
@@ -72,7 +72,7 @@ const Bytes kRecord = [] {
 }();
 const Bytes kTask = [] {
     const BoxTaskRecord t = taskRecord();
-    return Bytes(t.begin(), t.end());
+    return Bytes(t.data(), t.data() + t.size());
 }();
 const Bytes kFirmwareHeader = [] {
     const FirmwareImage f = firmware(0);

@@ -45,6 +45,7 @@ struct TestBox::Connection {
     Bytes in;
     enum class Mode { Frames, Firmware, Ir } mode = Mode::Frames;
     std::size_t remaining = 0;
+    std::size_t upload = 0; // the length of the upload under way
     std::map<std::uint32_t, Frame> seen;
     std::uint32_t highest = 0;
 };
@@ -300,8 +301,10 @@ void TestBox::readControl(const std::shared_ptr<Connection>& c) {
             ir_.insert(ir_.end(), c->in.begin(), c->in.begin() + static_cast<long>(k));
             c->in.erase(c->in.begin(), c->in.begin() + static_cast<long>(k));
             c->remaining -= k;
-            if (c->remaining == 0)
+            if (c->remaining == 0) {
                 c->mode = Connection::Mode::Frames;
+                records_.IrData().assign(ir_.end() - static_cast<long>(c->upload), ir_.end());
+            }
         }
     }
 }
@@ -332,12 +335,14 @@ void TestBox::onFrame(const std::shared_ptr<Connection>& c, const Frame& frame) 
         reply = it->second.front();
         if (it->second.size() > 1)
             it->second.pop_front();
+    } else {
+        records_.Answer(frame, reply);
     }
     if (!reply.answer)
         return;
     if (reply.value == 1 && r.value > 0 && (r.command == kFirmwareUpdate || r.command == kPutIrData)) {
         c->mode = r.command == kFirmwareUpdate ? Connection::Mode::Firmware : Connection::Mode::Ir;
-        c->remaining = r.value;
+        c->remaining = c->upload = r.value;
     }
     std::vector<Bytes> pieces;
     if (!reply.garbage.empty())
@@ -446,6 +451,11 @@ void TestBox::flushDue() {
         if (p.after)
             p.after();
     }
+}
+
+void TestBox::Records(const std::function<void(BoxRecordsSide&)>& f) {
+    std::lock_guard lock(mutex_);
+    f(records_);
 }
 
 std::vector<ReceivedFrame> TestBox::Frames() const {

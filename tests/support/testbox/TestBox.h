@@ -11,10 +11,13 @@
 // records go on with record types 16 higher from an IDR. A download it was given follows its success
 // answer to a start-file-transfer request on the latest stream connection.
 //
+// Unless scripted, it answers the requests of its records (BoxRecordsSide.h) from them.
+//
 // One thread serves the control side and one each stream side; they are started by the constructor and
 // stopped (flag, wake, join) by the destructor. All accessors are thread-safe.
 #pragma once
 
+#include "tests/support/testbox/BoxRecordsSide.h"
 #include "tests/support/testbox/BoxSockets.h"
 #include "tests/support/testbox/BoxWire.h"
 #include "tests/support/testbox/StreamSide.h"
@@ -128,6 +131,9 @@ public:
     // so also one that is hostile), data records of 2045 bytes, end record.
     void ServeDownload(std::string nameField, StreamBytes content);
 
+    // The box's records, under the box's lock (f must not call the box).
+    void Records(const std::function<void(BoxRecordsSide&)>& f);
+
     std::vector<ReceivedFrame> Frames() const;
     std::vector<ReceivedFrame> FramesOf(std::uint32_t command) const;
     std::vector<Bytes> LanProbes() const;
@@ -186,6 +192,7 @@ private:
     std::deque<StreamScript> streamScripts_;
     StreamSide* latestStream_ = nullptr;
     std::deque<std::pair<std::string, StreamBytes>> downloads_;
+    BoxRecordsSide records_;
 
     std::unique_ptr<StreamSide> lanStream_, directStream_; // null for a port that is off
     std::thread thread_;
