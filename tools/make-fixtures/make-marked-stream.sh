@@ -6,6 +6,8 @@
 #   0 to 31 hold 16 blocks of width/16 pixels, block b white when bit b of the number is set, else black.
 # - Sound: 32000 Hz stereo AAC-LC; every 25th picture (every 0.5 s) a 64 ms burst of 1 kHz under a raised
 #   cosine begins with the picture, over noise 50 dB down (so that no two frames are alike).
+# A stream that a box loops keeps its bursts 0.5 s apart across the seam when it holds a multiple of 25
+# pictures that also lasts a whole number of audio frames (a multiple of 8 pictures): 400, for instance.
 # Each segment is encoded on its own (x264 baseline, an IDR picture with its parameter sets every 32
 # pictures, slices that fit one record) and the segments are joined: a segment of another size, or with
 # other x264 options, changes the sequence parameter set there.

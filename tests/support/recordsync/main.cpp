@@ -13,11 +13,15 @@
 #include "tests/support/recordsync/MarkedRecording.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace {
+
+// Marks further off than this are listed one by one.
+constexpr double kNoteMs = 5;
 
 int measure(const std::string& fixture, int count, char** files) {
     const recordsync::SoundReference reference = recordsync::MakeSoundReference(fixture + "/audio.aac");
@@ -65,6 +69,10 @@ int measure(const std::string& fixture, int count, char** files) {
             most = std::max(most, mark.offsetMs);
             sum += mark.offsetMs;
         }
+        for (const recordsync::SyncMark& mark : marks)
+            if (std::abs(mark.offsetMs) > kNoteMs)
+                std::printf("  picture %d at %.1f ms: sound after picture %+.1f ms\n", mark.picture, mark.atMs,
+                            mark.offsetMs);
         const recordsync::SyncMark& middle = marks[marks.size() / 2];
         std::printf(
             "  sound after picture: start %+.1f ms, middle %+.1f ms, end %+.1f ms; %zu marks from %+.1f "
