@@ -20,8 +20,9 @@
 
 namespace {
 
-// Marks further off than this are listed one by one.
+// Marks further off than this are listed one by one, the first few of them.
 constexpr double kNoteMs = 5;
+constexpr int kMostNoted = 10;
 
 int measure(const std::string& fixture, int count, char** files) {
     const recordsync::SoundReference reference = recordsync::MakeSoundReference(fixture + "/audio.aac");
@@ -69,10 +70,13 @@ int measure(const std::string& fixture, int count, char** files) {
             most = std::max(most, mark.offsetMs);
             sum += mark.offsetMs;
         }
+        int noted = 0;
         for (const recordsync::SyncMark& mark : marks)
-            if (std::abs(mark.offsetMs) > kNoteMs)
-                std::printf("  picture %d at %.1f ms: sound after picture %+.1f ms\n", mark.picture, mark.atMs,
-                            mark.offsetMs);
+            if (std::abs(mark.offsetMs) > kNoteMs && noted++ < kMostNoted)
+                std::printf("  picture %d at %.1f ms: sound after picture %+.1f ms\n", mark.picture,
+                            mark.atMs, mark.offsetMs);
+        if (noted > kMostNoted)
+            std::printf("  ... and %d more marks off by more than %.0f ms\n", noted - kMostNoted, kNoteMs);
         const recordsync::SyncMark& middle = marks[marks.size() / 2];
         std::printf(
             "  sound after picture: start %+.1f ms, middle %+.1f ms, end %+.1f ms; %zu marks from %+.1f "
