@@ -256,10 +256,12 @@ TEST_F(LiveRecordTest, RollsOverByTheClock) {
             std::filesystem::create_directory(folder.file("rec_01.mp4"));
         ASSERT_EQ(live_->SetPictureSize(row.sizeClass, 1), S_OK);
         done_ = false;
-        feed(recordstream::makeStream(200, 200));
+        // The clock moves on while the first cycle's units are in; the rest comes after.
+        feed(recordstream::makeStream(200, 200), recordstream::kFirstTimestamp + 32 * 31);
         now_ = 0;
         ASSERT_EQ(live_->StartRecord(folder.wfile("rec.mp4")), S_OK);
         now_ = row.after;
+        release();
         ASSERT_TRUE(waitCycles(5));
         ASSERT_EQ(live_->StopRecord(), S_OK);
         stopFeeding();
@@ -291,9 +293,12 @@ TEST_F(LiveRecordTest, RollsOverByTheClock) {
 // parameter sets and IDR picture. The stream's parameter sets give both sizes: 720x240 field pictures for
 // 720x480, and 720x240 pictures; the files show them at 4:3 as 640x480 and as 320x240.
 TEST_F(LiveRecordTest, SizeChangeStartsANewFile) {
-    feed(recordstream::makeStream(200, 200, {{0, recordstream::fixtureSps(720, 240)}}));
+    // The size changes while the first cycle's units are in; the rest comes after the call.
+    const DWORD firstCycleEnd = recordstream::kFirstTimestamp + 32 * 31;
+    feed(recordstream::makeStream(200, 200, {{0, recordstream::fixtureSps(720, 240)}}), firstCycleEnd);
     ASSERT_EQ(live_->StartRecord(path("rec.mp4")), S_OK);
     ASSERT_EQ(live_->SetPictureSize(3, 1), S_OK);
+    release();
     ASSERT_TRUE(waitCycles(5));
     EXPECT_EQ(live_->RecordFrameDuration(), 3000u) << "30 frames for a small picture";
     ASSERT_EQ(live_->StopRecord(), S_OK);
