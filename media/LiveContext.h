@@ -187,6 +187,7 @@ private:
         bool operator==(const RecordFormat&) const = default;
     };
     RecordFormat currentFormat();
+    RecordFormat formatForFile();
 
     // Recording (LiveRecord.cpp: start, open, rollover, stop; RecordThread.cpp: the loop; RecordTimeline.cpp:
     // where each unit goes in the file).

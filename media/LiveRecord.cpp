@@ -168,8 +168,23 @@ bool KQ_AV_LiveContext::collectFirstUnits(std::vector<BYTE>& payloads, DWORD* fi
     return true;
 }
 
+// The picture a file is recorded with: the live picture's, unless the parameter sets that begin the file
+// still give the last file's picture and not the new one (a restart for a new size was told while units of
+// the old size were still to be written).
+KQ_AV_LiveContext::RecordFormat KQ_AV_LiveContext::formatForFile() {
+    const RecordFormat told = currentFormat();
+    if (carried_.empty()) // the first file, or a file after a failed open
+        return told;
+    const std::vector<BYTE>& unit = carried_.front();
+    const std::vector<BYTE> sps = UnitSequenceParameterSet(unit.data(), static_cast<DWORD>(unit.size()));
+    const bool givesTold = SpsGivesPicture(sps, told.width, told.height, told.largePicture);
+    const bool givesLast =
+        SpsGivesPicture(sps, fileFormat_.width, fileFormat_.height, fileFormat_.largePicture);
+    return !givesTold && givesLast ? fileFormat_ : told;
+}
+
 HRESULT KQ_AV_LiveContext::OpenRecordFile(const std::wstring& name) {
-    fileFormat_ = currentFormat();
+    fileFormat_ = formatForFile();
     if (!recorder_->Open(name, fileFormat_.width, fileFormat_.height)) {
         carried_.clear(); // the units after them are not kept for a later try
         return E_FAIL;

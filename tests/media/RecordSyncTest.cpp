@@ -97,9 +97,10 @@ TEST_F(RecordSyncTest, AChainOfFilesStaysInStepAndLosesNothing) {
     KQ_AV_LiveContext live(nullptr, nullptr, nullptr);
     ASSERT_EQ(live.AllocateInputRings(0x400000, 0x100000), S_OK);
     ASSERT_EQ(live.SetPictureSize(4, 0), S_OK); // 720x576 in field pictures of 720x288
-    std::atomic<DWORD> clockJump{0};
+    // After the third cycle of the record thread (about 3.6 s into the stream) 90 minutes have passed:
+    // the next file is due.
     RecordEnvironment environment = DefaultRecordEnvironment();
-    environment.tickCount = [&] { return GetTickCount() + clockJump; };
+    environment.tickCount = [&] { return GetTickCount() + (live.RecordCycles() >= 3 ? 5400001u : 0u); };
     environment.freeSpace = [](const std::wstring&, ULONGLONG* bytes) {
         *bytes = 1ull << 40;
         return true;
@@ -107,10 +108,11 @@ TEST_F(RecordSyncTest, AChainOfFilesStaysInStepAndLosesNothing) {
     live.SetRecordEnvironment(environment);
 
     MarkedFeed feed(*fixture_, live);
-    feed.holdAt(1000);                            // the recording starts
-    feed.cue(3500, [&] { clockJump = 5400001; }); // 90 minutes have passed: the next file is due
-    feed.cue(14600, [&] { ASSERT_EQ(live.SetPictureSize(1, 0), S_OK); }); // the box goes to 352x288
-    feed.holdAt(19500);                                                   // the recording stops
+    feed.holdAt(1000); // the recording starts
+    // The box is told to go to 352x288 long before its stream does (at 15 s): the files that begin before
+    // then, the one at the new parameter sets for 720x288 too, keep the old picture.
+    feed.cue(8000, [&] { ASSERT_EQ(live.SetPictureSize(1, 0), S_OK); });
+    feed.holdAt(19500); // the recording stops
     feed.start();
     ASSERT_TRUE(feed.waitHeld());
     // The recording begins with the group of pictures the live context has cached.
