@@ -222,6 +222,7 @@ private:
     void reportDiskFull();
     void releaseRecording();
     void resetFileTimeline(DWORD videoStart);
+
     // Graph building, in Start's order.
     HRESULT addSourceFilter();
     HRESULT addRenderers();
@@ -308,8 +309,9 @@ private:
     bool writing_ = true; // false after a failed write: nothing more goes into the file
     // Where each unit goes in the file (90 kHz ticks from the file's start). A unit's timestamp is the time
     // of the record that completed it, the first of the unit after it: so a picture lasts from the unit
-    // before it to its own timestamp. Box time t lies at t x 90 - anchor_; the anchor is the first audio
-    // unit's time and follows the audio when its timestamps leave its samples by more than half a frame.
+    // before it to its own timestamp. Box time t lies at (t - anchorTime_) x 90 + anchorTicks_; the anchor
+    // comes from the first audio unit and follows the audio when its timestamps leave its samples by more
+    // than half a unit.
     DWORD fileVideoStart_ = 0;      // the time of the file's first picture
     bool audioAligned_ = false;     // the audio before the file's first picture was dropped
     bool audioTrackPending_ = true; // the next audio unit makes the audio track
@@ -332,8 +334,8 @@ private:
     HANDLE recordEnd_ = nullptr;
     HANDLE recordThread_ = nullptr;
     std::mutex sizeMutex_; // the picture size, changed by a restart while the record thread reads it
-    std::condition_variable
-        recordUnits_; // a unit went into a record ring, or the recording stops (tapMutex_)
+    // A unit went into a record ring, or the recording stops (with tapMutex_).
+    std::condition_variable recordUnits_;
 
     // The audio-fill hysteresis and the hold of the graph.
     std::mutex graphMutex_;
