@@ -8,6 +8,7 @@
 #include "media/AvGraph.h"
 #include "media/GraphHelpers.h"
 #include "media/Mp4Recorder.h"
+#include "media/RecordPlan.h"
 #include "media/VideoDecode.h"
 
 #include "platform/win32/Clock.h"
@@ -148,6 +149,9 @@ int KQ_AV_LiveContext::PushVideo(const BYTE* unit, DWORD length, const std::atom
         videoGop_.Flush();
         if (savedLength_ != 0)
             videoGop_.Write(savedUnit_.get(), savedLength_);
+        // The IDR picture begins with the unit before it (a unit carries the time of the one after it).
+        const DWORD unitTime = ReadUnitTimestamp(unit);
+        gopStart_ = savedLength_ >= 4 ? ReadUnitTimestamp(savedUnit_.get()) : unitTime;
         idrSeen_ = true;
     } else if (savedUnit_ && length <= kSavedUnitSize) {
         std::memcpy(savedUnit_.get(), unit, length);
@@ -177,7 +181,7 @@ int KQ_AV_LiveContext::PushAudio(const BYTE* unit, DWORD length, const std::atom
         Sleep(1);
     }
     if (idrSeen_.exchange(false))
-        audioGop_.Flush();
+        trimAudioGop(gopStart_);
     audioGop_.Write(unit, length);
     tapAudio(unit, length);
     return 1;
@@ -251,6 +255,21 @@ void KQ_AV_LiveContext::drain(KQ_AV_RingBuffer& cache, KQ_AV_RingBuffer* record,
     }
 }
 
+// Drops the cached audio units that begin more than the lead before the IDR picture's time; those that
+// arrived after the picture began but before its unit was complete stay with it.
+void KQ_AV_LiveContext::trimAudioGop(DWORD pictureTime) {
+    if (!audioDrain_) {
+        audioGop_.Flush();
+        return;
+    }
+    DWORD timestamp = 0;
+    while (audioGop_.PeekTimestamp(&timestamp) &&
+           static_cast<LONG>(timestamp - pictureTime) < -static_cast<LONG>(kAudioGopLeadMs)) {
+        DWORD length = 0;
+        audioGop_.Read(audioDrain_.get(), kLargestAudioUnit, &length);
+    }
+}
+
 void KQ_AV_LiveContext::tapVideo(const BYTE* unit, DWORD length) {
     if (!recording_)
         return;
@@ -264,6 +283,7 @@ void KQ_AV_LiveContext::tapVideo(const BYTE* unit, DWORD length) {
     } else {
         videoRecord_->Write(unit, length);
     }
+    recordUnits_.notify_all();
 }
 
 void KQ_AV_LiveContext::tapAudio(const BYTE* unit, DWORD length) {
@@ -278,4 +298,5 @@ void KQ_AV_LiveContext::tapAudio(const BYTE* unit, DWORD length) {
     } else {
         audioRecord_->Write(unit, length);
     }
+    recordUnits_.notify_all();
 }

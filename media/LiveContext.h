@@ -18,6 +18,7 @@
 #include "media/AudioFillPacer.h"
 #include "media/AvRingBuffer.h"
 #include "media/LiveUnitSink.h"
+#include "platform/win32/Clock.h"
 #include "platform/win32/Types.h"
 
 #include <atomic>
@@ -25,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,10 @@ public:
     static constexpr DWORD kVideoRecordRingSize = 0xA00000;
     static constexpr DWORD kAudioRecordRingSize = 0x500000;
     static constexpr DWORD kStagingRingSize = 0x500000;
+    static constexpr DWORD kAudioStagingSize = 0x40000;
+    // The audio cache keeps the units that begin up to this long before the cached IDR picture, so that a
+    // recording can begin its sound with the unit nearest that picture.
+    static constexpr DWORD kAudioGopLeadMs = 100;
     // The first units of a file that do not come within this time make its open fail.
     static constexpr DWORD kFirstUnitsWaitMs = 10000;
     // Below this many free bytes the main window is told once that the disk is full.
@@ -118,13 +124,14 @@ public:
 
     // Recording to MP4 files. StartRecord opens the record tap (every pushed unit is then also copied into
     // the record rings, the first ones being the cached group of pictures: the unit before the last IDR
-    // unit, the IDR unit and everything since, with the audio since it), opens the file at path from the
-    // first ten video units (waiting at most kFirstUnitsWaitMs for them) and starts the record thread,
-    // which writes audio and video paced by the audio, rolls over to path_01.mp4, path_02.mp4, ... (after
-    // the period, at a new picture size, and when the box's sequence parameter set changes) and
-    // posts WM_AV_DISK_FULL to the main window once per recording when the disk runs low or a write
-    // fails. E_FAIL leaves nothing open and the recording off. StopRecord ends the thread and closes the
-    // file. Both on the user-interface thread, one at a time.
+    // unit, the IDR unit and everything since, with the audio since shortly before it), opens the file at
+    // path from the first ten video units (waiting at most kFirstUnitsWaitMs for them) and starts the
+    // record thread, which writes audio and video in step by their timestamps, rolls over to path_01.mp4,
+    // path_02.mp4, ... (after the period, at a new picture size, and when the box's sequence parameter set
+    // changes: the file goes on up to the next parameter sets with an IDR picture, which begin the next)
+    // and posts WM_AV_DISK_FULL to the main window once per recording when the disk runs low or a write
+    // fails. E_FAIL leaves nothing open and the recording off. StopRecord writes what has come before it,
+    // both tracks ending together, and closes the file. Both on the user-interface thread, one at a time.
     HRESULT StartRecord(const std::wstring& path);
     HRESULT StopRecord();
     // The tap alone, StartRecord's first step (fresh, empty record rings) and StopRecord's last; the
@@ -180,27 +187,41 @@ private:
         bool operator==(const RecordFormat&) const = default;
     };
     RecordFormat currentFormat();
+    RecordFormat formatForFile();
 
-    // Recording (LiveRecord.cpp: start, open, rollover, stop; RecordThread.cpp: the loop).
-    // With matchPicture (a rollover for a new picture size) the file starts only from parameter sets
-    // that give its picture.
-    HRESULT OpenRecordFile(const std::wstring& name, bool matchPicture);
-    bool collectFirstUnits(std::vector<BYTE>& payloads, bool matchPicture);
-    HRESULT RolloverFile(bool matchPicture);
+    // Recording (LiveRecord.cpp: start, open, rollover, stop; RecordThread.cpp: the loop; RecordTimeline.cpp:
+    // where each unit goes in the file).
+    HRESULT OpenRecordFile(const std::wstring& name);
+    // The time of the first unit taken and whether it holds a picture go to firstUnit and firstPicture.
+    bool collectFirstUnits(std::vector<BYTE>& payloads, DWORD* firstUnit, bool* firstPicture);
+    HRESULT RolloverFile();
     void closeRecordFile();
     HRESULT GetFreeDiskSpace(ULONGLONG* bytes);
     static DWORD RecordThreadProc(LPVOID self);
     void RecordLoop();
-    void alignAudio(DWORD firstVideo);
-    DWORD takeAudio();
-    void stageVideo();
-    void carryOrStage(const BYTE* unit, DWORD length);
-    bool changesSequence(const BYTE* unit, DWORD length) const;
+    // Waits until ready() holds (true) or the recording stops, or the scaled clock reaches deadline (false).
+    bool waitForRecordUnits(const std::function<bool()>& ready,
+                            platform::Duration deadline = platform::Duration::max());
+    void takeAudio(bool wait);
+    void stageVideo(bool wait);
+    void stageOrHold(const BYTE* unit, DWORD length);
+    bool startsNewFile(const BYTE* parameterSets, DWORD length);
     void stageUnit(const BYTE* unit, DWORD length);
-    void writeStagedVideo(DWORD audioMs);
+    void writeCycle();
+    void alignAudio();
+    void writeAudioUnit(const BYTE* unit, DWORD length);
+    void writeVideoUnit(const BYTE* unit, DWORD length);
+    void followAudio(DWORD timestamp);
+    bool audioBelongs(DWORD timestamp) const;
+    bool audioMiddleBefore(DWORD timestamp, DWORD time) const;
+    LONGLONG fileTicks(DWORD timestamp) const;
+    ULONGLONG audioTicks(ULONGLONG units) const;
+    void endTracksTogether();
+    void finishRecording();
     void checkFile();
     void reportDiskFull();
     void releaseRecording();
+    void resetFileTimeline(DWORD videoStart);
 
     // Graph building, in Start's order.
     HRESULT addSourceFilter();
@@ -215,6 +236,7 @@ private:
     void paceGraph(DWORD used);
     void tapVideo(const BYTE* unit, DWORD length);
     void tapAudio(const BYTE* unit, DWORD length);
+    void trimAudioGop(DWORD pictureTime);
     // Copies every record of a cache into a record ring, oldest first; the cache keeps them.
     static void drain(KQ_AV_RingBuffer& cache, KQ_AV_RingBuffer* record, BYTE* buffer, DWORD size);
 
@@ -239,6 +261,7 @@ private:
     KQ_AV_RingBuffer videoGop_;
     KQ_AV_RingBuffer audioGop_;
     std::atomic<bool> idrSeen_{false};
+    std::atomic<DWORD> gopStart_{0}; // the time of the cached IDR picture
 
     // Parser thread only: the unit before the next IDR unit, the drain buffers, the video-full clock.
     std::unique_ptr<BYTE[]> savedUnit_;
@@ -262,18 +285,20 @@ private:
     // rollover) and the record thread own these; StopRecord touches them after the thread has ended.
     RecordEnvironment recordEnvironment_;
     std::unique_ptr<KQ_AV_Mp4Recorder> recorder_;
-    std::unique_ptr<KQ_AV_RingBuffer> staging_; // video units waiting to be written
-    std::unique_ptr<BYTE[]> recordUnit_;        // one unit on its way through the record thread
-    DWORD stagedCount_ = 0;
-    // A staged unit that follows a picture completes it in the file (the recorder writes a picture when
-    // the next unit begins), so a cycle's audio time is shared among those units only.
-    DWORD stagedCompleting_ = 0;
-    bool lastStagedPicture_ = false;
-    bool lastWrittenPicture_ = false;
-    // A parameter-set unit whose sequence parameter set is not the file's, and the IDR unit behind it: taken
-    // from the video record ring, they begin the next file (sequenceChanged_ asks for it).
+    std::unique_ptr<KQ_AV_RingBuffer> staging_;      // video units waiting to be written
+    std::unique_ptr<KQ_AV_RingBuffer> audioStaging_; // audio units waiting to be written
+    std::unique_ptr<BYTE[]> recordUnit_;             // one unit on its way through the record thread
+    DWORD newestAudio_ = 0;                          // the timestamp of the newest audio unit staged
+    bool audioStaged_ = false;                       // audio units are staged
+    DWORD newestPicture_ = 0;    // the timestamp of the newest video unit staged that holds a picture
+    bool pictureStaged_ = false; // such a unit is staged
+    // A parameter-set unit held back until the unit behind it shows whether the pair begins the next file;
+    // then (cut_) that pair, taken from the video record ring, begins it. Everything before the pair's
+    // picture (cutTime_, the time of the parameter-set unit) stays in the current file.
     std::vector<std::vector<BYTE>> carried_;
-    bool sequenceChanged_ = false;
+    bool cut_ = false;
+    DWORD cutTime_ = 0;
+    bool rolloverDue_ = false; // the period has passed: the next pair begins the next file
     int rolloverIndex_ = 1;
     RecordFormat fileFormat_;
     bool fileOpen_ = false;
@@ -282,14 +307,35 @@ private:
     DWORD fileStart_ = 0;
     bool lowSpaceReported_ = false;
     bool writing_ = true; // false after a failed write: nothing more goes into the file
-    DWORD previousAudio_ = 0;
-    DWORD audioTime_ = 0;           // the timestamp of the newest audio unit seen
-    bool audioAligned_ = false;     // the audio older than the file's first video unit was dropped
+    // Where each unit goes in the file (90 kHz ticks from the file's start). A unit's timestamp is the time
+    // of the record that completed it, the first of the unit after it: so a picture lasts from the unit
+    // before it to its own timestamp. Box time t lies at (t - anchorTime_) x 90 + anchorTicks_; the anchor
+    // comes from the first audio unit and follows the audio when its timestamps leave its samples by more
+    // than half a unit.
+    DWORD fileVideoStart_ = 0;      // the time of the file's first picture
+    bool audioAligned_ = false;     // the audio before the file's first picture was dropped
     bool audioTrackPending_ = true; // the next audio unit makes the audio track
+    bool anchored_ = false;
+    DWORD anchorTime_ = 0;     // a box time,
+    LONGLONG anchorTicks_ = 0; // and where it lies in the file
+    ULONGLONG audioUnitsWritten_ = 0;
+    DWORD audioRate_ = 32000;
+    DWORD lastAudioTime_ = 0;   // the timestamp of the last audio unit written
+    ULONGLONG videoEnd_ = 0;    // where the last picture written ends
+    DWORD pictureDuration_ = 0; // its duration, which the recorder writes it with
+    DWORD lastVideoTime_ = 0;   // the timestamp of the last video unit written (the next picture's start)
+    DWORD lastPictureTime_ = 0; // of the last picture written (its end)
+    bool pictureWritten_ = false;
+    // At the stop: the box time at which the audio, or the video, ends (to the nearest unit).
+    std::optional<DWORD> audioEndsAt_;
+    std::optional<DWORD> videoEndsAt_;
+    bool videoStopped_ = false;
     std::atomic<DWORD> recordCycles_{0};
     HANDLE recordEnd_ = nullptr;
     HANDLE recordThread_ = nullptr;
     std::mutex sizeMutex_; // the picture size, changed by a restart while the record thread reads it
+    // A unit went into a record ring, or the recording stops (with tapMutex_).
+    std::condition_variable recordUnits_;
 
     // The audio-fill hysteresis and the hold of the graph.
     std::mutex graphMutex_;

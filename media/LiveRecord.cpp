@@ -49,31 +49,34 @@ HRESULT KQ_AV_LiveContext::OpenRecordRings(const std::wstring& path) {
 }
 
 void KQ_AV_LiveContext::CloseRecordRings() {
-    recording_ = false;
-    std::lock_guard lock(tapMutex_); // a push copying into the rings finishes first
-    videoRecord_.reset();
-    audioRecord_.reset();
+    {
+        std::lock_guard lock(tapMutex_); // a push copying into the rings finishes first
+        recording_ = false;
+        videoRecord_.reset();
+        audioRecord_.reset();
+    }
+    recordUnits_.notify_all();
 }
 
 HRESULT KQ_AV_LiveContext::StartRecord(const std::wstring& path) {
     if (recording_)
         return E_FAIL;
     staging_ = MakeRingBuffer(kStagingRingSize);
+    audioStaging_ = MakeRingBuffer(kAudioStagingSize);
     recordUnit_.reset(new (std::nothrow) BYTE[kLargestVideoUnit]);
     recorder_.reset(new (std::nothrow) KQ_AV_Mp4Recorder);
-    if (!staging_ || !recordUnit_ || !recorder_ || FAILED(OpenRecordRings(path))) {
+    if (!staging_ || !audioStaging_ || !recordUnit_ || !recorder_ || FAILED(OpenRecordRings(path))) {
         releaseRecording();
         return E_FAIL;
     }
-    stagedCount_ = 0;
     rolloverIndex_ = 1;
     lowSpaceReported_ = false;
     writing_ = true;
-    previousAudio_ = 0;
-    audioTime_ = 0;
+    audioStaged_ = pictureStaged_ = false;
+    audioRate_ = 32000;
     recordCycles_ = 0;
     carried_.clear();
-    if (FAILED(OpenRecordFile(path, false))) {
+    if (FAILED(OpenRecordFile(path))) {
         releaseRecording();
         return E_FAIL;
     }
@@ -89,7 +92,11 @@ HRESULT KQ_AV_LiveContext::StartRecord(const std::wstring& path) {
 }
 
 HRESULT KQ_AV_LiveContext::StopRecord() {
-    recording_ = false;
+    {
+        std::lock_guard lock(tapMutex_);
+        recording_ = false;
+    }
+    recordUnits_.notify_all();
     if (recordThread_) {
         WaitForSingleObject(recordEnd_, INFINITE);
         CloseHandle(recordThread_); // joins the thread, which has signalled its end
@@ -108,15 +115,15 @@ void KQ_AV_LiveContext::releaseRecording() {
     }
     recorder_.reset();
     staging_.reset();
+    audioStaging_.reset();
     recordUnit_.reset();
-    stagedCount_ = 0;
-    stagedCompleting_ = 0;
+    carried_.clear();
 }
 
-// The file's index is written at the close: a close that fails (most likely a full disk) leaves a file that
-// does not play, which the window is told of as of a failed write (once: not again after one).
+// The last picture gets its own duration. A close that fails (most likely a full disk) loses the end of
+// the file, which the window is told of as of a failed write (once: not again after one).
 void KQ_AV_LiveContext::closeRecordFile() {
-    if (fileOpen_ && recorder_ && !recorder_->Close() && writing_) {
+    if (fileOpen_ && recorder_ && !recorder_->Close(pictureDuration_) && writing_) {
         writing_ = false;
         reportDiskFull();
     }
@@ -124,17 +131,17 @@ void KQ_AV_LiveContext::closeRecordFile() {
 }
 
 // The units the record thread carried over from the last file come first, then the video record ring's.
-bool KQ_AV_LiveContext::collectFirstUnits(std::vector<BYTE>& payloads, bool matchPicture) {
+bool KQ_AV_LiveContext::collectFirstUnits(std::vector<BYTE>& payloads, DWORD* firstUnit, bool* firstPicture) {
     RecordStartCollector collector;
-    if (matchPicture)
-        collector.RequirePicture(fileFormat_.width, fileFormat_.height, fileFormat_.largePicture);
     const std::vector<std::vector<BYTE>> carried = std::move(carried_);
     carried_.clear();
     size_t nextCarried = 0;
     std::vector<std::vector<BYTE>> taken;
     const DWORD start = recordEnvironment_.tickCount();
+    const platform::Duration deadline = platform::DeadlineAfter(kFirstUnitsWaitMs);
     while (!collector.Done()) {
-        if (!recording_ || recordEnvironment_.tickCount() - start > kFirstUnitsWaitMs)
+        if (!recording_ || recordEnvironment_.tickCount() - start > kFirstUnitsWaitMs ||
+            platform::Now() >= deadline)
             return false;
         const BYTE* unit = recordUnit_.get();
         DWORD length = 0;
@@ -142,7 +149,7 @@ bool KQ_AV_LiveContext::collectFirstUnits(std::vector<BYTE>& payloads, bool matc
             unit = carried[nextCarried].data();
             length = static_cast<DWORD>(carried[nextCarried++].size());
         } else if (videoRecord_->Read(recordUnit_.get(), kLargestVideoUnit, &length) != AV_RING_OK) {
-            Sleep(1);
+            waitForRecordUnits([this] { return videoRecord_->UsedBytes() != 0; }, deadline);
             continue;
         }
         taken.clear();
@@ -150,6 +157,10 @@ bool KQ_AV_LiveContext::collectFirstUnits(std::vector<BYTE>& payloads, bool matc
         for (const std::vector<BYTE>& unit : taken) {
             if (unit.size() <= 4)
                 continue;
+            if (payloads.empty()) {
+                *firstUnit = ReadUnitTimestamp(unit.data());
+                *firstPicture = ScanMediaUnit(unit.data(), unit.size()).picture;
+            }
             stageUnit(unit.data(), static_cast<DWORD>(unit.size()));
             payloads.insert(payloads.end(), unit.begin() + 4, unit.end());
         }
@@ -157,42 +168,57 @@ bool KQ_AV_LiveContext::collectFirstUnits(std::vector<BYTE>& payloads, bool matc
     return true;
 }
 
-HRESULT KQ_AV_LiveContext::OpenRecordFile(const std::wstring& name, bool matchPicture) {
-    fileFormat_ = currentFormat();
-    if (!recorder_->Open(name, fileFormat_.width, fileFormat_.height))
+// The picture a file is recorded with: the live picture's, unless the parameter sets that begin the file
+// still give the last file's picture and not the new one (a restart for a new size was told while units of
+// the old size were still to be written).
+KQ_AV_LiveContext::RecordFormat KQ_AV_LiveContext::formatForFile() {
+    const RecordFormat told = currentFormat();
+    if (carried_.empty()) // the first file, or a file after a failed open
+        return told;
+    const std::vector<BYTE>& unit = carried_.front();
+    const std::vector<BYTE> sps = UnitSequenceParameterSet(unit.data(), static_cast<DWORD>(unit.size()));
+    const bool givesTold = SpsGivesPicture(sps, told.width, told.height, told.largePicture);
+    const bool givesLast =
+        SpsGivesPicture(sps, fileFormat_.width, fileFormat_.height, fileFormat_.largePicture);
+    return !givesTold && givesLast ? fileFormat_ : told;
+}
+
+HRESULT KQ_AV_LiveContext::OpenRecordFile(const std::wstring& name) {
+    fileFormat_ = formatForFile();
+    if (!recorder_->Open(name, fileFormat_.width, fileFormat_.height)) {
+        carried_.clear(); // the units after them are not kept for a later try
         return E_FAIL;
+    }
     fileOpen_ = true;
     staging_->Flush(); // a failed open before this one may have left units
-    stagedCount_ = 0;
-    stagedCompleting_ = 0;
-    lastStagedPicture_ = false;
-    lastWrittenPicture_ = false;
-    sequenceChanged_ = false;
+    pictureStaged_ = false;
     std::vector<BYTE> payloads;
-    if (!collectFirstUnits(payloads, matchPicture) ||
+    DWORD firstUnit = 0;
+    bool firstPicture = false;
+    if (!collectFirstUnits(payloads, &firstUnit, &firstPicture) ||
         recorder_->AddVideoTrack(payloads.data(), payloads.size()) == 0) {
         closeRecordFile();
         staging_->Flush();
-        stagedCount_ = 0;
-        stagedCompleting_ = 0;
+        pictureStaged_ = false;
         return E_FAIL;
     }
     const RecordFrameRate rate = LookUpRecordFrameRate(fileFormat_.rows50Hz, fileFormat_.largePicture);
     frameRate_ = rate.rate;
     frameDuration_ = rate.duration;
-    audioAligned_ = false;
-    audioTrackPending_ = true;
+    // The file's first picture begins with the unit before it, normally the parameter sets; a file that
+    // begins with a picture has it begin a frame before its timestamp.
+    resetFileTimeline(firstPicture ? firstUnit - frameDuration_ / 90 : firstUnit);
     fileStart_ = recordEnvironment_.tickCount();
     return S_OK;
 }
 
-HRESULT KQ_AV_LiveContext::RolloverFile(bool matchPicture) {
+HRESULT KQ_AV_LiveContext::RolloverFile() {
     closeRecordFile();
     recorder_.reset(new (std::nothrow) KQ_AV_Mp4Recorder);
     if (!recorder_)
         return E_FAIL;
     const std::wstring name = RolloverFileName(recordPath_, rolloverIndex_++);
-    return OpenRecordFile(name, matchPicture);
+    return OpenRecordFile(name);
 }
 
 HRESULT KQ_AV_LiveContext::GetFreeDiskSpace(ULONGLONG* bytes) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <numeric>
 
 namespace {
 
@@ -34,6 +35,8 @@ bool KQ_AV_Mp4Recorder::Open(const std::wstring& path, uint32_t pictureWidth, ui
     if (!writer_.create(platform::NativePath(path).string()))
         return false;
     writer_.setTimeScale(kVideoTimeScale);
+    // The movie header is written with the first sample: the tag is set before it.
+    writer_.setTool(Mp4CreatorToolTag(writer_.tool()));
     return true;
 }
 
@@ -41,8 +44,6 @@ uint32_t KQ_AV_Mp4Recorder::AddVideoTrack(const uint8_t* buffer, size_t length) 
     if (videoTrack_)
         return videoTrack_;
     Mp4Writer::H264Config config;
-    config.width = static_cast<uint16_t>(std::min<uint32_t>(pictureWidth_, 0xFFFF));
-    config.height = static_cast<uint16_t>(std::min<uint32_t>(pictureHeight_, 0xFFFF));
     bool haveSps = false;
     EsNalReader reader;
     reader.Reset(buffer, length);
@@ -66,6 +67,7 @@ uint32_t KQ_AV_Mp4Recorder::AddVideoTrack(const uint8_t* buffer, size_t length) 
     }
     if (!haveSps)
         return 0;
+    setPictureShape(config);
     videoTrack_ = writer_.addH264Track(kVideoTimeScale, config);
     if (videoTrack_) {
         writer_.setVideoProfileLevel(kVideoProfileLevel);
@@ -154,11 +156,30 @@ int KQ_AV_Mp4Recorder::WriteAudio(const uint8_t* frame, size_t length) {
     return writer_.writeSample(audioTrack_, raw, kAacFrameSamples, true) ? 1 : 0;
 }
 
-bool KQ_AV_Mp4Recorder::Close() {
+bool KQ_AV_Mp4Recorder::Close(uint32_t lastDuration) {
     if (videoTrack_ && !videoFailed_)
-        writePicture(lastDuration_);
-    writer_.setTool(Mp4CreatorToolTag(writer_.tool()));
+        writePicture(lastDuration != 0 ? lastDuration : lastDuration_);
     return writer_.close();
+}
+
+// The sample entry keeps the live picture size (the size a decode filter that joins field pictures
+// delivers); the pictures themselves have the size of the sequence parameter set, and their sample aspect
+// ratio shows them at 4:3 (field pictures of half the live height stretched to fill it). The track header
+// gives the 4:3 display size of the live picture.
+void KQ_AV_Mp4Recorder::setPictureShape(Mp4Writer::H264Config& config) const {
+    const uint32_t codedWidth = parser_.sps.pic_width, codedHeight = parser_.sps.pic_height;
+    const uint32_t width = pictureWidth_ != 0 ? pictureWidth_ : codedWidth;
+    const uint32_t height = std::min<uint32_t>(pictureHeight_ != 0 ? pictureHeight_ : codedHeight, 0xBFFF);
+    config.width = static_cast<uint16_t>(std::min<uint32_t>(width, 0xFFFF));
+    config.height = static_cast<uint16_t>(height);
+    config.displayWidth = static_cast<uint16_t>((height * 4 + 1) / 3);
+    config.displayHeight = static_cast<uint16_t>(height);
+    if (codedWidth != 0 && codedHeight != 0 && codedWidth <= 0xFFFF && codedHeight <= 0xFFFF) {
+        const uint32_t num = 4 * codedHeight, den = 3 * codedWidth;
+        const uint32_t divisor = std::gcd(num, den);
+        config.aspectNum = num / divisor;
+        config.aspectDen = den / divisor;
+    }
 }
 
 std::string Mp4CreatorToolTag(const std::optional<std::string>& existing) {

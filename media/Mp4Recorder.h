@@ -1,8 +1,12 @@
 // KQ_AV_Mp4Recorder writes one MP4 file of a recording: track 1 H.264 (avc1, time scale 90000,
 // 4-byte NAL lengths, parameter sets also kept in the samples) from the received access units, and
 // track 2 AAC (mp4a, 1024 samples per frame) from the received ADTS frames, the way mp4creator 1.6.1
-// imports raw streams, with the durations the caller chooses. The record thread of the live context
-// drives it, one thread at a time; a new recorder is made for every file.
+// imports raw streams, with the durations the caller chooses. The file is written in fragments (see
+// Mp4Writer.h), so that it plays up to its last seconds when the program dies before the close. The
+// video track's sample entry has the live picture size; it says what the pictures are by their sample
+// aspect ratio, which shows them at 4:3 (8:15 for the field pictures of 720x288 that make the box's
+// 720x576), and its track header gives the 4:3 display size of the live picture (768x576). The record
+// thread of the live context drives it, one thread at a time; a new recorder is made for every file.
 //
 // Order of use: Open, AddVideoTrack, AddAudioTrack (from the first audio frame, before the first
 // sample is written: the file header follows the first sample), then WriteAudio / WriteVideo, and
@@ -23,8 +27,8 @@ public:
     KQ_AV_Mp4Recorder() = default;
     ~KQ_AV_Mp4Recorder() = default; // a file still open is finished by the writer
 
-    // Creates the file (movie time scale 90000) and keeps the live picture size for the video track.
-    // false when the file cannot be created.
+    // Creates the file (movie time scale 90000, the tool tag) and keeps the live picture size for the video
+    // track's display size. false when the file cannot be created.
     bool Open(const std::wstring& path, uint32_t pictureWidth, uint32_t pictureHeight);
 
     // The video track from the payloads of the first units of the file (NAL units with start codes):
@@ -50,12 +54,13 @@ public:
     // frame is then dropped).
     int WriteAudio(const uint8_t* frame, size_t length);
 
-    // Writes the pending picture with the last known duration, sets the tool tag and closes the
-    // file; false when the file could not be finished.
-    bool Close();
+    // Writes the pending picture with lastDuration (0: the last duration given) and closes the file;
+    // false when the file could not be finished.
+    bool Close(uint32_t lastDuration = 0);
 
 private:
     void append(const std::vector<uint8_t>& unit, uint32_t startCodeLength);
+    void setPictureShape(Mp4Writer::H264Config& config) const;
     bool writePicture(uint32_t duration);
 
     Mp4Writer writer_;

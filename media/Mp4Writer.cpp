@@ -11,6 +11,8 @@ extern "C" {
 
 namespace {
 
+constexpr int64_t kFragmentMicroseconds = 1000000;
+
 // avcC: version 1, profile, compatibility, level, NAL length size, then at most 31 sequence and 255
 // picture parameter sets, each behind its 16-bit length.
 std::vector<uint8_t> makeAvcC(const Mp4Writer::H264Config& c) {
@@ -33,6 +35,49 @@ std::vector<uint8_t> makeAvcC(const Mp4Writer::H264Config& c) {
     putSets(c.sequenceParameterSets, 31, 0xE0);
     putSets(c.pictureParameterSets, 255, 0);
     return avcC;
+}
+
+uint32_t readBe32(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+// The payload [begin, end) of the first child box of the type within [begin, end) of data; false when there
+// is none.
+bool findChild(const std::vector<uint8_t>& data, size_t& begin, size_t& end, const char* type,
+               int index = 0) {
+    for (size_t at = begin; end - at >= 8;) {
+        const uint64_t size = readBe32(&data[at]);
+        if (size < 8 || size > end - at)
+            return false;
+        if (std::memcmp(&data[at + 4], type, 4) == 0 && index-- == 0) {
+            end = at + size;
+            begin = at + 8;
+            return true;
+        }
+        at += size;
+    }
+    return false;
+}
+
+// The offset of the display width in the video track's header, within the movie header at the start of the
+// file; 0 when there is none.
+size_t displaySizeOffset(const std::vector<uint8_t>& file) {
+    size_t moovBegin = 0, moovEnd = file.size();
+    if (!findChild(file, moovBegin, moovEnd, "moov"))
+        return 0;
+    for (int track = 0;; ++track) {
+        size_t trakBegin = moovBegin, trakEnd = moovEnd;
+        if (!findChild(file, trakBegin, trakEnd, "trak", track))
+            return 0;
+        size_t hdlrBegin = trakBegin, hdlrEnd = trakEnd;
+        size_t tkhdBegin = trakBegin, tkhdEnd = trakEnd;
+        if (!findChild(file, hdlrBegin, hdlrEnd, "mdia") || !findChild(file, hdlrBegin, hdlrEnd, "hdlr") ||
+            hdlrEnd - hdlrBegin < 12 || std::memcmp(&file[hdlrBegin + 8], "vide", 4) != 0 ||
+            !findChild(file, tkhdBegin, tkhdEnd, "tkhd") || tkhdEnd == tkhdBegin)
+            continue;
+        const size_t at = tkhdBegin + (file[tkhdBegin] == 1 ? 88 : 76); // behind the matrix
+        return at + 8 <= tkhdEnd ? at : 0;
+    }
 }
 
 bool setExtradata(AVCodecParameters* par, std::span<const uint8_t> bytes) {
@@ -58,6 +103,9 @@ struct Mp4Writer::Impl {
     AVPacket* packet = nullptr;
     std::vector<Track> tracks;
     bool headerWritten = false;
+    std::string path;
+    uint16_t displayWidth = 0; // of the video track, written into its header
+    uint16_t displayHeight = 0;
 
     ~Impl() { av_packet_free(&packet); }
 
@@ -79,7 +127,33 @@ struct Mp4Writer::Impl {
             return false;
         }
         headerWritten = true;
+        writeDisplaySize();
         return true;
+    }
+
+    // The muxer gives the track header the sample entry's height; the display size goes over it, in the
+    // movie header that has just reached the file (read back to find where).
+    void writeDisplaySize() {
+        if (displayWidth == 0 || displayHeight == 0)
+            return;
+        AVIOContext* pb = context->pb;
+        avio_flush(pb);
+        const int64_t written = avio_tell(pb);
+        AVIOContext* in = nullptr;
+        if (written <= 0 || written > INT32_MAX ||
+            avio_open(&in, ("file:" + path).c_str(), AVIO_FLAG_READ) < 0)
+            return;
+        std::vector<uint8_t> head(static_cast<size_t>(written));
+        const int read = avio_read(in, head.data(), static_cast<int>(head.size()));
+        avio_closep(&in);
+        const size_t at = read == static_cast<int>(head.size()) ? displaySizeOffset(head) : 0;
+        if (at == 0)
+            return;
+        avio_seek(pb, static_cast<int64_t>(at), SEEK_SET);
+        avio_wb32(pb, uint32_t{displayWidth} << 16);
+        avio_wb32(pb, uint32_t{displayHeight} << 16);
+        avio_seek(pb, written, SEEK_SET);
+        avio_flush(pb);
     }
 
     void setOption(const char* name, int64_t value) { av_opt_set_int(context->priv_data, name, value, 0); }
@@ -103,8 +177,13 @@ bool Mp4Writer::create(const std::string& path) {
         return false;
     }
     impl_->context = context;
+    impl_->path = path;
     impl_->setOption("skip_iods", 0);
     impl_->setOption("use_editlist", 0);
+    // Fragments: at each sync picture, and at least every second; each reaches the file when complete.
+    av_opt_set(context->priv_data, "movflags", "frag_keyframe+empty_moov+default_base_moof", 0);
+    impl_->setOption("frag_duration", kFragmentMicroseconds);
+    av_opt_set_int(context, "flush_packets", 1, 0);
     if (!impl_->packet)
         impl_->packet = av_packet_alloc();
     return impl_->packet != nullptr;
@@ -124,6 +203,14 @@ uint32_t Mp4Writer::addH264Track(uint32_t timeScale, const H264Config& config) {
     par->codec_id = AV_CODEC_ID_H264;
     par->width = config.width;
     par->height = config.height;
+    if (config.aspectNum != 0 && config.aspectDen != 0 && config.aspectNum <= INT32_MAX &&
+        config.aspectDen <= INT32_MAX) {
+        par->sample_aspect_ratio =
+            AVRational{static_cast<int>(config.aspectNum), static_cast<int>(config.aspectDen)};
+        stream->sample_aspect_ratio = par->sample_aspect_ratio;
+    }
+    impl_->displayWidth = config.displayWidth;
+    impl_->displayHeight = config.displayHeight;
     // avcC-form extradata: the muxer writes it as it is and takes the samples as length-prefixed.
     if (!setExtradata(par, makeAvcC(config))) {
         impl_->tracks.back().stopped = true;

@@ -1,6 +1,7 @@
 #include "media/RecordPlan.h"
 
 #include "media/AccessUnitKind.h"
+#include "media/Adts.h"
 #include "media/EsH264.h"
 
 #include <cstdio>
@@ -10,8 +11,7 @@ namespace {
 constexpr DWORD kFullSizePeriodMs = 5400000;
 constexpr DWORD kPeriodMs = 7200000;
 constexpr int kFullSizeClass = 4;
-constexpr DWORD kLongestStepMs = 100;
-constexpr DWORD kDefaultStepMs = 40;
+constexpr ULONGLONG kAacFrameSamples = 1024;
 
 bool isSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
@@ -49,17 +49,20 @@ std::wstring RecordFolder(const std::wstring& recordPath) {
     return end == 1 ? recordPath.substr(0, 1) : recordPath.substr(0, end - 1);
 }
 
-DWORD AudioStepMs(DWORD previous, DWORD timestamp) {
-    const DWORD step = timestamp - previous;
-    return step < 1 || step > kLongestStepMs ? kDefaultStepMs : step;
+DWORD ReadUnitTimestamp(const BYTE* unit) {
+    return static_cast<DWORD>(unit[0]) | static_cast<DWORD>(unit[1]) << 8 |
+           static_cast<DWORD>(unit[2]) << 16 | static_cast<DWORD>(unit[3]) << 24;
 }
 
-CycleDurations SplitCycleDuration(DWORD audioMs, DWORD units) {
-    if (units == 0)
-        return {0, 0};
-    const DWORD total = audioMs * 90;
-    const DWORD each = static_cast<DWORD>(audioMs * 90.0 / units);
-    return {each, total - (units - 1) * each};
+ULONGLONG AudioUnitsTicks(ULONGLONG units, DWORD samplingRate) {
+    return samplingRate == 0 ? 0 : units * kAacFrameSamples * 90000 / samplingRate;
+}
+
+DWORD AdtsUnitRate(const BYTE* frame, DWORD length) {
+    uint8_t header[kAdtsMaxHeaderSize];
+    if (!AdtsFindHeader(frame, length, header))
+        return 0;
+    return AacSamplingRate(AdtsParseFields(header).samplingIndex);
 }
 
 std::vector<BYTE> UnitSequenceParameterSet(const BYTE* unit, DWORD length) {
@@ -84,13 +87,6 @@ bool SpsGivesPicture(const std::vector<BYTE>& sps, DWORD width, DWORD height, bo
     return state.sps.pic_width == width && (spsHeight == height || (largePicture && 2 * spsHeight == height));
 }
 
-void RecordStartCollector::RequirePicture(DWORD width, DWORD height, bool largePicture) {
-    pictureRequired_ = true;
-    width_ = width;
-    height_ = height;
-    largePicture_ = largePicture;
-}
-
 void RecordStartCollector::Offer(const BYTE* unit, DWORD length, std::vector<std::vector<BYTE>>& out) {
     if (Done())
         return;
@@ -106,12 +102,6 @@ void RecordStartCollector::Offer(const BYTE* unit, DWORD length, std::vector<std
     }
     if (!holding_)
         return; // an IDR unit without the unit before it: wait for the next pair
-    if (pictureRequired_ &&
-        !SpsGivesPicture(UnitSequenceParameterSet(held_.data(), static_cast<DWORD>(held_.size())), width_,
-                         height_, largePicture_)) {
-        holding_ = false;
-        return;
-    }
     out.push_back(std::move(held_));
     out.emplace_back(unit, unit + length);
     holding_ = false;

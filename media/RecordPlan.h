@@ -1,6 +1,6 @@
 // The arithmetic and choices of a recording that need no thread or file: the frame rate of a file, the
-// rollover period and names, the audio step of the pacing, how a cycle's audio time is shared among its
-// video units, and which of the first video units of a file are taken.
+// rollover period and names, unit timestamps and audio durations, and which of the first video units of a
+// file are taken.
 #pragma once
 
 #include "platform/win32/Types.h"
@@ -25,17 +25,14 @@ std::wstring RolloverFileName(const std::wstring& recordPath, int index);
 // The folder of the record path (up to its last separator, either kind); "." for a bare file name.
 std::wstring RecordFolder(const std::wstring& recordPath);
 
-// The milliseconds an audio unit stands for: the step from the previous audio timestamp, 40 when that
-// step is below 1 or above 100 (the timestamps went backwards or jumped).
-DWORD AudioStepMs(DWORD previous, DWORD timestamp);
+// The timestamp of a MediaUnit (at least 4 bytes): its first 4 bytes, little-endian.
+DWORD ReadUnitTimestamp(const BYTE* unit);
 
-// The 90 kHz durations of a cycle's n video units that together last exactly as long as its audio time:
-// each unit trunc(T x 90 / n), the last one what remains of T x 90.
-struct CycleDurations {
-    DWORD each;
-    DWORD last;
-};
-CycleDurations SplitCycleDuration(DWORD audioMs, DWORD units);
+// How long so many AAC frames (1024 samples each) last at a sampling rate, in 90 kHz ticks (rounded down).
+ULONGLONG AudioUnitsTicks(ULONGLONG units, DWORD samplingRate);
+
+// The sampling rate an ADTS frame's header gives; 0 when there is no header or its rate is not in the table.
+DWORD AdtsUnitRate(const BYTE* frame, DWORD length);
 
 // The first sequence parameter set of a MediaUnit as a NAL unit without its start code (as a file's avcC
 // holds it); empty when the unit has none.
@@ -49,13 +46,10 @@ bool SpsGivesPicture(const std::vector<BYTE>& sps, DWORD width, DWORD height, bo
 // Chooses the first video units of a file: while no IDR unit was taken, a unit that is not an IDR unit
 // is held back (replacing the one held before), and an IDR unit with nothing held back is dropped; the
 // first IDR unit takes the held-back unit (the parameter sets the box sends just before it) and itself;
-// every unit after it is taken. With a picture required, an IDR unit whose held-back unit has no
-// sequence parameter set giving that picture is dropped with it (units of the size before a change).
+// every unit after it is taken.
 class RecordStartCollector {
 public:
     static constexpr int kUnits = 10;
-
-    void RequirePicture(DWORD width, DWORD height, bool largePicture);
 
     // Offers the next unit (a whole MediaUnit); out receives the units it takes, oldest first.
     void Offer(const BYTE* unit, DWORD length, std::vector<std::vector<BYTE>>& out);
@@ -65,10 +59,6 @@ public:
 private:
     std::vector<BYTE> held_;
     bool holding_ = false;
-    bool pictureRequired_ = false;
-    DWORD width_ = 0;
-    DWORD height_ = 0;
-    bool largePicture_ = false;
     bool idrTaken_ = false;
     int taken_ = 0;
 };

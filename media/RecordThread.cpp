@@ -1,8 +1,10 @@
-// The record thread: takes the units of the record rings, interleaves them paced by the audio, gives each
-// cycle's video the duration of its audio, and hands both to the MP4 recorder; rolls over to the next
-// file after the period, when the picture size changes or when the stream's sequence parameter set does,
-// and tells the main window once when the disk runs low or a write fails (the window then stops the
-// recording: the thread never stops itself).
+// The record thread: takes the units of the record rings a cycle at a time (the audio units of the cycle,
+// then the video units up to the newest of them), hands both to the MP4 recorder in step by their
+// timestamps (RecordTimeline.cpp), rolls over to the next file after the period, when the picture size
+// changes or when the stream's sequence parameter set does (at the next parameter sets with an IDR picture,
+// which begin the next file), and tells the main window once when the disk runs low or a write fails (the
+// window then stops the recording: the thread never stops itself). At the stop it writes what has come
+// before it. It waits on the record rings' fill, never polls them.
 #include "media/LiveContext.h"
 
 #include "media/AccessUnitKind.h"
@@ -10,18 +12,9 @@
 #include "media/PlayerMessages.h"
 #include "media/RecordPlan.h"
 
-#include "platform/win32/Clock.h"
 #include "platform/win32/Messages.h"
 #include "platform/win32/Sync.h"
 
-namespace {
-
-DWORD readLe32(const BYTE* p) {
-    return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16 |
-           static_cast<DWORD>(p[3]) << 24;
-}
-
-} // namespace
 
 DWORD KQ_AV_LiveContext::RecordThreadProc(LPVOID self) {
     static_cast<KQ_AV_LiveContext*>(self)->RecordLoop();
@@ -30,175 +23,138 @@ DWORD KQ_AV_LiveContext::RecordThreadProc(LPVOID self) {
 
 void KQ_AV_LiveContext::RecordLoop() {
     while (recording_) {
-        if (!audioAligned_) {
-            DWORD firstVideo = 0;
-            if (!staging_->PeekTimestamp(&firstVideo))
-                firstVideo = 0;
-            alignAudio(firstVideo);
-        }
-        const DWORD audioMs = takeAudio();
-        stageVideo();
-        writeStagedVideo(audioMs);
+        takeAudio(true);
+        stageVideo(true);
+        if (!recording_)
+            break; // the stop writes what is staged, both tracks ending together
+        writeCycle();
         checkFile();
         ++recordCycles_;
-        Sleep(1);
     }
-    previousAudio_ = 0;
-    audioAligned_ = false;
-    stagedCount_ = 0;
-    stagedCompleting_ = 0;
+    finishRecording();
     lowSpaceReported_ = false;
     SetEvent(recordEnd_);
 }
 
-// Drops the audio older than the first video unit of the file.
-void KQ_AV_LiveContext::alignAudio(DWORD firstVideo) {
-    BYTE* unit = recordUnit_.get();
-    while (recording_) {
-        DWORD timestamp = 0;
-        if (!audioRecord_->PeekUnitTimestamp(&timestamp)) {
-            Sleep(1);
-            continue;
-        }
-        audioTime_ = timestamp;
-        if (timestamp >= firstVideo)
-            break;
-        DWORD length = 0;
-        audioRecord_->Read(unit, kLargestVideoUnit, &length);
-        Sleep(1);
-    }
-    audioAligned_ = true;
+bool KQ_AV_LiveContext::waitForRecordUnits(const std::function<bool()>& ready, platform::Duration deadline) {
+    std::unique_lock lock(tapMutex_);
+    const auto done = [&] { return !recording_ || ready(); };
+    if (deadline == platform::Duration::max())
+        recordUnits_.wait(lock, done);
+    else
+        platform::WaitUntilScaled(recordUnits_, lock, deadline, done);
+    return recording_ && ready();
 }
 
-// Writes the cycle's audio units; the first after a file open makes the audio track instead. Returns the
-// audio time of the cycle in milliseconds.
-DWORD KQ_AV_LiveContext::takeAudio() {
+// Moves a cycle's audio units (with wait: waiting for them; without: what there is) into the audio staging
+// ring.
+void KQ_AV_LiveContext::takeAudio(bool wait) {
     BYTE* unit = recordUnit_.get();
-    DWORD timestamp = 0;
-    if (audioRecord_->PeekUnitTimestamp(&timestamp))
-        audioTime_ = timestamp;
-    DWORD total = 0;
-    for (int taken = 0; taken < kCycleAudioUnits && recording_;) {
+    for (int taken = 0; !wait || taken < kCycleAudioUnits;) {
+        DWORD timestamp = 0;
+        const auto arrived = [&] { return audioRecord_->PeekUnitTimestamp(&timestamp); };
+        if (!arrived() && (!wait || !waitForRecordUnits(arrived)))
+            return;
         DWORD length = 0;
-        if (audioRecord_->Read(unit, kLargestVideoUnit, &length) == AV_RING_OK && length > 4) {
-            ++taken;
-            timestamp = readLe32(unit);
-            total += AudioStepMs(previousAudio_, timestamp);
-            previousAudio_ = timestamp;
-            audioTime_ = timestamp;
-            if (fileOpen_ && writing_) {
-                if (audioTrackPending_) {
-                    recorder_->AddAudioTrack(unit + 4, length - 4);
-                    audioTrackPending_ = false;
-                } else if (recorder_->WriteAudio(unit + 4, length - 4) == 0) {
-                    writing_ = false;
-                    reportDiskFull();
-                }
-            }
+        if (audioRecord_->Read(unit, kLargestVideoUnit, &length) != AV_RING_OK)
+            continue;
+        ++taken;
+        if (audioStaging_->Write(unit, length) == AV_RING_OK) {
+            newestAudio_ = timestamp;
+            audioStaged_ = true;
         }
-        Sleep(1);
     }
-    return total;
 }
 
-// Moves the video units up to the newest audio time into the staging ring; after a change of the
-// sequence parameter set the rest waits for the next file.
-void KQ_AV_LiveContext::stageVideo() {
+// Moves the video units up to the newest audio time into the staging ring (with wait: waiting for the first
+// unit newer than it, which stays for a later cycle; without: every unit there is); stops at a pair that
+// begins the next file.
+void KQ_AV_LiveContext::stageVideo(bool wait) {
     BYTE* unit = recordUnit_.get();
-    while (recording_ && !sequenceChanged_) {
+    while (!cut_) {
         DWORD timestamp = 0;
-        if (!videoRecord_->PeekUnitTimestamp(&timestamp)) {
-            Sleep(1);
-            continue;
-        }
-        if (timestamp > audioTime_)
-            return; // stays for a later cycle
+        const auto arrived = [&] { return videoRecord_->PeekUnitTimestamp(&timestamp); };
+        if (!arrived() && (!wait || !waitForRecordUnits(arrived)))
+            return;
+        if (wait && (!audioStaged_ || static_cast<LONG>(timestamp - newestAudio_) > 0))
+            return;
         DWORD length = 0;
         if (videoRecord_->Read(unit, kLargestVideoUnit, &length) == AV_RING_OK)
-            carryOrStage(unit, length);
-        Sleep(1);
+            stageOrHold(unit, length);
     }
 }
 
-// A parameter-set unit with another sequence parameter set than the file's avcC is held back: with the
-// IDR unit behind it the stream has changed, and both begin the next file; before any other unit it is
-// staged after all.
-void KQ_AV_LiveContext::carryOrStage(const BYTE* unit, DWORD length) {
+// A parameter-set unit is held back until the unit behind it shows whether the pair begins the next file:
+// an IDR unit after parameter sets that the file cannot go on with (another sequence parameter set, the
+// period over, a new picture size that they give).
+void KQ_AV_LiveContext::stageOrHold(const BYTE* unit, DWORD length) {
+    const AccessUnitKind kind = ScanMediaUnit(unit, length);
     if (!carried_.empty()) {
-        if (ScanMediaUnit(unit, length).idr) {
+        const std::vector<BYTE> held = std::move(carried_.front());
+        carried_.clear();
+        if (kind.idr && startsNewFile(held.data(), static_cast<DWORD>(held.size()))) {
+            cutTime_ = ReadUnitTimestamp(held.data());
+            carried_.push_back(held);
             carried_.emplace_back(unit, unit + length);
-            sequenceChanged_ = true;
+            cut_ = true;
             return;
         }
-        stageUnit(carried_.front().data(), static_cast<DWORD>(carried_.front().size()));
-        carried_.clear();
+        stageUnit(held.data(), static_cast<DWORD>(held.size()));
     }
-    if (changesSequence(unit, length))
+    if (kind.parameterSets && !kind.picture && fileOpen_ && writing_)
         carried_.emplace_back(unit, unit + length);
     else
         stageUnit(unit, length);
 }
 
-bool KQ_AV_LiveContext::changesSequence(const BYTE* unit, DWORD length) const {
-    if (!fileOpen_ || !writing_ || !ScanMediaUnit(unit, length).parameterSets)
+bool KQ_AV_LiveContext::startsNewFile(const BYTE* parameterSets, DWORD length) {
+    const std::vector<BYTE> sps = UnitSequenceParameterSet(parameterSets, length);
+    if (sps.empty())
         return false;
-    const std::vector<BYTE> sps = UnitSequenceParameterSet(unit, length);
-    return !sps.empty() && sps != recorder_->SequenceParameterSet();
+    if (sps != recorder_->SequenceParameterSet() || rolloverDue_)
+        return true;
+    const RecordFormat format = currentFormat();
+    return !(format == fileFormat_) && SpsGivesPicture(sps, format.width, format.height, format.largePicture);
 }
 
-// Only a unit really written to the staging ring is counted.
+// Only a unit really written to the staging ring counts.
 void KQ_AV_LiveContext::stageUnit(const BYTE* unit, DWORD length) {
-    if (staging_->Write(unit, length) != AV_RING_OK)
+    if (length <= 4 || staging_->Write(unit, length) != AV_RING_OK)
         return;
-    ++stagedCount_;
-    stagedCompleting_ += lastStagedPicture_;
-    lastStagedPicture_ = ScanMediaUnit(unit, length).picture;
-}
-
-// Writes the staged units. The units that complete a picture share the cycle's audio time, so that the
-// cycle's pictures in the file last exactly as long as its audio; the others (parameter sets before an
-// IDR picture, the IDR unit behind them) get the same share, which the recorder only keeps as the last
-// known duration.
-void KQ_AV_LiveContext::writeStagedVideo(DWORD audioMs) {
-    const DWORD count = stagedCount_;
-    const DWORD completing = stagedCompleting_;
-    stagedCount_ = 0;
-    stagedCompleting_ = 0;
-    if (count == 0)
-        return;
-    const DWORD shares = completing != 0 ? completing : count;
-    const CycleDurations durations = SplitCycleDuration(audioMs, shares);
-    BYTE* unit = recordUnit_.get();
-    DWORD shared = 0;
-    for (DWORD i = 0; i < count; ++i) {
-        DWORD length = 0;
-        if (staging_->Read(unit, kLargestVideoUnit, &length) != AV_RING_OK)
-            break;
-        const bool completes = completing == 0 || lastWrittenPicture_;
-        lastWrittenPicture_ = ScanMediaUnit(unit, length).picture;
-        const DWORD duration = completes && ++shared == shares ? durations.last : durations.each;
-        if (fileOpen_ && writing_ && length > 4 &&
-            recorder_->WriteVideo(unit + 4, length - 4, duration) == 0) {
-            writing_ = false;
-            reportDiskFull();
-        }
-        Sleep(1);
+    if (ScanMediaUnit(unit, length).picture) {
+        newestPicture_ = ReadUnitTimestamp(unit);
+        pictureStaged_ = true;
     }
 }
 
-// Rollover after the period, when the picture or the sequence parameter set changed, or when the last
-// rollover could not open its file (the next try takes any parameter sets); then the free space.
+// Rollover at a pair that begins the next file, and again after an open that failed (the next try begins
+// with the next parameter sets and IDR unit); the period; then the free space.
 void KQ_AV_LiveContext::checkFile() {
-    if (writing_) {
-        const DWORD elapsed = recordEnvironment_.tickCount() - fileStart_;
-        const bool sizeChanged = !(currentFormat() == fileFormat_);
-        if (!fileOpen_ || elapsed > RolloverPeriodMs(fileFormat_.sizeClass) || sizeChanged ||
-            sequenceChanged_)
-            RolloverFile(sizeChanged);
-    }
+    if (writing_ && (cut_ || !fileOpen_))
+        RolloverFile();
+    cut_ = false;
+    if (fileOpen_ && recordEnvironment_.tickCount() - fileStart_ > RolloverPeriodMs(fileFormat_.sizeClass))
+        rolloverDue_ = true;
     ULONGLONG bytes = 0;
     if (FAILED(GetFreeDiskSpace(&bytes)) || bytes < kLowSpaceBytes)
         reportDiskFull();
+}
+
+// What came before the stop goes into the file: what is left in the record rings, a pair held for the next
+// file too. The track that reaches further loses what lies beyond the other's end (to the nearest unit).
+void KQ_AV_LiveContext::finishRecording() {
+    cut_ = false;
+    takeAudio(false);
+    for (const std::vector<BYTE>& unit : carried_)
+        stageUnit(unit.data(), static_cast<DWORD>(unit.size()));
+    carried_.clear();
+    BYTE* unit = recordUnit_.get();
+    for (DWORD length = 0; videoRecord_->Read(unit, kLargestVideoUnit, &length) == AV_RING_OK;)
+        stageUnit(unit, length);
+    endTracksTogether();
+    writeCycle();
+    audioStaging_->Flush();
+    staging_->Flush();
 }
 
 void KQ_AV_LiveContext::reportDiskFull() {

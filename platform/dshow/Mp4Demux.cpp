@@ -105,6 +105,19 @@ REFERENCE_TIME toUnits(int64_t value, AVRational base) {
     return av_rescale_q(value, base, AVRational{1, static_cast<int>(kUnitsPerSecond)});
 }
 
+// The file's length; a fragmented file gives only its tracks' lengths (the reader counts its fragments).
+REFERENCE_TIME fileDuration(const AVFormatContext& context) {
+    if (context.duration != AV_NOPTS_VALUE)
+        return toUnits(context.duration, AVRational{1, AV_TIME_BASE});
+    REFERENCE_TIME longest = 0;
+    for (unsigned i = 0; i < context.nb_streams; ++i) {
+        const AVStream* st = context.streams[i];
+        if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+            longest = std::max(longest, toUnits(st->duration, st->time_base));
+    }
+    return longest;
+}
+
 CMediaType videoType(const AVCodecParameters& par, const AVStream& st) {
     CMediaType type;
     type.SetType(&MEDIATYPE_Video);
@@ -375,8 +388,7 @@ HRESULT Mp4Demux::openTracks(IAsyncReader* reader) {
         }
         outputs_.push_back(std::make_unique<DemuxOutputPin>(this, &lock_, name.c_str(), std::move(track)));
     }
-    duration_ =
-        context->duration != AV_NOPTS_VALUE ? toUnits(context->duration, AVRational{1, AV_TIME_BASE}) : 0;
+    duration_ = fileDuration(*context);
     start_ = 0;
     return outputs_.empty() ? VFW_E_TYPE_NOT_ACCEPTED : S_OK;
 }

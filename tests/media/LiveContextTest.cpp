@@ -140,12 +140,12 @@ TEST(LiveContextTest, AudioFillRunsAndPausesTheGraph) {
 TEST(LiveContextTest, RecordingStartsWithTheCachedGroupOfPictures) {
     KQ_AV_LiveContext live(nullptr, nullptr, nullptr);
     ASSERT_EQ(live.AllocateInputRings(0x100000, 0x100000), S_OK);
-    const Bytes a0 = unit(990, 0), p0 = unit(1000, 7), idr = unit(1040, 5), a1 = unit(1041, 0),
-                p1 = unit(1080, 1), a2 = unit(1081, 0), p2 = unit(1120, 1), p3 = unit(1160, 1),
-                a3 = unit(1161, 0), p4 = unit(1200, 1);
+    const Bytes old = unit(890, 0), a0 = unit(990, 0), p0 = unit(1000, 7), a01 = unit(1022, 0),
+                idr = unit(1040, 5), a1 = unit(1041, 0), p1 = unit(1080, 1), a2 = unit(1081, 0),
+                p2 = unit(1120, 1), p3 = unit(1160, 1), a3 = unit(1161, 0), p4 = unit(1200, 1);
     const auto video = [&](const Bytes& u) { live.PushVideo(u.data(), static_cast<DWORD>(u.size()), kGoOn); };
     const auto audio = [&](const Bytes& u) { live.PushAudio(u.data(), static_cast<DWORD>(u.size()), kGoOn); };
-    audio(a0), video(p0), video(idr), audio(a1), video(p1), audio(a2), video(p2);
+    audio(old), audio(a0), video(p0), audio(a01), video(idr), audio(a1), video(p1), audio(a2), video(p2);
     ASSERT_EQ(live.OpenRecordRings(L"C:\\rec.mp4"), S_OK);
     EXPECT_EQ(live.OpenRecordRings(L"C:\\rec.mp4"), E_FAIL) << "already recording";
     EXPECT_EQ(live.StartRecord(L"C:\\rec.mp4"), E_FAIL) << "already recording";
@@ -153,8 +153,9 @@ TEST(LiveContextTest, RecordingStartsWithTheCachedGroupOfPictures) {
 
     // The unit before the IDR unit, the IDR unit and everything since; the first unit of the recording once.
     EXPECT_EQ(drainRing(live.VideoRecordRing()), (std::vector<Bytes>{p0, idr, p1, p2, p3, p4}));
-    // The audio since the first audio unit after the IDR unit.
-    EXPECT_EQ(drainRing(live.AudioRecordRing()), (std::vector<Bytes>{a1, a2, a3}));
+    // The IDR picture begins at the time of the unit before it (a unit carries the time of the unit that
+    // completed it): the audio from up to 100 ms before then on, also what came before the IDR unit itself.
+    EXPECT_EQ(drainRing(live.AudioRecordRing()), (std::vector<Bytes>{a0, a01, a1, a2, a3}));
     EXPECT_EQ(drainRing(live.VideoInputRing()).size(), 6u);
 
     live.CloseRecordRings();

@@ -125,34 +125,10 @@ protected:
     int diskFull_ = 0;
 };
 
-// The 90 kHz duration the record thread gives each unit: four cycles of 32 audio units 32 ms apart, each
-// cycle's video units being those up to its newest audio time. The units that complete a picture (those
-// behind a picture) share the cycle's audio time; the others get the same share.
-std::vector<DWORD> unitDurations(const Stream& stream, int cycles, std::vector<int>* cycleOf) {
-    std::vector<DWORD> durations;
-    size_t next = 0;
-    for (int c = 1; c <= cycles; ++c) {
-        const DWORD newestAudio = recordstream::kFirstTimestamp + 32 * (32 * c - 1);
-        const DWORD audioMs = c == 1 ? 40 + 31 * 32 : 32 * 32; // the first step has no predecessor
-        size_t end = next;
-        DWORD completing = 0;
-        for (; stream.video[end].timestamp <= newestAudio; ++end)
-            completing += end > 0 && stream.video[end - 1].picture;
-        const DWORD each = static_cast<DWORD>(audioMs * 90.0 / completing);
-        DWORD shared = 0;
-        for (size_t i = next; i < end; ++i) {
-            const bool completes = i > 0 && stream.video[i - 1].picture;
-            durations.push_back(completes && ++shared == completing ? audioMs * 90 - (completing - 1) * each
-                                                                    : each);
-            cycleOf->push_back(c);
-        }
-        next = end;
-    }
-    return durations;
-}
-
+// The stream's units come 40 ms apart, its audio units 32 ms apart, both from 1000 ms on. A unit carries the
+// time of the unit that completed it, the next one: so each picture begins at the time of the unit before
+// it, and the file shows it then (counted from the file's first picture) and for as long as it lasts.
 TEST_F(LiveRecordTest, RecordsThroughTheLiveContext) {
-    // 128 audio units make four whole cycles; the video unit after the fourth cycle's audio ends it.
     const Stream stream = recordstream::makeStream(103, 128);
     ASSERT_EQ(live_->SetPictureSize(4, 1), S_OK);
     feed(stream);
@@ -164,10 +140,6 @@ TEST_F(LiveRecordTest, RecordsThroughTheLiveContext) {
     EXPECT_FALSE(live_->Recording());
     EXPECT_EQ(live_->VideoRecordRing(), nullptr);
 
-    std::vector<int> cycleOf;
-    const std::vector<DWORD> unitDuration = unitDurations(stream, 4, &cycleOf);
-    ASSERT_EQ(unitDuration.size(), 102u);
-
     const ReadMp4 file = readMp4(folder_.file("rec.mp4"));
     ASSERT_TRUE(file.opened);
     ASSERT_EQ(file.tracks.size(), 2u);
@@ -176,46 +148,53 @@ TEST_F(LiveRecordTest, RecordsThroughTheLiveContext) {
     EXPECT_EQ(video.id, 1);
     EXPECT_EQ(video.codec, "h264");
     EXPECT_EQ(video.timeScale, 90000);
+    // The live picture's size; the stream's pictures (the fixture's 96x64) shown at 4:3 as 640x480.
     EXPECT_EQ(video.width, 720);
     EXPECT_EQ(video.height, 480);
+    EXPECT_EQ(video.aspectNum, 8);
+    EXPECT_EQ(video.aspectDen, 9);
+    EXPECT_EQ(video.displayWidth, 640);
+    EXPECT_EQ(video.displayHeight, 480);
     const ReadTrack& audio = file.tracks[1];
     EXPECT_EQ(audio.id, 2);
     EXPECT_EQ(audio.codec, "aac");
     EXPECT_EQ(audio.timeScale, 32000);
-    // The first audio unit made the track; every later one is a sample.
-    ASSERT_EQ(audio.samples.size(), 127u);
-    for (const ReadSample& sample : audio.samples)
-        EXPECT_EQ(sample.duration, 1024);
 
-    // A picture is written when the next unit begins (the parameter sets begin the next picture too), with
-    // that unit's duration; the last one at close with the last duration.
-    std::vector<int64_t> cycleSum(5, 0);
+    // Every picture of the stream, at its time.
     size_t sample = 0;
-    for (size_t u = 0; u < unitDuration.size(); ++u) {
+    for (size_t u = 1; u < stream.video.size(); ++u) {
         const recordstream::VideoUnit& unit = stream.video[u];
         if (!unit.picture)
             continue;
         SCOPED_TRACE(u);
         ASSERT_LT(sample, video.samples.size());
-        const bool last = u + 1 == unitDuration.size();
-        const size_t writer = last ? u : u + 1;
-        EXPECT_EQ(video.samples[sample].duration, unitDuration[writer]);
+        EXPECT_EQ(video.samples[sample].dts,
+                  (stream.video[u - 1].timestamp - recordstream::kFirstTimestamp) * 90);
         EXPECT_EQ(video.samples[sample].sync, unit.idr);
-        if (!last)
-            cycleSum[cycleOf[writer]] += video.samples[sample].duration;
         ++sample;
     }
     EXPECT_EQ(sample, video.samples.size());
-    // The pictures each cycle completes last exactly as long as its audio.
-    EXPECT_EQ(cycleSum[1], 1032 * 90);
-    for (int c = 2; c <= 4; ++c)
-        EXPECT_EQ(cycleSum[c], 1024 * 90) << "cycle " << c;
+    const int64_t videoEnd = video.samples.back().dts + video.samples.back().duration;
+    EXPECT_EQ(videoEnd, (stream.video.back().timestamp - recordstream::kFirstTimestamp) * 90);
+
+    // Every audio unit from the first (it begins with the first picture) on, one after the other, up to
+    // where the pictures end: the tracks end within one picture (40 ms) of each other.
+    ASSERT_FALSE(audio.samples.empty());
+    for (size_t i = 0; i < audio.samples.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Bytes& frame = stream.audio[i];
+        ASSERT_EQ(audio.samples[i].data, Bytes(frame.begin() + 4 + 7, frame.end()));
+        EXPECT_EQ(audio.samples[i].duration, 1024);
+    }
+    const double audioEndMs = audio.samples.size() * 32.0;
+    EXPECT_LE(std::abs(audioEndMs - videoEnd / 90.0), 40.0);
 
     const Probe probe = runFfprobe(folder_.file("rec.mp4"));
     if (probe.status != 0 && probe.output.find("not found") != std::string::npos)
         GTEST_SKIP() << "ffprobe is not installed";
     EXPECT_EQ(probe.status, 0);
-    EXPECT_EQ(probe.output, "h264," + std::to_string(video.samples.size()) + "\naac,127\n");
+    EXPECT_EQ(probe.output, "h264," + std::to_string(video.samples.size()) + "\naac," +
+                                std::to_string(audio.samples.size()) + "\n");
 }
 
 // Units that never give ten first units (or no sequence parameter set) fail the start within the bound,
@@ -230,7 +209,8 @@ TEST_F(LiveRecordTest, StartFailsWithoutUsableFirstUnits) {
         {"IDR units only", {5}},
         {"no sequence parameter set", {1, 5, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
     };
-    clockStep_ = 100; // each reading of the clock is 100 ms later
+    clockStep_ = 100;           // each reading of the clock is 100 ms later
+    platform::SetTimeScale(50); // and where no unit comes, the wait's bound passes at once
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         std::atomic<bool> stop{false};
@@ -253,6 +233,7 @@ TEST_F(LiveRecordTest, StartFailsWithoutUsableFirstUnits) {
         EXPECT_EQ(live_->AudioRecordRing(), nullptr);
         EXPECT_EQ(live_->StopRecord(), S_OK) << "nothing to stop";
     }
+    platform::SetTimeScale(1);
 }
 
 TEST_F(LiveRecordTest, RollsOverByTheClock) {
@@ -275,10 +256,12 @@ TEST_F(LiveRecordTest, RollsOverByTheClock) {
             std::filesystem::create_directory(folder.file("rec_01.mp4"));
         ASSERT_EQ(live_->SetPictureSize(row.sizeClass, 1), S_OK);
         done_ = false;
-        feed(recordstream::makeStream(200, 200));
+        // The clock moves on while the first cycle's units are in; the rest comes after.
+        feed(recordstream::makeStream(200, 200), recordstream::kFirstTimestamp + 32 * 31);
         now_ = 0;
         ASSERT_EQ(live_->StartRecord(folder.wfile("rec.mp4")), S_OK);
         now_ = row.after;
+        release();
         ASSERT_TRUE(waitCycles(5));
         ASSERT_EQ(live_->StopRecord(), S_OK);
         stopFeeding();
@@ -306,12 +289,16 @@ TEST_F(LiveRecordTest, RollsOverByTheClock) {
     }
 }
 
-// A restart for a new picture size while recording starts a new file with the new size. The stream's
-// parameter sets give both sizes: 720x240 field pictures for 720x480, and 720x240 pictures.
+// A restart for a new picture size while recording starts a new file with the new size, at the next
+// parameter sets and IDR picture. The stream's parameter sets give both sizes: 720x240 field pictures for
+// 720x480, and 720x240 pictures; the files show them at 4:3 as 640x480 and as 320x240.
 TEST_F(LiveRecordTest, SizeChangeStartsANewFile) {
-    feed(recordstream::makeStream(200, 200, {{0, recordstream::fixtureSps(720, 240)}}));
+    // The size changes while the first cycle's units are in; the rest comes after the call.
+    const DWORD firstCycleEnd = recordstream::kFirstTimestamp + 32 * 31;
+    feed(recordstream::makeStream(200, 200, {{0, recordstream::fixtureSps(720, 240)}}), firstCycleEnd);
     ASSERT_EQ(live_->StartRecord(path("rec.mp4")), S_OK);
     ASSERT_EQ(live_->SetPictureSize(3, 1), S_OK);
+    release();
     ASSERT_TRUE(waitCycles(5));
     EXPECT_EQ(live_->RecordFrameDuration(), 3000u) << "30 frames for a small picture";
     ASSERT_EQ(live_->StopRecord(), S_OK);
@@ -321,9 +308,20 @@ TEST_F(LiveRecordTest, SizeChangeStartsANewFile) {
     ASSERT_TRUE(first.opened && second.opened);
     ASSERT_FALSE(first.tracks.empty());
     ASSERT_FALSE(second.tracks.empty());
+    EXPECT_EQ(first.tracks[0].width, 720);
     EXPECT_EQ(first.tracks[0].height, 480);
+    EXPECT_EQ(first.tracks[0].aspectNum, 4);
+    EXPECT_EQ(first.tracks[0].aspectDen, 9);
+    EXPECT_EQ(first.tracks[0].displayWidth, 640);
+    EXPECT_EQ(first.tracks[0].displayHeight, 480);
     EXPECT_EQ(second.tracks[0].width, 720);
     EXPECT_EQ(second.tracks[0].height, 240);
+    EXPECT_EQ(second.tracks[0].aspectNum, 4);
+    EXPECT_EQ(second.tracks[0].aspectDen, 9);
+    EXPECT_EQ(second.tracks[0].displayWidth, 320);
+    EXPECT_EQ(second.tracks[0].displayHeight, 240);
+    ASSERT_FALSE(second.tracks[0].samples.empty());
+    EXPECT_TRUE(second.tracks[0].samples[0].sync);
     EXPECT_FALSE(exists("rec_02.mp4"));
 }
 
@@ -341,17 +339,17 @@ Bytes avcSps(const ReadTrack& track) {
 // The box's stream changes its parameter sets at an IDR unit (unit 44, the start of the fixture's second
 // loop) from 720x240 field pictures to 352x240 pictures. The next file starts there with the new sets,
 // whether or not the size change is told; told while units of the old size are still to come (those of
-// the first cycle's audio are in, the rest follows the call), it is not started from those.
+// the first cycle's audio are in, the rest follows the call), those go on into the first file, which
+// holds every picture before unit 44.
 TEST_F(LiveRecordTest, NewParameterSetsStartANewFile) {
     struct Row {
         const char* name;
         bool sizeTold;
-        int width, height;        // of the second file
-        size_t firstFilePictures; // the first cycle's (units 0..24), or every picture before unit 44
+        int width, height; // of the second file: 352x240, or the 720x480 told before
     };
     const Row rows[] = {
-        {"size told", true, 352, 240, 23},
-        {"size not told", false, 720, 480, 40},
+        {"size told", true, 352, 240},
+        {"size not told", false, 720, 480},
     };
     const Bytes oldSps = recordstream::fixtureSps(720, 240), newSps = recordstream::fixtureSps(352, 240);
     const DWORD firstCycleEnd = recordstream::kFirstTimestamp + 32 * 31; // the first cycle's last audio
@@ -377,10 +375,12 @@ TEST_F(LiveRecordTest, NewParameterSetsStartANewFile) {
         ASSERT_FALSE(first.tracks.empty());
         ASSERT_FALSE(second.tracks.empty());
         EXPECT_EQ(avcSps(first.tracks[0]), oldSps);
-        EXPECT_EQ(first.tracks[0].samples.size(), row.firstFilePictures);
+        EXPECT_EQ(first.tracks[0].samples.size(), 40u);
         EXPECT_EQ(avcSps(second.tracks[0]), newSps);
         EXPECT_EQ(second.tracks[0].width, row.width);
         EXPECT_EQ(second.tracks[0].height, row.height);
+        EXPECT_EQ(second.tracks[0].displayWidth, row.height * 4 / 3) << "4:3";
+        EXPECT_EQ(second.tracks[0].displayHeight, row.height);
         ASSERT_FALSE(second.tracks[0].samples.empty());
         EXPECT_TRUE(second.tracks[0].samples[0].sync);
         EXPECT_FALSE(std::filesystem::exists(folder.file("rec_02.mp4")));

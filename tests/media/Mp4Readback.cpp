@@ -1,9 +1,28 @@
 #include "tests/media/Mp4Readback.h"
 
+#include <fstream>
+#include <iterator>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
+
+namespace {
+
+// The track headers' display sizes (16.16 fixed point behind the matrix), in the order of the tracks.
+void readDisplaySizes(const std::string& path, ReadMp4& out) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto moov = findBox(file, "moov");
+    for (size_t i = 0; moov && i < out.tracks.size(); ++i) {
+        const auto trak = findBox(*moov, "trak", static_cast<int>(i));
+        if (!trak || !trackDisplaySize(*trak, &out.tracks[i].displayWidth, &out.tracks[i].displayHeight))
+            return;
+    }
+}
+
+} // namespace
 
 ReadMp4 readMp4(const std::string& path) {
     ReadMp4 out;
@@ -29,6 +48,8 @@ ReadMp4 readMp4(const std::string& path) {
         t.channels = st->codecpar->ch_layout.nb_channels;
         t.width = st->codecpar->width;
         t.height = st->codecpar->height;
+        t.aspectNum = st->sample_aspect_ratio.num;
+        t.aspectDen = st->sample_aspect_ratio.den;
         out.tracks.push_back(std::move(t));
     }
     AVPacket* packet = av_packet_alloc();
@@ -42,48 +63,17 @@ ReadMp4 readMp4(const std::string& path) {
         av_packet_unref(packet);
     }
     av_packet_free(&packet);
+    // A fragmented file gives each sample's duration as the step to the next one's decoding time, and the
+    // last one's through the track's duration.
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        std::vector<ReadSample>& samples = out.tracks[i].samples;
+        for (size_t k = 0; k + 1 < samples.size(); ++k)
+            samples[k].duration = samples[k + 1].dts - samples[k].dts;
+        const AVStream* st = context->streams[i];
+        if (!samples.empty() && st->duration != AV_NOPTS_VALUE && st->duration > samples.back().dts)
+            samples.back().duration = st->duration - samples.back().dts;
+    }
     avformat_close_input(&context);
+    readDisplaySizes(path, out);
     return out;
-}
-
-std::optional<std::span<const uint8_t>> findBox(std::span<const uint8_t> payload, const char* type,
-                                                int index) {
-    size_t pos = 0;
-    while (payload.size() - pos >= 8) {
-        const uint8_t* b = payload.data() + pos;
-        uint64_t size = (uint64_t{b[0]} << 24) | (b[1] << 16) | (b[2] << 8) | b[3];
-        size_t header = 8;
-        if (size == 1 && payload.size() - pos >= 16) {
-            size = 0;
-            for (int i = 8; i < 16; ++i)
-                size = (size << 8) | b[i];
-            header = 16;
-        } else if (size == 0) {
-            size = payload.size() - pos;
-        }
-        if (size < header || size > payload.size() - pos)
-            return std::nullopt;
-        if (std::string(reinterpret_cast<const char*>(b + 4), 4) == type && index-- == 0)
-            return payload.subspan(pos + header, size - header);
-        pos += size;
-    }
-    return std::nullopt;
-}
-
-std::optional<Descriptor> readDescriptor(std::span<const uint8_t> data) {
-    if (data.empty())
-        return std::nullopt;
-    size_t pos = 1;
-    size_t size = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (pos >= data.size())
-            return std::nullopt;
-        const uint8_t b = data[pos++];
-        size = (size << 7) | (b & 0x7F);
-        if (!(b & 0x80))
-            break;
-    }
-    if (size > data.size() - pos)
-        return std::nullopt;
-    return Descriptor{data[0], data.subspan(pos, size)};
 }

@@ -1,6 +1,8 @@
-// Test support: an MP4 file read back through libavformat's demuxer, and a small box reader for what
-// the demuxer does not show (movie time scale, iods profiles, esds object type).
+// Test support: an MP4 file read back through libavformat's demuxer (the box reader for what the demuxer
+// does not show is Mp4Boxes.h).
 #pragma once
+
+#include "tests/support/recordsync/Mp4Boxes.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,8 +25,12 @@ struct ReadTrack {
     std::vector<uint8_t> extradata;
     int sampleRate = 0;
     int channels = 0;
-    int width = 0;
+    int width = 0; // the coded picture
     int height = 0;
+    int aspectNum = 0; // the sample aspect ratio (0/1: none)
+    int aspectDen = 1;
+    int displayWidth = 0; // the track header's display size
+    int displayHeight = 0;
     std::vector<ReadSample> samples;
 };
 
@@ -35,14 +41,3 @@ struct ReadMp4 {
 };
 
 ReadMp4 readMp4(const std::string& path);
-
-// The payload of the index-th child box of the given type inside a box payload (or a whole file).
-std::optional<std::span<const uint8_t>> findBox(std::span<const uint8_t> payload, const char* type,
-                                                int index = 0);
-
-struct Descriptor {
-    uint8_t tag = 0;
-    std::span<const uint8_t> body;
-};
-// An MPEG-4 descriptor (tag, expandable size, body) at the start of data.
-std::optional<Descriptor> readDescriptor(std::span<const uint8_t> data);

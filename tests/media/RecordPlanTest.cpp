@@ -57,38 +57,28 @@ TEST(RecordPlanTest, RecordFolder) {
     EXPECT_EQ(RecordFolder(L"a.mp4"), L".");
 }
 
-TEST(RecordPlanTest, AudioStep) {
-    struct Row {
-        DWORD previous, timestamp, step;
-    };
-    const Row rows[] = {
-        {968, 1000, 32},  {1000, 1001, 1}, {1000, 1100, 100}, {1000, 1000, 40},
-        {1000, 1101, 40}, {1000, 990, 40}, {0, 500000, 40},   {0xFFFFFFF0u, 16, 32},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(AudioStepMs(row.previous, row.timestamp), row.step) << row.previous << " " << row.timestamp;
-}
+// An audio unit of 1024 samples lasts 32 ms at 32000 Hz (2880 ticks of 90 kHz); its rate comes from its
+// ADTS header, wherever the header begins.
+TEST(RecordPlanTest, AudioUnitTimes) {
+    EXPECT_EQ(AudioUnitsTicks(1, 32000), 2880u);
+    EXPECT_EQ(AudioUnitsTicks(3, 48000), 5760u);
+    EXPECT_EQ(AudioUnitsTicks(10, 44100), 20897u) << "10 x 1024 / 44100 s, rounded down";
+    EXPECT_EQ(AudioUnitsTicks(5, 0), 0u);
 
-TEST(RecordPlanTest, CycleVideoLastsAsLongAsItsAudio) {
-    // 32 units 32 ms apart from 1000 to 1992, the first after a unit at 968.
-    DWORD audioMs = 0;
-    for (DWORD t = 1000, previous = 968; t <= 1992; previous = t, t += 32)
-        audioMs += AudioStepMs(previous, t);
-    ASSERT_EQ(audioMs, 1024u);
-    const CycleDurations d = SplitCycleDuration(audioMs, 25);
-    EXPECT_EQ(d.each, 3686u);
-    EXPECT_EQ(d.last, 3696u);
+    // MPEG-4 AAC LC, sampling index 5 (32000 Hz), stereo, a 10-byte frame; then index 3 (48000 Hz).
+    const std::vector<BYTE> frame32k = {0xFF, 0xF1, 0x54, 0x80, 0x01, 0x5F, 0xFC, 1, 2, 3};
+    const std::vector<BYTE> frame48k = {0xFF, 0xF1, 0x4C, 0x80, 0x01, 0x5F, 0xFC, 1, 2, 3};
+    EXPECT_EQ(AdtsUnitRate(frame32k.data(), static_cast<DWORD>(frame32k.size())), 32000u);
+    EXPECT_EQ(AdtsUnitRate(frame48k.data(), static_cast<DWORD>(frame48k.size())), 48000u);
+    std::vector<BYTE> behindJunk = {0x12, 0x34};
+    behindJunk.insert(behindJunk.end(), frame32k.begin(), frame32k.end());
+    EXPECT_EQ(AdtsUnitRate(behindJunk.data(), static_cast<DWORD>(behindJunk.size())), 32000u);
+    EXPECT_EQ(AdtsUnitRate(frame32k.data(), 4), 0u) << "the header cut short";
+    const std::vector<BYTE> index13 = {0xFF, 0xF1, 0x74, 0x80, 0x01, 0x5F, 0xFC, 1, 2, 3};
+    EXPECT_EQ(AdtsUnitRate(index13.data(), static_cast<DWORD>(index13.size())), 0u);
 
-    struct Row {
-        DWORD audioMs, units;
-    };
-    for (const Row& row : {Row{1024, 25}, Row{1032, 26}, Row{1000, 3}, Row{40, 7}, Row{3200, 1}}) {
-        const CycleDurations split = SplitCycleDuration(row.audioMs, row.units);
-        EXPECT_EQ(split.each * (row.units - 1) + split.last, row.audioMs * 90)
-            << row.audioMs << "/" << row.units;
-        EXPECT_GE(split.last, split.each);
-    }
-    EXPECT_EQ(SplitCycleDuration(1024, 0).last, 0u);
+    const BYTE unit[] = {0x78, 0x56, 0x34, 0x12, 0x00};
+    EXPECT_EQ(ReadUnitTimestamp(unit), 0x12345678u);
 }
 
 // Units named P0 (parameter sets), I (IDR) and P (other pictures), each with its position as timestamp.
@@ -177,50 +167,6 @@ TEST(RecordPlanTest, SequenceParameterSetGivesThePicture) {
     EXPECT_EQ(UnitSequenceParameterSet(unit.data(), static_cast<DWORD>(unit.size())), spsOf(720, 240));
     EXPECT_TRUE(UnitSequenceParameterSet(unit.data(), 9).empty()) << "no sequence parameter set";
     EXPECT_TRUE(UnitSequenceParameterSet(unit.data(), 4).empty()) << "a timestamp only";
-}
-
-// With a picture required, an IDR unit counts only behind parameter sets that give it: A (720x240) for
-// 720x480 fields, B (352x240) for 352x240; a unit of picture parameter sets alone (Q) gives none.
-TEST(RecordPlanTest, FirstUnitsOfAFileWithTheRequiredPicture) {
-    struct Row {
-        const char* offered;
-        DWORD width, height;
-        bool largePicture;
-        const char* taken;
-    };
-    const Row rows[] = {
-        {"A I P B I P P P P P P P P P", 352, 240, false, "3 4 5 6 7 8 9 10 11 12"},
-        {"B I P P P P P P P P P", 352, 240, false, "0 1 2 3 4 5 6 7 8 9"},
-        {"B I P A I P P P P P P P P", 720, 480, true, "3 4 5 6 7 8 9 10 11 12"},
-        {"Q I P A I P P P P P P P P", 720, 480, true, "3 4 5 6 7 8 9 10 11 12"},
-        {"A I P A I P", 352, 240, false, ""},
-    };
-    const std::vector<BYTE> pps = {0, 0, 0, 1, 0x68, 0xCE, 0x38, 0x80};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.offered);
-        RecordStartCollector collector;
-        collector.RequirePicture(row.width, row.height, row.largePicture);
-        std::istringstream kinds(row.offered);
-        std::vector<std::vector<BYTE>> taken;
-        DWORD position = 0;
-        for (std::string kind; kinds >> kind; ++position) {
-            std::vector<BYTE> unit = unitOf(kind == "A" || kind == "B" || kind == "Q" ? "" : kind, position);
-            if (kind == "A" || kind == "B" || kind == "Q") {
-                unit.resize(4);
-                if (kind != "Q") {
-                    const std::vector<BYTE> sps = kind == "A" ? spsOf(720, 240) : spsOf(352, 240);
-                    unit.insert(unit.end(), {0, 0, 0, 1});
-                    unit.insert(unit.end(), sps.begin(), sps.end());
-                }
-                unit.insert(unit.end(), pps.begin(), pps.end());
-            }
-            collector.Offer(unit.data(), static_cast<DWORD>(unit.size()), taken);
-        }
-        std::ostringstream positions;
-        for (const auto& unit : taken)
-            positions << (positions.tellp() > 0 ? " " : "") << int(unit[0]);
-        EXPECT_EQ(positions.str(), row.taken);
-    }
 }
 
 } // namespace
