@@ -7,10 +7,6 @@
 
 #include "tests/support/testbox/HostileStream.h"
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 namespace {
 
 constexpr std::uint32_t kSetSource = 0xFDFD2010;
@@ -22,11 +18,7 @@ protected:
     HostileBoxTest() : LiveAppTest(testbox::Options{.controlReceiveBuffer = 4096}) {}
     void SetUp() override {
         LiveAppTest::SetUp();
-        std::ifstream file(std::filesystem::path(VELOQ_FIXTURES_DIR) / "../../data/Setup/Language.ini",
-                           std::ios::binary);
-        std::stringstream bytes;
-        bytes << file.rdbuf();
-        temp.write("Setup/Language.ini", bytes.str());
+        useProgramLanguageFile();
     }
     void switchSourceTo(int liveState) {
         click(*main, IDC_BTN_SOURCE);

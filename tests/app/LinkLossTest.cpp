@@ -6,22 +6,13 @@
 #include "app/Templates.h"
 #include "platform/win32/Profile.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace {
 
 class LinkLossTest : public AppFixture {
 protected:
     void SetUp() override {
         AppFixture::SetUp();
-        // The program's own language file, with every language it has.
-        std::ifstream file(std::filesystem::path(VELOQ_FIXTURES_DIR) / "../../data/Setup/Language.ini",
-                           std::ios::binary);
-        std::stringstream bytes;
-        bytes << file.rdbuf();
-        ASSERT_FALSE(bytes.str().empty());
-        temp.write("Setup/Language.ini", bytes.str());
+        useProgramLanguageFile();
     }
     void TearDown() override {
         AppFixture::TearDown();

@@ -11,26 +11,10 @@ constexpr DWORD kPieceMs = KQ_TCP_ControlChannel::kUploadPieceMs;
 constexpr DWORD kSlackMs = 10000;     // a loaded machine's lateness, on the scaled clock
 constexpr DWORD kDisconnectMs = 3000; // the logouts' second and the sockets' shutdown, with room
 
-// A box that soon holds up the PC's sends once it stops reading.
-testbox::Options stingyBox() {
-    return testbox::Options{.controlReceiveBuffer = 4096};
-}
-
-class HostileControl : public BoxLinkTest {
+// The box soon holds up the PC's sends once it stops reading.
+class HostileControl : public LoggedInTest {
 protected:
-    void SetUp() override {
-        BoxLinkTest::SetUp();
-        rig = std::make_unique<BoxRig>(stingyBox());
-        ASSERT_TRUE(rig->login(L"127.0.0.1", BOX_LOGIN_BY_ADDRESS));
-        ASSERT_TRUE(rig->loggedIn());
-        rig->dialog.clear();
-    }
-    void TearDown() override {
-        rig.reset();
-        BoxLinkTest::TearDown();
-    }
-    KQ_TCP_ControlChannel& channel() { return rig->client.Channel(); }
-    HWND window() { return rig->dialog.hwnd(); }
+    HostileControl() : LoggedInTest(testbox::Options{.controlReceiveBuffer = 4096}) {}
     int linkLost() const { return rig->main.count(WM_BOX_LINK_LOST); }
     // The program's end: three logouts within a second, then the sockets.
     void expectDisconnectWithinItsBound() {
@@ -46,7 +30,6 @@ protected:
         platform::PumpPending();
         EXPECT_EQ(rig->dialog.count(WM_BOX_CHANNEL_FAILED), 1);
     }
-    std::unique_ptr<BoxRig> rig;
 };
 
 // The box accepts a 512 KiB IR block and reads no more: the upload gives up once a piece has not gone out
