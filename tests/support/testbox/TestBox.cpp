@@ -4,6 +4,7 @@
 #include "platform/win32/Clock.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -43,7 +44,7 @@ struct TestBox::Connection {
     int id = 0;
     bool closed = false;
     bool closing = false;
-    bool reading = true;
+    std::atomic<bool> reading{true}; // also set by the test's thread
     Bytes in;
     enum class Mode { Frames, Firmware, Ir } mode = Mode::Frames;
     std::size_t remaining = 0;
