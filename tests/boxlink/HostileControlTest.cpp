@@ -26,7 +26,7 @@ protected:
     void expectRequestsToFailAtOnce() {
         const DWORD start = GetTickCount();
         EXPECT_FALSE(channel().SendSetChannel(window(), 0x300));
-        EXPECT_LT(GetTickCount() - start, 1000u);
+        EXPECT_LT(GetTickCount() - start, 3000u);
         platform::PumpPending();
         EXPECT_EQ(rig->dialog.count(WM_BOX_CHANNEL_FAILED), 1);
     }
@@ -87,7 +87,7 @@ TEST_F(HostileControl, BoxThatClosesItsControlConnection) {
     const DWORD start = GetTickCount();
     rig->box.CloseControl();
     ASSERT_TRUE(PumpUntilReal([&] { return linkLost() == 1; }));
-    EXPECT_LT(rig->main.of(WM_BOX_LINK_LOST)[0].tick - start, 2000u);
+    EXPECT_LT(rig->main.of(WM_BOX_LINK_LOST)[0].tick - start, 5000u); // not after the 20 s of the stream
     expectRequestsToFailAtOnce();
     platform::PumpFor(25000); // the keep-alives fail and the stream goes silent: no second report
     EXPECT_EQ(linkLost(), 1);

@@ -23,7 +23,7 @@ protected:
         const int failures = window.count(WM_BOX_CHANNEL_FAILED);
         const DWORD start = GetTickCount();
         EXPECT_FALSE(channel->SendSetChannel(window.hwnd(), 0x300));
-        EXPECT_LT(GetTickCount() - start, 1000u);
+        EXPECT_LT(GetTickCount() - start, 3000u);
         platform::PumpPending();
         EXPECT_EQ(window.count(WM_BOX_CHANNEL_FAILED), failures + 1);
         platform::PumpFor(20000);
@@ -117,7 +117,7 @@ TEST_F(LinkLoss, ConnectionClosedByTheBoxEndsTheLinkAtOnce) {
     const DWORD start = GetTickCount();
     closePeer();
     ASSERT_TRUE(PumpUntilReal([&] { return main.count(WM_BOX_LINK_LOST) == 1; }));
-    EXPECT_LT(main.of(WM_BOX_LINK_LOST)[0].tick - start, 2000u);
+    EXPECT_LT(main.of(WM_BOX_LINK_LOST)[0].tick - start, 5000u); // not after the 20 s of the stream
     expectTheLinkStaysDown();
 }
 

@@ -169,7 +169,7 @@ TEST_F(SocketTest, SendAllDeliversEverythingOrStopsAtItsDeadline) {
     EXPECT_LT(sent, static_cast<int>(bytes.size()));
     EXPECT_EQ(WSAGetLastError(), WSAETIMEDOUT);
     EXPECT_GE(took, 3000u);
-    EXPECT_LT(took, 30000u);
+    EXPECT_LT(took, 60000u);
 
     auto waiting = std::async(std::launch::async, [s = stalled, &bytes] {
         return platform::SendAll(s, bytes.data(), static_cast<int>(bytes.size()), INFINITE);
