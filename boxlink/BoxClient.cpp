@@ -93,6 +93,8 @@ bool KQ_TCP_BoxClient::RequestLogin(HWND window, const std::wstring& user, const
 
 bool KQ_TCP_BoxClient::StartStream() {
     std::lock_guard lock(connectionMutex_);
+    // A loss while the login ran went to a window that was not live yet: the live one hears of the next.
+    link_.linkLost = false;
     if (!receiver_)
         return true;
     if (link_.mode == BOX_MODE_LAN) {

@@ -23,7 +23,7 @@ struct BoxLinkState {
     std::atomic<BYTE> preBuffer{1}; // 1: the stream parser waits before it hands units on
     std::atomic<BYTE> keepAlive{1}; // 0 while a bulk upload runs: no keep-alive frames then
     // Set by the first report of a lost link (control or stream connection), so that the main window hears
-    // of it once per login.
+    // of it once per login; cleared at the login and at the stream's start.
     std::atomic<bool> linkLost{false};
 
     // Stream generation, written by the dispatcher (record types first, then the wait flag and the counter)
@@ -60,7 +60,7 @@ struct BoxLinkState {
         restartedGeneration = 0;
     }
 
-    // True for the first report of a lost link since the login: that one posts WM_BOX_LINK_LOST.
+    // True for the first report of a lost link since it was cleared: that one posts WM_BOX_LINK_LOST.
     bool ClaimLinkLoss() { return !linkLost.exchange(true); }
 
     // A change of stream on the box: new record types, then the parser waits for the restart.

@@ -94,4 +94,15 @@ TEST_F(HostileControl, BoxThatClosesItsControlConnection) {
     expectDisconnectWithinItsBound();
 }
 
+// The box answers the login and closes its control connection before the stream starts: that loss went to
+// a window that was not live yet, so the live one hears of the link's loss when it next shows.
+TEST_F(HostileControl, LossBeforeTheStreamStartsIsReportedAgainOnceLive) {
+    rig->box.CloseControl();
+    ASSERT_TRUE(PumpUntilReal([&] { return linkLost() == 1; }));
+    ASSERT_TRUE(rig->client.StartStream());
+    EXPECT_FALSE(channel().SendKeepAlive());
+    platform::PumpPending();
+    EXPECT_EQ(linkLost(), 2);
+}
+
 } // namespace
