@@ -217,7 +217,7 @@ private:
 
     BoxLinkState& link_;
 
-    std::mutex lifecycleMutex_; // Connect, Adopt, StartThreads and Close
+    std::mutex lifecycleMutex_; // Connect, Adopt, StartThreads, Shutdown and Close
     std::atomic<SOCKET> socket_{INVALID_SOCKET};
     // The socket's turn: held while a frame or piece goes out, and while the socket is set or closed.
     std::mutex sendMutex_;

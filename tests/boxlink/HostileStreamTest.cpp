@@ -26,11 +26,16 @@ std::uint32_t largestGap(const std::vector<Bytes>& units, std::size_t from) {
     return gap;
 }
 
-// The box of the test box program, at five times the real clock, logged in to by address.
-class HostileStream : public testing::Test {
+// Five times the real clock, from before the box and the connection manager exist.
+class AtFiveTimesTheClock : public testing::Test {
 protected:
-    HostileStream() { platform::SetTimeScale(5.0); }
-    ~HostileStream() override { platform::SetTimeScale(1.0); }
+    AtFiveTimesTheClock() { platform::SetTimeScale(5.0); }
+    ~AtFiveTimesTheClock() override { platform::SetTimeScale(1.0); }
+};
+
+// The box of the test box program, logged in to by address.
+class HostileStream : public AtFiveTimesTheClock {
+protected:
     void SetUp() override {
         testbox::ScriptLiveBox(box, "ABC234", liveRecords());
         ASSERT_TRUE(rig.login(L"127.0.0.1", BOX_LOGIN_BY_ADDRESS));
