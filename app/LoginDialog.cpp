@@ -308,6 +308,7 @@ void KQ_UI_CLoginDialog::OnLoginButton() {
         c.m_userRecord.text4 = input.address;
 
     savedUiState_ = a.m_uiState;
+    savedStatusText_ = main ? main->StatusLine().Text() : std::wstring();
     a.m_uiState = UI_STATE_LOGIN;
     if (main)
         main->ApplyUiState(0x111);
@@ -362,6 +363,8 @@ void KQ_UI_CLoginDialog::logout() {
     if (main) {
         main->ApplyUiState(0x1111);
         main->SetSourceIndicator(-1);
+        main->EnableSourceButton(false); // nothing to switch until the next login
+        main->SetStatusText(L"");        // "Device is connected" no longer
         main->VideoBox().Clear();
     }
     tips_.UpdateTipText(L"Login", &loginButton_);
@@ -389,6 +392,8 @@ void KQ_UI_CLoginDialog::finishFailedStart() {
     a.m_uiState = UI_STATE_INIT;
     if (KQ_UI_VeloqDlg* main = a.m_pMainDlg) {
         main->ApplyUiState(0x1111);
+        main->EnableSourceButton(false);
+        main->SetStatusText(savedStatusText_);
         if (main->IsSidePaneShown())
             main->HideSidePanes();
     }
@@ -507,6 +512,7 @@ LRESULT KQ_UI_CLoginDialog::onLoginFailed(WPARAM code) {
     if (KQ_UI_VeloqDlg* main = a.m_pMainDlg) {
         main->ApplyUiState(0x111);
         main->SetSourceIndicator(-1);
+        main->SetStatusText(savedStatusText_); // not the stages of the login that failed
     }
     return 0;
 }
@@ -519,8 +525,9 @@ LRESULT KQ_UI_CLoginDialog::onLoginConfirm() {
         params_.confirm = kLoginConfirmed;
         const std::wstring user = GetDlgItem(IDC_LOGIN_USER)->GetWindowText();
         const std::wstring password = GetDlgItem(IDC_LOGIN_PASSWORD)->GetWindowText();
-        if (a.m_pBoxClient)
-            a.m_pBoxClient->RequestLogin(m_hWnd, user, password, params_);
+        // A login that cannot be sent fails as the first would have (no answer would ever come).
+        if (!a.m_pBoxClient || !a.m_pBoxClient->RequestLogin(m_hWnd, user, password, params_))
+            PostMessage(WM_BOX_LOGIN_FAILED, 8, 0);
         return 0;
     }
     a.m_session.confirm = 0;
@@ -530,6 +537,7 @@ LRESULT KQ_UI_CLoginDialog::onLoginConfirm() {
     if (KQ_UI_VeloqDlg* main = a.m_pMainDlg) {
         main->ApplyUiState(0x111);
         main->SetSourceIndicator(-1);
+        main->SetStatusText(savedStatusText_);
     }
     loginButton_.EnableWindow(TRUE);
     return 0;

@@ -89,6 +89,7 @@ private:
     CStaticEz rememberLabel_;
     CToolTipCtrl tips_;
     int savedUiState_ = -1;
+    std::wstring savedStatusText_; // the main window's status line when the login began
     LoginParams params_;
     int loggedIn_ = 0;
     CRgn region_;

@@ -44,7 +44,8 @@ void KQ_UI_VeloqDlg::mapMessages() {
     MapMessage(WM_BOX_SOURCE_FAILED, [this](WPARAM, LPARAM) {
         pendingSource_ = -1;
         pendingScheduleSource_ = -1;
-        source_.EnableWindow(!IsRecordingState(app().m_uiState));
+        const int state = app().m_uiState; // the link may be gone by now: then the button cannot act
+        source_.EnableWindow(IsLiveState(state) && !IsRecordingState(state));
         return LRESULT{0};
     });
     MapMessage(WM_BOX_LINK_LOST, [this](WPARAM, LPARAM) { return onLinkLost(); });
@@ -125,6 +126,8 @@ LRESULT KQ_UI_VeloqDlg::onDiskFull() {
 
 LRESULT KQ_UI_VeloqDlg::onSourceChanged(WPARAM) {
     KQ_UI_VeloqApp& a = app();
+    if (!a.m_session.loggedIn)
+        return 0; // answered just before the link went: nothing is shown of it any more
     const int index = pendingSource_ >= 0 ? pendingSource_ : a.m_session.sourceIndex;
     pendingSource_ = -1;
     a.m_session.sourceIndex = index;
@@ -146,10 +149,14 @@ LRESULT KQ_UI_VeloqDlg::onSourceChanged(WPARAM) {
     return 0;
 }
 
+// The box link lost the connection of a login: back to the login pane, and the user is told why. A login
+// still running reports its own failure.
 LRESULT KQ_UI_VeloqDlg::onLinkLost() {
     KQ_UI_VeloqApp& a = app();
-    if (a.m_pLoginDlg)
-        a.m_pLoginDlg->LinkLost();
+    if (!a.m_pLoginDlg || !a.m_pLoginDlg->IsLoggedIn())
+        return 0;
+    a.m_pLoginDlg->LinkLost();
+    MessageBox(LoadLanguageString(L"KQ_S_LINK_LOST"), L"Solvane Player", MB_ICONINFORMATION);
     return 0;
 }
 

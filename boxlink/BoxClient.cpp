@@ -10,6 +10,9 @@
 
 namespace {
 
+// How long Disconnect's logouts may take together.
+constexpr DWORD kLogoutsMs = 1000;
+
 // The PC's own address: the first IPv4 address of the last adapter that has one.
 std::string ownAddressText() {
     std::string own;
@@ -90,6 +93,8 @@ bool KQ_TCP_BoxClient::RequestLogin(HWND window, const std::wstring& user, const
 
 bool KQ_TCP_BoxClient::StartStream() {
     std::lock_guard lock(connectionMutex_);
+    // A loss while the login ran went to a window that was not live yet: the live one hears of the next.
+    link_.linkLost = false;
     if (!receiver_)
         return true;
     if (link_.mode == BOX_MODE_LAN) {
@@ -108,13 +113,13 @@ bool KQ_TCP_BoxClient::StartStream() {
 
 bool KQ_TCP_BoxClient::Disconnect(DWORD logoutValue) {
     std::lock_guard lock(connectionMutex_);
-    // Said three times: the box may miss one, and nothing answers a logout.
-    channel_.SendLogout(logoutValue);
-    Sleep(20);
-    channel_.SendLogout(logoutValue);
-    Sleep(20);
-    channel_.SendLogout(logoutValue);
-    Sleep(10);
+    // Said three times: the box may miss one, and nothing answers a logout. A box that does not take them
+    // within a short time is not waited for.
+    const platform::Duration until = platform::DeadlineAfter(kLogoutsMs);
+    for (DWORD pauseMs : {20, 20, 10}) {
+        channel_.SendLogout(logoutValue, until);
+        Sleep(pauseMs);
+    }
     teardown();
     return true;
 }
@@ -141,6 +146,7 @@ void KQ_TCP_BoxClient::closeRelay() {
 }
 
 void KQ_TCP_BoxClient::teardown() {
+    channel_.Shutdown(); // a keep-alive of the stream threads that is still on the socket ends at once
     if (receiverStarted_)
         receiver_->Stop();
     receiverStarted_ = false;

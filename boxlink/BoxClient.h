@@ -53,7 +53,9 @@ public:
                       int frequency, int country, int tvSystem, int loginType, int confirmation);
     // Starts the stream receiver after WM_BOX_LOGIN_OK; in relay mode it takes over the audio/video socket.
     bool StartStream();
-    // Three logouts, then the stream, the relay's sockets and mappings and the control channel are stopped.
+    // Three logouts (given up after a short time when the box does not take them), then the control
+    // connection is shut down and the stream, the relay's sockets and mappings and the control channel
+    // are stopped.
     bool Disconnect(DWORD logoutValue);
     // Gives a login attempt up: closes the control channel (and in relay mode the audio/video socket and the
     // mappings).

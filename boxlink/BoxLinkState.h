@@ -22,6 +22,9 @@ struct BoxLinkState {
     std::atomic<DWORD> loginState{0};
     std::atomic<BYTE> preBuffer{1}; // 1: the stream parser waits before it hands units on
     std::atomic<BYTE> keepAlive{1}; // 0 while a bulk upload runs: no keep-alive frames then
+    // Set by the first report of a lost link (control or stream connection), so that the main window hears
+    // of it once per login; cleared at the login and at the stream's start.
+    std::atomic<bool> linkLost{false};
 
     // Stream generation, written by the dispatcher (record types first, then the wait flag and the counter)
     // and by the windows (restarted generation), read by the stream parser: records of an old generation no
@@ -49,12 +52,16 @@ struct BoxLinkState {
         loginState = 0;
         preBuffer = 1;
         keepAlive = 1;
+        linkLost = false;
         videoRecordType = 15;
         audioRecordType = 10;
         waitForNewStream = 0;
         generation = 0;
         restartedGeneration = 0;
     }
+
+    // True for the first report of a lost link since it was cleared: that one posts WM_BOX_LINK_LOST.
+    bool ClaimLinkLoss() { return !linkLost.exchange(true); }
 
     // A change of stream on the box: new record types, then the parser waits for the restart.
     void StartNewGeneration() {

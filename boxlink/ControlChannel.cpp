@@ -1,11 +1,14 @@
 #include "boxlink/ControlChannel.h"
 
+#include "boxlink/BoxMessages.h"
 #include "boxlink/TcpConnect.h"
+#include "boxlink/WindowPost.h"
 #include "platform/net/NetEnvironment.h"
 #include "platform/net/Resolver.h"
 #include "platform/win32/Clock.h"
 #include "platform/win32/Messages.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -47,6 +50,7 @@ void KQ_TCP_ControlChannel::Adopt(SOCKET socket) {
     std::lock_guard lock(lifecycleMutex_);
     std::lock_guard send(sendMutex_);
     socket_ = socket;
+    closing_ = false;
 }
 
 void KQ_TCP_ControlChannel::StartThreads() {
@@ -64,21 +68,29 @@ void KQ_TCP_ControlChannel::StartThreads() {
     dispatchThread_ = std::thread(&KQ_TCP_ControlChannel::dispatchLoop, this);
 }
 
+void KQ_TCP_ControlChannel::Shutdown() {
+    std::lock_guard lock(lifecycleMutex_);
+    closing_ = true;
+    const SOCKET s = socket_;
+    if (s != INVALID_SOCKET)
+        shutdown(s, SHUT_RDWR); // wakes the receive thread and any send in progress
+}
+
 void KQ_TCP_ControlChannel::Close() {
+    Shutdown();
     std::lock_guard lock(lifecycleMutex_);
     receiveRun_ = false;
     if (dispatchRun_ == 1)
         dispatchRun_ = 0;
     wakeAll();
-    const SOCKET s = socket_;
-    if (s != INVALID_SOCKET)
-        shutdown(s, SHUT_RDWR); // wakes the receive thread and any send in progress
     if (receiveThread_.joinable())
         receiveThread_.join();
     if (dispatchThread_.joinable())
         dispatchThread_.join();
     {
-        std::lock_guard send(sendMutex_);
+        // A send still on the socket ends at once on the shutdown; the socket goes after it.
+        std::unique_lock send(sendMutex_);
+        sendFree_.wait(send, [this] { return !sending_; });
         if (socket_ != INVALID_SOCKET)
             closesocket(socket_);
         socket_ = INVALID_SOCKET;
@@ -95,20 +107,49 @@ BoxControlFrame KQ_TCP_ControlChannel::newFrame(DWORD command, DWORD value) {
     return frame;
 }
 
-bool KQ_TCP_ControlChannel::sendWhole(const void* data, std::size_t length) {
-    std::lock_guard lock(sendMutex_);
-    const SOCKET s = socket_;
-    if (s == INVALID_SOCKET)
-        return false;
-    const char* p = static_cast<const char*>(data);
-    while (length > 0) {
-        const int n = platform::Send(s, p, static_cast<int>(std::min<std::size_t>(length, INT_MAX)));
-        if (n <= 0)
-            return false;
-        p += n;
-        length -= static_cast<std::size_t>(n);
+KQ_TCP_ControlChannel::Sent KQ_TCP_ControlChannel::sendBefore(const void* data, std::size_t length,
+                                                              platform::Duration deadline) {
+    {
+        std::unique_lock lock(sendMutex_);
+        // A turn that does not come in time: the send that holds the socket ends the link if it cannot
+        // finish either.
+        if (!platform::WaitUntilScaled(sendFree_, lock, deadline, [this] { return !sending_; }))
+            return Sent::NotSent;
+        sending_ = true;
     }
-    return true;
+    const SOCKET s = socket_;
+    Sent result = Sent::NotSent;
+    if (s != INVALID_SOCKET && !closing_) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - platform::Now()).count();
+        const int n = static_cast<int>(std::min<std::size_t>(length, INT_MAX));
+        if (platform::SendAll(s, data, n, static_cast<DWORD>(std::clamp<long long>(left, 0, INT_MAX))) == n) {
+            result = Sent::Whole;
+        } else if (!closing_) {
+            result = Sent::Lost;
+            endLink(s); // while the socket is still this send's
+        }
+    }
+    {
+        std::lock_guard lock(sendMutex_);
+        sending_ = false;
+    }
+    sendFree_.notify_all();
+    return result;
+}
+
+KQ_TCP_ControlChannel::Sent KQ_TCP_ControlChannel::sendFrame(const BoxControlFrame& frame,
+                                                             platform::Duration deadline) {
+    return sendBefore(frame.bytes.data(), BoxControlFrame::kSize, deadline);
+}
+
+KQ_TCP_ControlChannel::Sent KQ_TCP_ControlChannel::sendFrame(const BoxControlFrame& frame) {
+    return sendFrame(frame, platform::DeadlineAfter(kFrameSendMs));
+}
+
+void KQ_TCP_ControlChannel::endLink(SOCKET s) {
+    shutdown(s, SHUT_RDWR);
+    if (link_.ClaimLinkLoss())
+        PostToWindow(link_.mainWindow, WM_BOX_LINK_LOST);
 }
 
 bool KQ_TCP_ControlChannel::sendAwaited(HWND window, BoxControlFrame& frame, DWORD timeoutMs, BYTE maxSends) {
@@ -121,10 +162,14 @@ bool KQ_TCP_ControlChannel::sendAwaited(HWND window, BoxControlFrame& frame, DWO
         pending_.Remove(sequence);
         return false;
     }
-    if (sendWhole(frame.bytes.data(), BoxControlFrame::kSize))
+    const Sent sent = sendFrame(frame);
+    if (sent == Sent::Whole)
         return true;
-    if (pending_.Remove(sequence))
-        KillTimer(window, sequence);
+    // With the link lost the request fails at once, as its last expiry would; the login's caller reports
+    // a login that could not be sent itself.
+    if (const std::optional<PendingRequest> request = claim(sequence);
+        request && sent == Sent::Lost && frame.command() != BOX_CMD_LOGIN)
+        failRequest(*request);
     return false;
 }
 
@@ -156,6 +201,12 @@ void KQ_TCP_ControlChannel::receiveLoop(SOCKET s) {
     while (receiveRun_) {
         if (platform::WaitReadable(s, kReceiveWaitMs) == 1) {
             const int n = platform::Recv(s, buffer, sizeof buffer);
+            if (n == 0 || (n < 0 && WSAGetLastError() != WSAEWOULDBLOCK)) {
+                // The box closed the connection, or it broke: nothing more comes on it.
+                if (receiveRun_ && !closing_)
+                    endLink(s);
+                return;
+            }
             // A full ring drops what came.
             if (n > 0 && ring_.Write(buffer, static_cast<DWORD>(n))) {
                 {

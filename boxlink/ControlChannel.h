@@ -7,9 +7,16 @@
 // Ownership and threads:
 // - The channel owns its socket from Connect or Adopt until Close; Close stops both threads (shutdown, flag,
 //   join) and then closes the socket. The channel lives as long as the connection manager.
-// - Builders run on any thread (UI, login worker, dispatcher, stream threads); each frame or chunk goes out
-//   whole under the socket's send lock. A builder with a reply stores its request and starts its timer
-//   before the frame goes out, so a fast reply always finds it; it needs a live window (false otherwise).
+// - Builders run on any thread (UI, login worker, dispatcher, stream threads). The socket takes one frame
+//   or upload piece at a time, whole, and each is bounded: a frame must be out within kFrameSendMs (its
+//   wait for its turn included), an upload piece within kUploadPieceMs, so no sender waits on the box
+//   without a bound and an upload holds the socket for one piece at a time. A builder with a reply stores
+//   its request and starts its timer before the frame goes out, so a fast reply always finds it; it needs a
+//   live window (false otherwise).
+// - The link is lost when a send cannot finish in its time or fails, and when the box closes the
+//   connection or it breaks: the socket is shut down (every other send and the receive thread end at
+//   once), WM_BOX_LINK_LOST goes to the main window once per login, and a request with a reply whose frame
+//   could not go out fails at once with its failure message (the login's caller reports its own).
 // - Timers run RequestTimerProc on the asking window's thread. Reply and last expiry each claim the pending
 //   entry; exactly one of them acts.
 // - The dispatcher calls the player (BoxLinkState::player) from its own thread.
@@ -21,6 +28,7 @@
 #include "boxlink/PendingRequestTable.h"
 #include "boxlink/RingBuffer.h"
 #include "platform/net/Winsock.h"
+#include "platform/win32/Clock.h"
 
 #include <array>
 #include <atomic>
@@ -49,6 +57,9 @@ class KQ_TCP_ControlChannel {
 public:
     static constexpr DWORD kRingSize = 0x80000;
     static constexpr DWORD kFirstSequence = 0xF000;
+    // The longest a frame, and a piece of an upload, may take to go out before the link counts as lost.
+    static constexpr DWORD kFrameSendMs = 5000;
+    static constexpr DWORD kUploadPieceMs = 10000;
 
     // What one dispatcher step did: nothing stored, a message not yet complete, or a message handled (or
     // the ring reset).
@@ -65,6 +76,9 @@ public:
     // Takes a connected socket (the direct and relay paths); StartThreads then runs the threads on it.
     void Adopt(SOCKET socket);
     void StartThreads();
+    // The program ends the link: every send in progress and the receive thread end at once, and nothing
+    // more goes out (no link loss is reported for it). Close follows.
+    void Shutdown();
     void Close();
 
     // Requests. Each returns whether its frame went out (and, with a reply, was stored and timed). Texts are
@@ -72,6 +86,8 @@ public:
     bool SendLogin(HWND window, const std::wstring& user, const std::wstring& password, DWORD source,
                    DWORD frequency, BYTE country, BYTE tvSystem, BYTE confirmation);
     bool SendLogout(DWORD value);
+    // A logout that gives up at the deadline (the program's own end of the link).
+    bool SendLogout(DWORD value, platform::Duration deadline);
     bool SendStopScan(DWORD value);
     bool SendSetSource(HWND window, DWORD sourceLetter); // 'T', 'C' or 'S'
     bool SendSetChannel(HWND window, DWORD frequency);   // 1/16 MHz
@@ -114,6 +130,12 @@ public:
     bool UploadFirmwareImage();
     bool UploadIrData();
 
+    // The box restarted its stream without a reply that says so (the reply of a source or country change
+    // came after its request's time-out, or never): the link follows as that reply would have, with the
+    // next record types and live view restarted on them. False, and nothing changes, while a request that
+    // may restart the stream still waits for its reply. Called by the stream parser.
+    bool FollowBoxStream();
+
     // One step of the dispatcher thread over the control ring; also driven directly when no thread runs.
     DispatchStep DispatchOnce();
     void HandleReply(const BoxControlFrame& reply);
@@ -145,8 +167,17 @@ private:
     };
 
     // Send path.
+    enum class Sent {
+        Whole,
+        NotSent, // no connection, or the program is ending it
+        Lost,    // the connection failed or the box did not take the bytes in time: the link is lost
+    };
     BoxControlFrame newFrame(DWORD command, DWORD value = 0);
-    bool sendWhole(const void* data, std::size_t length);
+    Sent sendBefore(const void* data, std::size_t length, platform::Duration deadline);
+    Sent sendFrame(const BoxControlFrame& frame, platform::Duration deadline);
+    Sent sendFrame(const BoxControlFrame& frame);
+    // The link is lost on s: shut down, and WM_BOX_LINK_LOST posted unless reported before.
+    void endLink(SOCKET s);
     bool sendAwaited(HWND window, BoxControlFrame& frame, DWORD timeoutMs, BYTE maxSends);
     bool sendFileRequest(HWND window, DWORD command, const BoxFileItem& item);
     bool sendNamed(HWND window, DWORD command, DWORD value, const std::wstring& name);
@@ -181,13 +212,20 @@ private:
     void handleStreamChange(const BoxControlFrame& reply, HWND window, UINT changed, UINT failed);
     void handleScan(const BoxControlFrame& reply);
     void restartLive();
+    static bool changesStream(DWORD command);
     void flush(bool videoFirst);
 
     BoxLinkState& link_;
 
-    std::mutex lifecycleMutex_; // Connect, Adopt, StartThreads and Close
-    std::mutex sendMutex_;      // the socket while a frame or chunk goes out, and its closing
+    std::mutex lifecycleMutex_; // Connect, Adopt, StartThreads, Shutdown and Close
     std::atomic<SOCKET> socket_{INVALID_SOCKET};
+    // The socket's turn: held while a frame or piece goes out, and while the socket is set or closed.
+    std::mutex sendMutex_;
+    std::condition_variable sendFree_;
+    bool sending_ = false;             // under sendMutex_
+    std::atomic<bool> closing_{false}; // from Shutdown or Close until the next Adopt
+    // A reply that changes the stream and the parser's following of the box take turns.
+    std::mutex streamChangeMutex_;
 
     PendingRequestTable pending_;
     std::atomic<DWORD> sequence_{kFirstSequence};

@@ -47,6 +47,11 @@ void KQ_TCP_ControlChannel::HandleReply(const BoxControlFrame& reply) {
         handleScan(reply);
         return;
     }
+    // A reply that may change the stream and the stream parser's following of the box take turns, so the
+    // box's one change of stream is taken once.
+    std::unique_lock streamChange(streamChangeMutex_, std::defer_lock);
+    if (changesStream(command))
+        streamChange.lock();
     const std::optional<PendingRequest> request = claim(reply.sequence());
     if (!request) {
         if (command == BOX_CMD_PUT_IR_DATA)
@@ -287,6 +292,21 @@ void KQ_TCP_ControlChannel::handleScan(const BoxControlFrame& reply) {
         PostToWindow(window, WM_BOX_SCAN_STARTED);
     else if (value <= kMaxChannelNumber)
         PostToWindow(window, WM_BOX_SCAN_CHANNEL_FOUND, reply.value2(), static_cast<LPARAM>(value));
+}
+
+bool KQ_TCP_ControlChannel::changesStream(DWORD command) {
+    return command == BOX_CMD_SET_SOURCE || command == BOX_CMD_SET_COUNTRY ||
+           command == BOX_CMD_SET_VIDEO_QUALITY;
+}
+
+bool KQ_TCP_ControlChannel::FollowBoxStream() {
+    std::lock_guard lock(streamChangeMutex_);
+    if (pending_.Any([](const PendingRequest& r) { return changesStream(r.frame.command()); }))
+        return false;
+    link_.StartNewGeneration();
+    restartLive();
+    ++link_.restartedGeneration;
+    return true;
 }
 
 void KQ_TCP_ControlChannel::restartLive() {

@@ -82,15 +82,19 @@ bool KQ_TCP_ControlChannel::SendLogin(HWND window, const std::wstring& user, con
 }
 
 bool KQ_TCP_ControlChannel::SendLogout(DWORD value) {
+    return SendLogout(value, platform::DeadlineAfter(kFrameSendMs));
+}
+
+bool KQ_TCP_ControlChannel::SendLogout(DWORD value, platform::Duration deadline) {
     BoxControlFrame frame = newFrame(BOX_CMD_LOGOUT, value);
     frame.Seal();
-    return sendWhole(frame.bytes.data(), BoxControlFrame::kSize);
+    return sendFrame(frame, deadline) == Sent::Whole;
 }
 
 bool KQ_TCP_ControlChannel::SendStopScan(DWORD value) {
     BoxControlFrame frame = newFrame(BOX_CMD_STOP_SCAN, value);
     frame.Seal();
-    return sendWhole(frame.bytes.data(), BoxControlFrame::kSize);
+    return sendFrame(frame) == Sent::Whole;
 }
 
 bool KQ_TCP_ControlChannel::SendKeepAlive() {
@@ -98,7 +102,7 @@ bool KQ_TCP_ControlChannel::SendKeepAlive() {
         return false;
     BoxControlFrame frame = newFrame(BOX_CMD_KEEP_ALIVE, 48);
     frame.Seal();
-    return sendWhole(frame.bytes.data(), BoxControlFrame::kSize);
+    return sendFrame(frame) == Sent::Whole;
 }
 
 bool KQ_TCP_ControlChannel::SendSetSource(HWND window, DWORD sourceLetter) {
@@ -347,7 +351,7 @@ bool KQ_TCP_ControlChannel::UploadFirmwareImage() {
         StoreU16(chunk, kFirmwareChunkType);
         StoreU16(chunk + 2, static_cast<WORD>(n));
         std::memcpy(chunk + 4, image->data() + at, n);
-        if (!sendWhole(chunk, n + 4))
+        if (sendBefore(chunk, n + 4, platform::DeadlineAfter(kUploadPieceMs)) != Sent::Whole)
             return false;
         at += n;
         firmwareSent_ = static_cast<DWORD>(at);
@@ -366,7 +370,7 @@ bool KQ_TCP_ControlChannel::UploadIrData() {
         return true;
     for (std::size_t at = 0; at < block->size();) {
         const std::size_t n = std::min(block->size() - at, kIrPiece);
-        if (!sendWhole(block->data() + at, n))
+        if (sendBefore(block->data() + at, n, platform::DeadlineAfter(kUploadPieceMs)) != Sent::Whole)
             return false;
         at += n;
         Sleep(1);

@@ -52,6 +52,11 @@ bool PendingRequestTable::Touch(DWORD sequence, const std::function<void(Pending
     return true;
 }
 
+bool PendingRequestTable::Any(const std::function<bool(const PendingRequest&)>& predicate) const {
+    std::lock_guard lock(mutex_);
+    return std::any_of(entries_.begin(), entries_.end(), predicate);
+}
+
 std::vector<PendingRequest> PendingRequestTable::Clear() {
     std::lock_guard lock(mutex_);
     std::vector<PendingRequest> all(entries_.begin(), entries_.end());

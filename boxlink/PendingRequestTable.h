@@ -40,6 +40,8 @@ public:
     // so no re-send follows a claim); otherwise removes the entry into *expired.
     Expiry Expire(DWORD sequence, const std::function<void(const BoxControlFrame&)>& resend,
                   PendingRequest* expired);
+    // Whether some entry satisfies the predicate (called under the lock).
+    bool Any(const std::function<bool(const PendingRequest&)>& predicate) const;
     // Calls touch with the entry under the lock; false when there is none.
     bool Touch(DWORD sequence, const std::function<void(PendingRequest&)>& touch);
     // Removes every entry and hands them to the caller.

@@ -68,11 +68,15 @@ void KQ_TCP_ControlChannel::unbindRequestTimers(KQ_TCP_ControlChannel* channel) 
 
 void KQ_TCP_ControlChannel::onRequestTimer(HWND window, DWORD sequence) {
     PendingRequest expired;
-    const auto resend = [this](const BoxControlFrame& frame) {
-        sendWhole(frame.bytes.data(), BoxControlFrame::kSize); // a failed re-send shows at the next expiry
-    };
+    Sent resent = Sent::Whole;
+    const auto resend = [&](const BoxControlFrame& frame) { resent = sendFrame(frame); };
     switch (pending_.Expire(sequence, resend, &expired)) {
     case PendingRequestTable::Expiry::Resent:
+        // A re-send that had no connection shows at the next expiry; one that lost the link fails the
+        // request at once.
+        if (resent == Sent::Lost)
+            if (const std::optional<PendingRequest> request = claim(sequence))
+                failRequest(*request);
         return;
     case PendingRequestTable::Expiry::Missing:
         KillTimer(window, sequence);

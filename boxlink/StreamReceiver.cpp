@@ -19,11 +19,6 @@ constexpr DWORD kRateWindowMs = 3000;
 constexpr DWORD kConnectWaitMs = 5000;
 constexpr int kConnectAttempts = 2;
 
-// The first byte of a chunk that may begin a stream: the video or audio type of the first generation.
-bool beginsStream(BYTE first) {
-    return first == 15 || first == 10;
-}
-
 DWORD since(DWORD tick) {
     return GetTickCount() - tick;
 }
@@ -56,6 +51,7 @@ void KQ_TCP_StreamReceiver::start(SOCKET relaySocket, const std::string& lanAddr
         !relay && inet_pton(AF_INET, lanAddress.c_str(), &address) == 1 ? address.s_addr : 0;
     ring_.Reset(); // no thread runs: safe from here
     parser_.Reset();
+    parser_.LosePlace(); // the stream may begin within a record
     resetRequested_ = false;
     stop_ = false;
     socket_ = relaySocket;
@@ -152,7 +148,7 @@ void KQ_TCP_StreamReceiver::socketLoop(std::uint32_t lanAddress, bool relay) {
         s = connectLan(lanAddress);
         if (s == INVALID_SOCKET) {
             if (!stop_)
-                PostToWindow(client_.Link().mainWindow, WM_BOX_LINK_LOST);
+                reportLinkLost();
             closeSocket();
             return;
         }
@@ -170,8 +166,6 @@ void KQ_TCP_StreamReceiver::receiveLoop(SOCKET s) {
     BYTE chunk[kChunk];
     DWORD lastData = GetTickCount(), lastKeepAlive = lastData, windowStart = lastData;
     std::uint64_t windowBytes = 0;
-    bool synchronised = false;
-    DWORD seenResets = resets_;
     while (!stop_) {
         if (since(lastKeepAlive) > kSocketKeepAliveMs) {
             client_.Channel().SendKeepAlive();
@@ -184,19 +178,15 @@ void KQ_TCP_StreamReceiver::receiveLoop(SOCKET s) {
             break;
         if (got <= 0) {
             if (since(lastData) > kSilenceMs) {
-                PostToWindow(client_.Link().mainWindow, WM_BOX_LINK_LOST);
+                reportLinkLost();
                 break;
             }
             pause(100);
         } else {
             lastData = GetTickCount();
-            // After the ring was emptied the stream goes on mid-record: wait for a chunk that may begin one.
-            if (resets_ != seenResets) {
-                seenResets = resets_;
-                synchronised = false;
-            }
-            synchronised = synchronised || beginsStream(chunk[0]);
-            if (synchronised && !resetRequested_) {
+            // Nothing is stored while a ring that overflowed waits to be emptied: the parser looks for a
+            // record start in what comes after.
+            if (!resetRequested_) {
                 if (ring_.Write(chunk, static_cast<DWORD>(got))) {
                     dataArrived();
                 } else {
@@ -216,10 +206,17 @@ void KQ_TCP_StreamReceiver::receiveLoop(SOCKET s) {
 }
 
 void KQ_TCP_StreamReceiver::takeResetRequest() {
-    if (resetRequested_.exchange(false)) {
+    if (resetRequested_) {
         ring_.Reset();
-        ++resets_;
+        parser_.LosePlace();
+        resetRequested_ = false;
     }
+}
+
+void KQ_TCP_StreamReceiver::reportLinkLost() {
+    BoxLinkState& link = client_.Link();
+    if (link.ClaimLinkLoss())
+        PostToWindow(link.mainWindow, WM_BOX_LINK_LOST);
 }
 
 void KQ_TCP_StreamReceiver::preBuffer(bool relay, DWORD& lastEmpty) {
@@ -253,13 +250,11 @@ void KQ_TCP_StreamReceiver::parserLoop(bool relay) {
             pause(100, true);
             break;
         case StreamRecordParser::Step::BadLength:
-            ++resets_;
-            pause(10);
-            break;
         case StreamRecordParser::Step::Held:
         case StreamRecordParser::Step::Dropped:
             pause(10);
             break;
+        case StreamRecordParser::Step::Skipped:
         case StreamRecordParser::Step::Used:
             break;
         }

@@ -8,11 +8,13 @@
 //   thread); the client outlives it.
 // - The receiver owns the socket from the start until its socket thread ends, and closes it once.
 // - The socket thread is the stream ring's only writer; the parser thread its only reader, and the only
-//   one that moves its read position: the socket thread asks it to empty a ring that overflowed.
+//   one that moves its read position: the socket thread asks it to empty a ring that overflowed. The
+//   parser finds the records again in what follows (StreamRecordParser.h), as at the stream's start.
 // - Stop sets the stop flag, shuts the socket down and wakes both threads, and joins them: every wait of
 //   the threads (connect, socket, pauses, pushes into a full live context) ends on the flag.
 // - WM_BOX_LINK_LOST goes to the main window when the LAN connect fails twice or the box stays silent
-//   for more than 20 s; the socket thread then ends, the parser goes on until Stop.
+//   for more than 20 s (unless the link's loss was reported before); the socket thread then ends, the
+//   parser goes on until Stop.
 #pragma once
 
 #include "boxlink/RingBuffer.h"
@@ -56,6 +58,7 @@ private:
     void preBuffer(bool relay, DWORD& lastEmpty);
     SOCKET connectLan(std::uint32_t address);
     void takeResetRequest();
+    void reportLinkLost();
     void closeSocket();
     // Waits on the scaled clock; returns at once on stop and, with wakeOnData, when a chunk arrives.
     void pause(DWORD milliseconds, bool wakeOnData = false);
@@ -67,7 +70,6 @@ private:
     StreamRecordParser parser_;
 
     std::atomic<bool> resetRequested_{false}; // socket thread asks, parser empties the ring
-    std::atomic<DWORD> resets_{0};            // rings the parser emptied; the socket thread syncs again after
     std::atomic<DWORD> bitRate_{0};
 
     std::mutex lifecycleMutex_; // Start and Stop

@@ -3,10 +3,10 @@
 // parser hands the received units to the live context the player gives out. The player facade implements
 // it; the box link holds a borrowed pointer that the application sets while the player exists.
 //
-// Threads: the calls come from the control dispatcher thread and (LiveSink) the stream parser thread,
-// never from the UI thread, and may run while the UI thread uses the player (the player guards what it
-// shares). No call may wait for the UI thread: that thread may be closing the control channel, which
-// waits for the dispatcher.
+// Threads: the calls come from the control dispatcher thread and the stream parser thread (LiveSink, and
+// the restart when the box link follows a change of stream that no reply announced), never from the UI
+// thread, and may run while the UI thread uses the player (the player guards what it shares). No call may
+// wait for the UI thread: that thread may be closing the control channel, which waits for the dispatcher.
 #pragma once
 
 #include "media/LiveUnitSink.h"

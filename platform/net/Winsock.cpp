@@ -119,6 +119,38 @@ int Send(SOCKET s, const void* data, int length, int flags) {
     }
 }
 
+int SendAll(SOCKET s, const void* data, int length, DWORD timeoutMs) {
+    if (length < 0) {
+        errno = EINVAL;
+        return SOCKET_ERROR;
+    }
+    const Duration deadline = DeadlineAfter(timeoutMs);
+    const char* p = static_cast<const char*>(data);
+    int sent = 0;
+    while (sent < length) {
+        const ssize_t n =
+            ::send(s, p + sent, static_cast<std::size_t>(length - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return sent;
+        const Duration now = Now();
+        if (now >= deadline) {
+            errno = ETIMEDOUT;
+            return sent;
+        }
+        const DWORD left =
+            timeoutMs == INFINITE
+                ? INFINITE
+                : static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
+        if (WaitWritable(s, left) == SOCKET_ERROR)
+            return sent; // the connection failed; errno holds its error
+    }
+    return sent;
+}
+
 int Recv(SOCKET s, void* data, int length, int flags) {
     if (length < 0) {
         errno = EINVAL;

@@ -3,7 +3,8 @@
 // ones from the headers included here; this adds what differs:
 // - SOCKET with INVALID_SOCKET -1, closesocket, ioctlsocket(FIONBIO), WSAGetLastError with Winsock codes
 //   (a non-blocking connect in progress reports WSAEWOULDBLOCK, as on Winsock);
-// - platform::Send and platform::Recv, which never raise SIGPIPE;
+// - platform::Send and platform::Recv, which never raise SIGPIPE, and platform::SendAll, a send with a
+//   deadline;
 // - platform::Select in place of select: on poll, any number of sockets, time-outs on the scaled clock, and
 //   the Winsock connect rule: a non-blocking connect that failed is never reported writable.
 // WSAStartup must run before the first socket: it also makes sure that descriptors 0 to 2 are open, so that
@@ -68,6 +69,13 @@ namespace platform {
 // send/recv with Winsock results: the count, 0 for an orderly close (recv), or SOCKET_ERROR.
 int Send(SOCKET s, const void* data, int length, int flags = 0);
 int Recv(SOCKET s, void* data, int length, int flags = 0);
+
+// Sends all length bytes within timeoutMs of the scaled clock (INFINITE: no limit), whether the socket blocks
+// or not: each send takes what the socket has room for, and the wait for more room ends at the time limit.
+// Returns the count sent: length when all went out, fewer when the time ran out (WSAGetLastError
+// WSAETIMEDOUT) or the connection failed (its error). A shutdown of the socket by another thread ends a
+// wait at once.
+int SendAll(SOCKET s, const void* data, int length, DWORD timeoutMs);
 
 // The sockets of one Select call; Select leaves in each set only the sockets that are ready.
 class SocketSet {

@@ -19,7 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -95,6 +97,16 @@ protected:
             app->ExitInstance();
             app.reset();
         }
+    }
+
+    // The program's own language file in place of the fixture's, with every language it has.
+    void useProgramLanguageFile() {
+        std::ifstream file(std::filesystem::path(VELOQ_FIXTURES_DIR) / "../../data/Setup/Language.ini",
+                           std::ios::binary);
+        std::stringstream bytes;
+        bytes << file.rdbuf();
+        ASSERT_FALSE(bytes.str().empty());
+        temp.write("Setup/Language.ini", bytes.str());
     }
 
     KQ_UI_CLoginDialog& login() { return *app->m_pLoginDlg; }

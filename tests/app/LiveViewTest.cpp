@@ -3,92 +3,22 @@
 // reach and paint the main window's video box, the source button switches the box's source and live view
 // goes on on the new stream, the record button records the live stream into an MP4 file that plays, and
 // logging out stops the player and the stream; a recording opens from the open-file button and plays.
-#include "AppFixture.h"
+#include "LiveApp.h"
 
 #include "app/Menus.h"
-#include "app/ProgramBoxClient.h"
-#include "app/ProgramPlayer.h"
-#include "app/Templates.h"
-#include "app/VideoBox.h"
-#include "platform/dshow/VideoSurface.h"
 #include "platform/mfc/FileDialog.h"
-#include "platform/mfc/detail/WindowPart.h"
 #include "tests/support/Ffprobe.h"
-#include "tests/support/testbox/LiveBox.h"
-#include "tests/support/testbox/TestBox.h"
 
-#include <atomic>
 #include <filesystem>
 #include <regex>
-#include <set>
 
 namespace {
 
 constexpr std::uint32_t kLogout = 0xFDFD2002;
 constexpr std::uint32_t kSetSource = 0xFDFD2010;
-constexpr DWORD kWait = 20000; // generous: each wait ends as soon as what it waits for has happened
 
-// Stands in front of the video box for the renderer: counts the pictures and hands each on to the box.
-class CountingSurface final : public platform::dshow::VideoSurface {
-public:
-    explicit CountingSurface(KQ_UI_VideoBox& box) : box_(box) {}
-    void Present(const platform::dshow::VideoFrame& frame) override {
-        box_.Present(frame);
-        ++presented;
-    }
-    std::atomic<int> presented{0};
-
-private:
-    KQ_UI_VideoBox& box_;
-};
-
-// The distinct colours of what the video box paints; a blank (or black) box has one.
-std::size_t paintedColours(KQ_UI_VideoBox& box) {
-    const QImage image = box.part()->face->grab().toImage();
-    std::set<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 4)
-        for (int x = 0; x < image.width(); x += 4)
-            colours.insert(image.pixel(x, y));
-    return colours.size();
-}
-
-class LiveViewTest : public AppFixture {
+class LiveViewTest : public LiveAppTest {
 protected:
-    void SetUp() override {
-        AppFixture::SetUp();
-        testbox::ScriptLiveBox(testBox, "ABC234", testbox::LiveRecords::Load(VELOQ_FIXTURES_DIR "/stream"));
-        boxFactory = [](KQ_AppConfig& config) { return std::make_unique<ProgramBoxClient>(config); };
-        playerFactory = [this](KQ_AppConfig& config) {
-            auto made = std::make_unique<ProgramPlayer>(config);
-            programPlayer = made.get();
-            return made;
-        };
-    }
-    void TearDown() override {
-        AppFixture::TearDown();
-        surface.reset();
-    }
-
-    void startAndWatch() {
-        start();
-        surface = std::make_unique<CountingSurface>(main->VideoBox());
-        platform::dshow::RegisterVideoSurface(main->VideoBox().m_hWnd, surface.get());
-    }
-    void loginByAddress() {
-        LoginRadio(LOGIN_MODE_IP).Select();
-        static_cast<CIPAddressCtrl*>(login().GetDlgItem(IDC_LOGIN_IP))->SetAddress(0x7F000001);
-        login().GetDlgItem(IDC_LOGIN_USER)->SetWindowText(L"guest");
-        login().GetDlgItem(IDC_LOGIN_PASSWORD)->SetWindowText(L"any");
-        login().OnLoginButton();
-        ASSERT_TRUE(platform::mfc::PumpUiUntil([this] { return state() != UI_STATE_LOGIN; }, kWait));
-    }
-    // Pictures keep coming: count more than now, then the box paints a picture.
-    bool picturesArrive(int count) {
-        const int from = surface->presented;
-        return platform::mfc::PumpUiUntil([&] { return surface->presented >= from + count; }, kWait) &&
-               platform::mfc::PumpUiUntil([&] { return paintedColours(main->VideoBox()) > 16; }, kWait);
-    }
-
     // Logs in, records while `pictures` pictures arrive with the record button, and answers the files of the
     // record folder; back in live view.
     std::vector<std::filesystem::path> recordLive(int pictures) {
@@ -106,11 +36,6 @@ protected:
             files.push_back(entry.path());
         return files;
     }
-
-    testbox::TestBox testBox;
-    platform::ScopedNetEnvironment environment{testBox.Environment()};
-    ProgramPlayer* programPlayer = nullptr; // owned by the application
-    std::unique_ptr<CountingSurface> surface;
 };
 
 TEST_F(LiveViewTest, ALoginByAddressShowsTheLivePictureAndTheLogoutStopsIt) {

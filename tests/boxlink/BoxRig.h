@@ -134,3 +134,27 @@ class BoxLinkTest : public ScaledLinkTest {
 protected:
     BoxLinkTest() : ScaledLinkTest(10.0) {}
 };
+
+// Logged in to the box by address before each case; the login's messages are cleared.
+class LoggedInTest : public BoxLinkTest {
+protected:
+    explicit LoggedInTest(testbox::Options options = {}) : options_(std::move(options)) {}
+    void SetUp() override {
+        BoxLinkTest::SetUp();
+        rig = std::make_unique<BoxRig>(options_);
+        ASSERT_TRUE(rig->login(L"127.0.0.1", BOX_LOGIN_BY_ADDRESS));
+        ASSERT_TRUE(rig->loggedIn());
+        rig->dialog.clear();
+    }
+    void TearDown() override {
+        rig.reset();
+        BoxLinkTest::TearDown();
+    }
+    KQ_TCP_ControlChannel& channel() { return rig->client.Channel(); }
+    HWND window() { return rig->dialog.hwnd(); }
+
+    std::unique_ptr<BoxRig> rig;
+
+private:
+    testbox::Options options_;
+};

@@ -24,6 +24,7 @@ protected:
         WSAStartup(MAKEWORD(2, 2), &data);
         int fds[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+        own_ = fds[0];
         peer_ = fds[1];
         channel = std::make_unique<KQ_TCP_ControlChannel>(link);
         channel->Adopt(fds[0]);
@@ -32,8 +33,21 @@ protected:
     }
     void TearDown() override {
         channel.reset();
-        ::close(peer_);
+        closePeer();
         ScaledLinkTest::TearDown();
+    }
+
+    // The box stops reading: its end holds all it can, and the channel's end can take no more.
+    void fillTheBox() {
+        const std::vector<std::uint8_t> bytes(65536, 0xEE);
+        while (::send(own_, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL) > 0) {
+        }
+    }
+    // The box closes its end.
+    void closePeer() {
+        if (peer_ >= 0)
+            ::close(peer_);
+        peer_ = -1;
     }
 
     // The next n bytes the channel sent (empty when they do not come within a few real seconds).
@@ -95,5 +109,6 @@ protected:
     std::unique_ptr<KQ_TCP_ControlChannel> channel;
 
 private:
+    int own_ = -1; // the channel's end, owned by the channel
     int peer_ = -1;
 };

@@ -10,21 +10,8 @@ namespace {
 using testbox::Bytes;
 using testbox::Reply;
 
-class ControlLinkTest : public BoxLinkTest {
+class ControlLinkTest : public LoggedInTest {
 protected:
-    void SetUp() override {
-        BoxLinkTest::SetUp();
-        rig = std::make_unique<BoxRig>();
-        ASSERT_TRUE(rig->login(L"127.0.0.1", BOX_LOGIN_BY_ADDRESS));
-        ASSERT_TRUE(rig->loggedIn());
-        rig->dialog.clear();
-    }
-    void TearDown() override {
-        rig.reset();
-        BoxLinkTest::TearDown();
-    }
-    KQ_TCP_ControlChannel& channel() { return rig->client.Channel(); }
-    HWND window() { return rig->dialog.hwnd(); }
     bool waitFor(UINT message, int count = 1) {
         return PumpUntilReal([&] { return rig->dialog.count(message) >= count; });
     }
@@ -34,7 +21,6 @@ protected:
         ASSERT_TRUE(channel().SendGetUsers(window()));
         ASSERT_TRUE(waitFor(WM_BOX_USERS_RECEIVED, before + 1));
     }
-    std::unique_ptr<BoxRig> rig;
 };
 
 struct Spacing {

@@ -141,6 +141,10 @@ public:
     NoteWindow& operator=(const NoteWindow&) = delete;
 
     HWND hwnd() const { return hwnd_; }
+    int count(UINT message) const {
+        return static_cast<int>(std::count_if(notes_.begin(), notes_.end(),
+                                              [message](const Note& n) { return n.message == message; }));
+    }
     const Note* find(UINT message) const {
         for (const Note& n : notes_)
             if (n.message == message)

@@ -296,6 +296,29 @@ TEST_F(ReplyEffectsTest, StreamChangeRestartsLiveThenPostsThenLetsTheParserGoOn)
     player.onRestart = nullptr;
 }
 
+// The box changed its stream with no reply to say so: the link follows as a restarting reply would, but
+// not while a request that may change the stream waits for its own reply.
+TEST_F(ReplyEffectsTest, TheLinkFollowsTheBoxsStreamWhenNoStreamChangeWaits) {
+    link.currentSizeClass = 2;
+    for (const Send& send : {kSource, kCountry, kQuality}) {
+        ASSERT_TRUE(send(*channel, window.hwnd()));
+        const testbox::Frame request = sent();
+        EXPECT_FALSE(channel->FollowBoxStream());
+        answer(request, 0); // refused: it waits no longer
+        dispatch();
+    }
+    EXPECT_EQ(link.generation, 0u);
+    EXPECT_TRUE(player.calls().empty());
+    window.clear();
+    ASSERT_TRUE(channel->FollowBoxStream());
+    EXPECT_EQ(link.videoRecordType, 31);
+    EXPECT_EQ(link.audioRecordType, 26);
+    EXPECT_EQ(link.generation, 1u);
+    EXPECT_EQ(link.restartedGeneration, 1u);
+    EXPECT_EQ(player.calls(), (std::vector<std::string>{"size 2", "standard 0", "restart"}));
+    EXPECT_TRUE(window.all().empty());
+}
+
 TEST_F(ReplyEffectsTest, NewSizeStartsAGenerationThatTheWindowRestarts) {
     link.videoRecordType = 0xF8; // record types wrap as bytes
     ASSERT_TRUE(kQuality(*channel, window.hwnd()));

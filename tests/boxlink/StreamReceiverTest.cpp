@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -188,6 +190,35 @@ TEST_F(Silence, LinkLostAfterTwentySecondsWithoutData) {
         keepAlives += sent[at + 8] == 0x19 && sent[at + 9] == 0x20 && sent[at + 10] == 0xFD;
     EXPECT_GE(keepAlives, 6);
     EXPECT_TRUE(box.WaitPeerClosed(kWait)); // the socket thread ended and closed its socket
+}
+
+// A box that stops reading its control connection holds up the keep-alives of the stream threads: the
+// socket thread's first one gives up within the bound of a frame, the link is lost once, and the stream
+// goes on until the receiver stops.
+TEST_F(ReceiverTest, KeepAliveThatCannotGoOutLosesTheLinkWithinItsBound) {
+    int control[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, control), 0);
+    const Bytes filler(65536, 0xEE);
+    while (::send(control[0], filler.data(), filler.size(), MSG_DONTWAIT | MSG_NOSIGNAL) > 0) {
+    }
+    client.Channel().Adopt(control[0]);
+    const DWORD start = GetTickCount();
+    receiver.StartLan("127.0.0.1");
+    ASSERT_TRUE(box.WaitConnected(kWait));
+    box.Send(streamfixture::fixture().wire());
+    const Posted* lost = window.WaitFor(WM_BOX_LINK_LOST, kWait);
+    ASSERT_NE(lost, nullptr);
+    constexpr DWORD kFrameMs = KQ_TCP_ControlChannel::kFrameSendMs;
+    EXPECT_GE(lost->tick - start, 3000 + kFrameMs);         // the first keep-alive is due after 3 s
+    EXPECT_LT(lost->tick - start, 4005 + kFrameMs + 10000); // and goes out within its bound
+    EXPECT_TRUE(sink().WaitVideo(streamfixture::fixture().units().size(), kWait));
+    platform::PumpFor(15000); // the parser's keep-alive fails too, without a second report
+    int reports = 0;
+    for (const UINT message : window.messages())
+        reports += message == WM_BOX_LINK_LOST;
+    EXPECT_EQ(reports, 1);
+    receiver.Stop();
+    ::close(control[1]);
 }
 
 TEST_F(ReceiverTest, LanConnectThatFailsTwiceLosesTheLink) {

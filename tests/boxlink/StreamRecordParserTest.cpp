@@ -139,6 +139,91 @@ TEST_F(ParserTest, GenerationGateHoldsRecordsUntilLiveViewRestarted) {
     EXPECT_EQ(player.sink->Video(), (std::vector<Bytes>{unit(4, {kP0}), unit(5, {kP0})}));
 }
 
+struct LostPlaceCase {
+    const char* name;
+    int generation; // 0: the first
+    Bytes before;   // where the parser lost its place
+};
+
+void PrintTo(const LostPlaceCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LostPlace : public ParserTest, public testing::WithParamInterface<LostPlaceCase> {};
+
+// The parser lost its place (a new stream, an emptied ring): it takes the records again from the first
+// one of the current generation (or the next) that is followed by another header, whatever came before.
+TEST_P(LostPlace, RecordsAreFoundAgainInEveryGeneration) {
+    const LostPlaceCase& c = GetParam();
+    BoxLinkState& link = client.Link();
+    for (int g = 0; g < c.generation; ++g) {
+        link.StartNewGeneration();
+        ++link.restartedGeneration;
+    }
+    const uint8_t v = link.videoRecordType, a = link.audioRecordType;
+    parser.LosePlace();
+    put(concat({c.before, video(1, kP0, v), audio(2, kFrame, a), video(3, kP1, v), video(4, kP0, v)}));
+    drain();
+    EXPECT_EQ(player.sink->Video(), std::vector<Bytes>{unit(4, {kP0, kP1})});
+    EXPECT_EQ(player.sink->Audio(), std::vector<Bytes>{concat({unit(2, {}), kFrame})});
+    EXPECT_EQ(ring.Stored(), 0u);
+}
+
+// A header of a record type with a plausible length, but no header where that record would end.
+Bytes falseStart(uint8_t type) {
+    return {type, 0x05, 0x00, 1, 2, 3, 4, 5, 0x77, 0xFF, 0xFF};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stream, LostPlace,
+    testing::Values(LostPlaceCase{"AtARecord", 0, {}},
+                    LostPlaceCase{"AfterTheTailOfARecord", 0, concat({{0x00, 0x41, 0x9A}, Bytes(300, 0x5A)})},
+                    LostPlaceCase{"AfterAFalseStartInTheSecondGeneration", 1, falseStart(31)},
+                    LostPlaceCase{"AfterTheOldGenerationInTheSecond", 1,
+                                  concat({video(1, Bytes(20, 0)), audio(1, Bytes(9, 0))})},
+                    LostPlaceCase{"AfterGarbageInTheThird", 2,
+                                  concat({{0x2F, 0xFF}, falseStart(42), Bytes(100, 0xA5), falseStart(47)})}),
+    [](const testing::TestParamInfo<LostPlaceCase>& info) { return info.param.name; });
+
+TEST_F(ParserTest, ALoneRecordStartIsTakenOnceTheNextHeaderIsThere) {
+    parser.LosePlace();
+    put(concat({Bytes(7, 0x99), video(1, kP0)}));
+    EXPECT_EQ(drain(), std::vector<Step>{Step::Incomplete});
+    put(concat({video(2, kP0), video(3, kP0)}));
+    drain();
+    EXPECT_EQ(player.sink->Video(), (std::vector<Bytes>{unit(2, {kP0}), unit(3, {kP0})}));
+}
+
+// Records of the next generation's types that keep coming, for a second without one of the current
+// generation, mean that the box restarted its stream: the link follows, and they are used from then on.
+TEST_F(ParserTest, TheNextGenerationsRecordsAloneMakeTheLinkFollowTheBox) {
+    platform::SetTimeScale(10);
+    BoxLinkState& link = client.Link();
+    const auto next = [&](uint32_t timestamp, int records) {
+        for (int i = 0; i < records; ++i)
+            put(audio(timestamp, kFrame, 26));
+        drain();
+    };
+    put(audio(1, kFrame));
+    next(2, StreamRecordParser::kFollowRecords + 2); // too soon
+    Sleep(StreamRecordParser::kFollowAfterMs);
+    put(audio(3, kFrame)); // the current generation goes on after all
+    next(4, 1);
+    EXPECT_EQ(link.audioRecordType, 10);
+    Sleep(StreamRecordParser::kFollowAfterMs);
+    next(5, StreamRecordParser::kFollowRecords - 1); // the one of 4 counts too
+    EXPECT_EQ(link.audioRecordType, 26);
+    EXPECT_EQ(link.videoRecordType, 31);
+    EXPECT_EQ(link.generation, 1u);
+    EXPECT_EQ(link.restartedGeneration, 1u);
+    next(6, 1);
+    platform::SetTimeScale(1);
+    const Bytes frame = kFrame;
+    EXPECT_EQ(player.sink->Audio(),
+              (std::vector<Bytes>{concat({unit(1, {}), frame}), concat({unit(3, {}), frame}),
+                                  concat({unit(6, {}), frame})}));
+}
+
 struct FillCase {
     const char* name;
     bool live;

@@ -103,6 +103,12 @@ public:
         platform::PumpUntil([&] { return find(message) != nullptr; }, timeoutMs);
         return find(message);
     }
+    std::vector<UINT> messages() const {
+        std::vector<UINT> all;
+        for (const Posted& p : messages_)
+            all.push_back(p.message);
+        return all;
+    }
     const Posted* find(UINT message) const {
         for (const Posted& p : messages_)
             if (p.message == message)

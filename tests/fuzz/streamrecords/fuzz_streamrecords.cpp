@@ -1,7 +1,8 @@
 // The stream parser on arbitrary bytes: the input goes into the stream ring in chunks whose sizes it
 // chooses, the record parser cuts and dispatches records (video into the access-unit assembly, audio and
 // units into a live context that takes everything, files into a download folder that does not exist), and
-// the stream generation changes as the input asks. The same bytes are then cut into access units directly.
+// the stream generation changes, and the parser starts where it must find the records first, as the input
+// asks. The same bytes are then cut into access units directly.
 #include "boxlink/AccessUnitCutter.h"
 #include "boxlink/BoxClient.h"
 #include "boxlink/StreamRecordParser.h"
@@ -63,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Harness h;
     if (size < 2)
         return 0;
-    // Two control bytes: live mode, free share, generation events and the chunk size.
+    // Two control bytes: live mode, free share, generation events, a lost place and the chunk size.
     const uint8_t mode = data[0], chunkByte = data[1];
     h.player.live = mode & 1;
     h.player.sink->fill = mode & 2 ? 100 : 5;
@@ -75,6 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ++link.restartedGeneration;
     h.ring.Reset();
     h.parser.Reset();
+    if (mode & 16)
+        h.parser.LosePlace();
 
     const uint8_t* stream = data + 2;
     const size_t length = size - 2;

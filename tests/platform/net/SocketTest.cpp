@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -127,6 +129,55 @@ TEST_F(SocketTest, SendToAClosedPeerFailsWithoutASignalAndRecvSeesTheClose) {
     for (int i = 0; i < 50 && result != SOCKET_ERROR; ++i)
         result = platform::Send(client, chunk.data(), static_cast<int>(chunk.size()));
     EXPECT_EQ(result, SOCKET_ERROR); // and the process is still here: no SIGPIPE
+}
+
+// A blocking socket whose peer takes everything, and one whose peer reads nothing: a send with a deadline
+// gives up on the second at its time limit, and a shutdown by another thread ends its wait at once.
+TEST_F(SocketTest, SendAllDeliversEverythingOrStopsAtItsDeadline) {
+    SOCKET server = listener();
+    const auto connected = [&] {
+        SOCKET s = startConnect(portOf(server));
+        EXPECT_EQ(platform::WaitWritable(s, 5000), 1);
+        ULONG blocking = 0;
+        ioctlsocket(s, FIONBIO, &blocking);
+        const int sendBuffer = 0x8000; // as the box link's control connection: no growing buffer
+        setsockopt(s, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+        return std::pair{s, track(accept(server, nullptr, nullptr))};
+    };
+    const std::vector<char> bytes(4 << 20, 'z'); // more than both buffers of a stalled connection hold
+
+    const auto [reader, readerPeer] = connected();
+    const int some = 256 << 10;
+    std::thread drain([peer = readerPeer, some] {
+        std::vector<char> into(65536);
+        int got = 0;
+        while (got < some) {
+            const int n = platform::Recv(peer, into.data(), static_cast<int>(into.size()));
+            if (n <= 0)
+                break;
+            got += n;
+        }
+    });
+    EXPECT_EQ(platform::SendAll(reader, bytes.data(), some, 60000), some);
+    drain.join();
+
+    platform::SetTimeScale(50.0);
+    [[maybe_unused]] const auto [stalled, unread] = connected(); // its peer reads nothing
+    const DWORD before = GetTickCount();
+    const int sent = platform::SendAll(stalled, bytes.data(), static_cast<int>(bytes.size()), 3000);
+    const DWORD took = GetTickCount() - before;
+    EXPECT_LT(sent, static_cast<int>(bytes.size()));
+    EXPECT_EQ(WSAGetLastError(), WSAETIMEDOUT);
+    EXPECT_GE(took, 3000u);
+    EXPECT_LT(took, 60000u);
+
+    auto waiting = std::async(std::launch::async, [s = stalled, &bytes] {
+        return platform::SendAll(s, bytes.data(), static_cast<int>(bytes.size()), INFINITE);
+    });
+    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    shutdown(stalled, SHUT_RDWR);
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    EXPECT_LT(waiting.get(), static_cast<int>(bytes.size()));
 }
 
 TEST_F(SocketTest, DatagramsOnLoopback) {

@@ -41,8 +41,9 @@ public:
     }
     bool RequestLogin(HWND window, const std::wstring& user, const std::wstring& password,
                       const LoginParams& params) override {
-        return record(LoginCall{window, L"", user, password, params, true});
+        return record(LoginCall{window, L"", user, password, params, true}) && requestLoginSent;
     }
+    bool requestLoginSent = true; // what RequestLogin returns
     bool StartStream() override { return log(L"StartStream"); }
     bool Disconnect(DWORD value) override { return log(L"Disconnect " + std::to_wstring(value)); }
     bool CloseControlSocket() override { return log(L"CloseControlSocket"); }

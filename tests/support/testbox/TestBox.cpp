@@ -4,6 +4,7 @@
 #include "platform/win32/Clock.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -42,6 +43,8 @@ struct TestBox::Connection {
     SOCKET socket = INVALID_SOCKET;
     int id = 0;
     bool closed = false;
+    bool closing = false;
+    std::atomic<bool> reading{true}; // also set by the test's thread
     Bytes in;
     enum class Mode { Frames, Firmware, Ir } mode = Mode::Frames;
     std::size_t remaining = 0;
@@ -71,6 +74,9 @@ TestBox::TestBox(Options options) : options_(std::move(options)) {
             if (!on)
                 return;
             const SOCKET s = bound(SOCK_STREAM, port);
+            if (options_.controlReceiveBuffer > 0) // before listen: the connections take it over
+                setsockopt(s, SOL_SOCKET, SO_RCVBUF, &options_.controlReceiveBuffer,
+                           sizeof options_.controlReceiveBuffer);
             listen(s, 8);
             listeners_.push_back(s);
         };
@@ -158,6 +164,24 @@ void TestBox::Send(Bytes bytes, Delivery delivery) {
     wake_.Wake();
 }
 
+void TestBox::SetControlReading(bool reading) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!controls_.empty())
+            controls_.back()->reading = reading;
+    }
+    wake_.Wake();
+}
+
+void TestBox::CloseControl() {
+    {
+        std::lock_guard lock(mutex_);
+        if (!controls_.empty())
+            controls_.back()->closing = true; // the box's thread closes it: it may be waiting on it
+    }
+    wake_.Wake();
+}
+
 void TestBox::ScriptStream(std::vector<StreamScript> scripts) {
     std::lock_guard lock(mutex_);
     streamScripts_.assign(scripts.begin(), scripts.end());
@@ -171,6 +195,15 @@ void TestBox::SendStream(StreamBytes bytes, Writes writes) {
     }
     if (side)
         side->Send(std::move(bytes), std::move(writes));
+}
+
+bool TestBox::WaitStreamSent(DWORD timeoutMs) {
+    StreamSide* side;
+    {
+        std::lock_guard lock(mutex_);
+        side = latestStream_;
+    }
+    return side && side->WaitSent(timeoutMs);
 }
 
 void TestBox::ServeDownload(std::string nameField, StreamBytes content) {
@@ -197,6 +230,11 @@ void TestBox::run() {
             std::lock_guard lock(mutex_);
             if (stop_)
                 return;
+            for (auto& c : controls_)
+                if (c->closing && !c->closed) {
+                    closesocket(c->socket);
+                    c->closed = true;
+                }
             controls = controls_;
         }
         read.Add(wake_.ReadEnd());
@@ -204,7 +242,7 @@ void TestBox::run() {
         for (SOCKET s : listeners_)
             read.Add(s);
         for (auto& c : controls)
-            if (!c->closed)
+            if (!c->closed && c->reading)
                 read.Add(c->socket);
         if (platform::Select(&read, nullptr, nullptr, untilNextWrite()) > 0) {
             if (read.Contains(wake_.ReadEnd()))
@@ -215,7 +253,7 @@ void TestBox::run() {
                 if (read.Contains(s))
                     acceptOn(s);
             for (auto& c : controls)
-                if (!c->closed && read.Contains(c->socket))
+                if (!c->closed && c->reading && read.Contains(c->socket))
                     readControl(c);
         }
         flushDue();
@@ -338,6 +376,8 @@ void TestBox::onFrame(const std::shared_ptr<Connection>& c, const Frame& frame) 
     } else {
         records_.Answer(frame, reply);
     }
+    if (reply.stopReading)
+        c->reading = false;
     if (!reply.answer)
         return;
     if (reply.value == 1 && r.value > 0 && (r.command == kFirmwareUpdate || r.command == kPutIrData)) {

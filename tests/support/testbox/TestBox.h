@@ -61,6 +61,9 @@ struct Reply {
     Delivery delivery{};
     // Last, the answer frame may be shaped from the request (before it is sealed).
     std::function<void(const Frame& request, Frame& answer)> shape{};
+    // A box that hangs: once it has taken this request, it reads nothing more on the connection (an
+    // upload it accepted stays in the PC's buffers).
+    bool stopReading = false;
 };
 
 struct ReceivedFrame {
@@ -98,6 +101,9 @@ struct Options {
     std::uint16_t lanStreamPort = 0;
     std::uint16_t directControlPort = 0;
     std::uint16_t directStreamPort = 0;
+    // The receive buffer of its control connections in bytes (0: the system's), so that a box that stops
+    // reading soon holds up the PC's sends.
+    int controlReceiveBuffer = 0;
 };
 
 class TestBox {
@@ -121,12 +127,18 @@ public:
     void Script(std::uint32_t command, std::vector<Reply> replies);
     // Box-originated bytes on the latest control connection.
     void Send(Bytes bytes, Delivery delivery = {});
+    // Hostile moves on the latest control connection: the box stops reading it (and goes on again), or
+    // closes it.
+    void SetControlReading(bool reading);
+    void CloseControl();
 
     // Each stream connection takes the next script; the last one stays. Without scripts the box says
     // nothing on a stream connection until SendStream.
     void ScriptStream(std::vector<StreamScript> scripts);
     // Bytes on the latest stream connection of either port.
     void SendStream(StreamBytes bytes, Writes writes = {});
+    // Waits on the scaled clock until what was sent there is written.
+    bool WaitStreamSent(DWORD timeoutMs);
     // A file for the next start-file-transfer that the box accepts: begin record (the name field as given,
     // so also one that is hostile), data records of 2045 bytes, end record.
     void ServeDownload(std::string nameField, StreamBytes content);
