@@ -35,6 +35,17 @@ bool readStat(const std::filesystem::path& path, std::string* name, double* seco
     return std::getline(in, line) && parseStat(line, name, seconds);
 }
 
+unsigned long long voluntarySwitches(const std::filesystem::path& status) {
+    std::ifstream in(status);
+    std::string key;
+    unsigned long long value = 0;
+    while (in >> key) {
+        if (key == "voluntary_ctxt_switches:" && in >> value)
+            return value;
+    }
+    return 0;
+}
+
 } // namespace
 
 ProcessTimes ReadProcessTimes(pid_t pid) {
@@ -49,6 +60,7 @@ ProcessTimes ReadProcessTimes(pid_t pid) {
         ThreadTime thread;
         if (readStat(task.path() / "stat", &thread.name, &thread.seconds)) {
             thread.tid = static_cast<pid_t>(std::stol(task.path().filename().string()));
+            thread.waits = voluntarySwitches(task.path() / "status");
             times.threads.push_back(thread);
         }
     }
@@ -64,10 +76,11 @@ Usage UsageBetween(const ProcessTimes& before, const ProcessTimes& after, double
         const auto early = std::find_if(before.threads.begin(), before.threads.end(),
                                         [&](const ThreadTime& t) { return t.tid == late.tid; });
         if (early != before.threads.end())
-            usage.threads.emplace_back(late, 100 * (late.seconds - early->seconds) / wallSeconds);
+            usage.threads.push_back({late, 100 * (late.seconds - early->seconds) / wallSeconds,
+                                     static_cast<double>(late.waits - early->waits) / wallSeconds});
     }
     std::stable_sort(usage.threads.begin(), usage.threads.end(),
-                     [](const auto& a, const auto& b) { return a.second > b.second; });
+                     [](const ThreadUsage& a, const ThreadUsage& b) { return a.percent > b.percent; });
     return usage;
 }
 

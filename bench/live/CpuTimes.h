@@ -11,6 +11,7 @@ struct ThreadTime {
     pid_t tid = 0;
     std::string name; // the thread's comm: its own name, or the program's when it has none
     double seconds = 0;
+    unsigned long long waits = 0; // voluntary context switches: how often it went to sleep
 };
 
 struct ProcessTimes {
@@ -22,10 +23,15 @@ struct ProcessTimes {
 ProcessTimes ReadProcessTimes(pid_t pid);
 
 // CPU per second of wall time between two readings, in percent of one core: the whole process and each
-// thread that lived through both readings, busiest first.
+// thread that lived through both readings, busiest first, with its waits per second.
+struct ThreadUsage {
+    ThreadTime thread; // the later reading
+    double percent = 0;
+    double waitsPerSecond = 0;
+};
 struct Usage {
     double percent = 0;
-    std::vector<std::pair<ThreadTime, double>> threads; // the later reading, and its percent
+    std::vector<ThreadUsage> threads;
 };
 Usage UsageBetween(const ProcessTimes& before, const ProcessTimes& after, double wallSeconds);
 

@@ -3,8 +3,8 @@
 // ffplay playing the same fixture (muxed with its sound, fields woven and deinterlaced with bwdif, one
 // frame per field pair as ours, in a window of our video area's size, drawn by SDL's software renderer),
 // both with sound to SDL's dummy driver. After a warm-up it measures the CPU time per second of both
-// programs over the same wall-clock window (from /proc: the whole process and each thread) and prints
-// them; the last line is for scripts:
+// programs over the same wall-clock window (from /proc: the whole process and each thread, with how often
+// each thread went to sleep) and prints them; the last line is for scripts:
 //   live view: ours X.X % of one core, ffplay Y.Y %, ratio Z.ZZ
 // Needs Xvfb, ffmpeg and ffplay. Not a test: `make bench-live`.
 //
@@ -115,11 +115,14 @@ std::string loadAverage() {
     return getloadavg(load, 3) == 3 ? std::to_string(load[0]).substr(0, 5) : "?";
 }
 
+// Threads below 0.05 % that rarely wake are left out.
 void printUsage(const char* title, const Usage& usage) {
-    std::printf("%s: %.1f %% of one core\n", title, usage.percent);
-    for (const auto& [thread, percent] : usage.threads)
-        if (percent >= 0.05)
-            std::printf("  %7d  %-16s %5.1f %%\n", thread.tid, thread.name.c_str(), percent);
+    std::printf("%s: %.1f %% of one core\n  %7s  %-16s %7s %9s\n", title, usage.percent, "thread", "name",
+                "CPU", "waits/s");
+    for (const ThreadUsage& t : usage.threads)
+        if (t.percent >= 0.05 || t.waitsPerSecond >= 20)
+            std::printf("  %7d  %-16s %5.1f %% %9.0f\n", t.thread.tid, t.thread.name.c_str(), t.percent,
+                        t.waitsPerSecond);
 }
 
 int runBench(const Options& o) {
@@ -192,8 +195,8 @@ int runBench(const Options& o) {
                 "cores)\n",
                 wall, o.warmup, loadBefore.c_str(), loadAverage().c_str(), sysconf(_SC_NPROCESSORS_ONLN));
     std::printf("the stream: 720x288 fields at 50 a second with AAC; the video area %dx%d\n", width, height);
-    printUsage("ours (per thread)", oursUsage);
-    printUsage("ffplay (per thread)", theirUsage);
+    printUsage("ours", oursUsage);
+    printUsage("ffplay", theirUsage);
     const double ratio = theirUsage.percent > 0 ? oursUsage.percent / theirUsage.percent : 0;
     std::printf("live view: ours %.1f %% of one core, ffplay %.1f %%, ratio %.2f\n", oursUsage.percent,
                 theirUsage.percent, ratio);
