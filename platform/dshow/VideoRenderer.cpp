@@ -18,7 +18,9 @@ namespace {
 std::atomic<bool> g_vmr9Fails{false};
 
 constexpr int kMaxPictureSide = 4096;
-constexpr REFERENCE_TIME kWaitSlice = 10 * 10000; // the clock is read again at least this often
+// The wait for a due sample reads the graph's clock again at least this often: that clock (the audio
+// renderer's) may run apart from the one the wait is timed by. A frame's wait is mostly one wake-up.
+constexpr REFERENCE_TIME kWaitSlice = 100 * 10000;
 
 } // namespace
 
@@ -39,8 +41,8 @@ HRESULT VideoRendererPin::CheckMediaType(const CMediaType* type) {
         return VFW_E_TYPE_NOT_ACCEPTED;
     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type->Format());
     const LONG width = vih->bmiHeader.biWidth, height = std::abs(vih->bmiHeader.biHeight);
-    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide)
-        return VFW_E_TYPE_NOT_ACCEPTED;
+    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide || width % 2 != 0)
+        return VFW_E_TYPE_NOT_ACCEPTED; // a packed 4:2:2 row holds whole pixel pairs
     return S_OK;
 }
 
@@ -238,15 +240,61 @@ HRESULT VideoRenderer::show(IMediaSample* sample) {
         current_.width = width;
         current_.height = height;
         current_.pitch = pitch;
-        current_.bytes.assign(data, data + static_cast<size_t>(pitch) * static_cast<size_t>(height));
+        const size_t bytes = static_cast<size_t>(pitch) * static_cast<size_t>(height);
+        if (current_.bytes.size() != bytes)
+            current_.bytes.resize(bytes); // only when the picture size changes
+        std::memcpy(current_.bytes.data(), data, bytes);
         haveFrame_ = true;
     }
     present();
     return S_OK;
 }
 
+std::shared_ptr<VideoPicture> VideoRenderer::freePicture(int width, int height) {
+    for (const auto& picture : pictures_) {
+        if (picture->width == width && picture->height == height && picture.use_count() == 1) {
+            // The surface that held it last let it go with a release; what it read happens before the
+            // conversion writes.
+            std::atomic_thread_fence(std::memory_order_acquire);
+            return picture;
+        }
+    }
+    std::erase_if(pictures_, [&](const std::shared_ptr<VideoPicture>& p) {
+        return (p->width != width || p->height != height) && p.use_count() == 1;
+    });
+    if (pictures_.size() >= kPictures)
+        return nullptr;
+    auto picture = std::make_shared<VideoPicture>();
+    picture->width = width;
+    picture->height = height;
+    picture->pixels = std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<size_t>(width) * height);
+    pictures_.push_back(picture);
+    return picture;
+}
+
+std::shared_ptr<const VideoPicture> VideoRenderer::render() {
+    const PackedRowKernel kernel = PackedRowKernelFor(current_.fourcc);
+    const int width = current_.width, height = current_.height;
+    std::shared_ptr<VideoPicture> picture = kernel ? freePicture(width, height) : nullptr;
+    if (!picture)
+        return nullptr; // every picture is still shown: this frame is not
+    const bool blend = mixer_.enabled && mixer_.haveBitmap;
+    if (blend && (overlayStale_ || !overlayRuns_.PreparedFor(width, height))) {
+        overlayRuns_.Prepare(mixer_.overlay, width, height);
+        overlayStale_ = false;
+    }
+    const bool runs = blend && !overlayRuns_.Empty();
+    for (int y = 0; y < height; ++y) {
+        std::uint32_t* row = picture->pixels.get() + static_cast<size_t>(y) * static_cast<size_t>(width);
+        kernel(current_.bytes.data() + static_cast<size_t>(y) * static_cast<size_t>(current_.pitch), row,
+               width);
+        if (runs)
+            overlayRuns_.BlendRow(y, row);
+    }
+    return picture;
+}
+
 void VideoRenderer::present() {
-    PackedPicture picture;
     VideoFrame frame;
     HWND window;
     bool positioned;
@@ -254,22 +302,17 @@ void VideoRenderer::present() {
         std::lock_guard lock(mutex_);
         if (!haveFrame_ || !window_)
             return;
-        picture = current_;
-        if (mixer_.enabled && mixer_.haveBitmap)
-            BlendOverlay(picture, mixer_.overlay);
+        frame.picture = render();
+        if (!frame.picture)
+            return;
         window = window_;
         positioned = positionSet_;
-        frame.source = positionSet_ ? source_ : RECT{0, 0, picture.width, picture.height};
+        frame.source = positionSet_ ? source_ : RECT{0, 0, current_.width, current_.height};
         frame.destination = destination_;
         frame.border = border_;
     }
     if (!positioned)
         GetClientRect(window, &frame.destination);
-    frame.fourcc = picture.fourcc;
-    frame.width = picture.width;
-    frame.height = picture.height;
-    frame.pitch = picture.pitch;
-    frame.data = picture.bytes.data();
     PresentToWindow(window, frame);
 }
 

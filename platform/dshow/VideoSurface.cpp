@@ -56,10 +56,7 @@ bool PresentToWindow(HWND window, const VideoFrame& frame) {
 void HeadlessVideoSurface::Present(const VideoFrame& frame) {
     std::lock_guard lock(mutex_);
     ++presented_;
-    last_.frame = frame;
-    last_.bytes.assign(frame.data,
-                       frame.data + static_cast<size_t>(frame.pitch) * static_cast<size_t>(frame.height));
-    last_.frame.data = last_.bytes.data();
+    last_ = frame;
 }
 
 int HeadlessVideoSurface::presented() const {
@@ -67,11 +64,9 @@ int HeadlessVideoSurface::presented() const {
     return presented_;
 }
 
-HeadlessVideoSurface::Copy HeadlessVideoSurface::last() const {
+VideoFrame HeadlessVideoSurface::last() const {
     std::lock_guard lock(mutex_);
-    Copy copy = last_;
-    copy.frame.data = copy.bytes.data();
-    return copy;
+    return last_;
 }
 
 } // namespace platform::dshow
