@@ -251,25 +251,33 @@ HRESULT VideoRenderer::show(IMediaSample* sample) {
 }
 
 std::shared_ptr<VideoPicture> VideoRenderer::freePicture(int width, int height) {
-    for (const auto& picture : pictures_) {
-        if (picture->width == width && picture->height == height && picture.use_count() == 1) {
-            // The surface that held it last let it go with a release; what it read happens before the
-            // conversion writes.
-            std::atomic_thread_fence(std::memory_order_acquire);
-            return picture;
-        }
+    const auto unheld = [&](const std::shared_ptr<VideoPicture>& p) {
+        return p->width == width && p->height == height && p.use_count() == 1;
+    };
+    if (const auto it = std::find_if(pictures_.begin(), pictures_.end(), unheld); it != pictures_.end()) {
+        // The surface that held it last let it go with a release; what it read happens before the
+        // conversion writes.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        return *it;
     }
     std::erase_if(pictures_, [&](const std::shared_ptr<VideoPicture>& p) {
         return (p->width != width || p->height != height) && p.use_count() == 1;
     });
-    if (pictures_.size() >= kPictures)
-        return nullptr;
-    auto picture = std::make_shared<VideoPicture>();
-    picture->width = width;
-    picture->height = height;
-    picture->pixels = std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<size_t>(width) * height);
-    pictures_.push_back(picture);
-    return picture;
+    const bool newSize = std::none_of(pictures_.begin(), pictures_.end(), [&](const auto& p) {
+        return p->width == width && p->height == height;
+    });
+    // A new size gets two pictures at once: the surface keeps the one it shows while the next is made.
+    pictures_.reserve(kPictures);
+    for (int made = 0; made < (newSize ? 2 : 1) && pictures_.size() < kPictures; ++made) {
+        auto picture = std::make_shared<VideoPicture>();
+        picture->width = width;
+        picture->height = height;
+        picture->pixels =
+            std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<size_t>(width) * height);
+        pictures_.push_back(std::move(picture));
+    }
+    const auto it = std::find_if(pictures_.begin(), pictures_.end(), unheld);
+    return it != pictures_.end() ? *it : nullptr;
 }
 
 std::shared_ptr<const VideoPicture> VideoRenderer::render() {
