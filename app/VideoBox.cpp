@@ -2,7 +2,6 @@
 
 #include "app/UiMessages.h"
 #include "platform/dshow/VideoPixels.h"
-#include "platform/gdi/WindowDc.h"
 #include "platform/mfc/PictureWindow.h"
 
 #include <algorithm>
@@ -35,6 +34,12 @@ KQ_UI_VideoBox::~KQ_UI_VideoBox() {
 BOOL KQ_UI_VideoBox::Attach(UINT id, CWnd* parent) {
     const BOOL ok = SubclassDlgItem(id, parent) && platform::mfc::ShowPictures(*this);
     handle_ = m_hWnd;
+    if (ok) {
+        CRect client;
+        GetClientRect(&client);
+        clientWidth_ = client.Width();
+        clientHeight_ = client.Height();
+    }
     if (ok)
         platform::dshow::RegisterVideoSurface(m_hWnd, this);
     return ok;
@@ -47,16 +52,22 @@ void KQ_UI_VideoBox::show() {
     platform::mfc::WindowPicture shown;
     shown.picture = frame_.picture;
     if (shown.picture) {
-        RECT client{};
-        ::GetClientRect(hwnd, &client); // the size the window's face has now, from any thread
         const CRect from = CRect(frame_.source).IsRectEmpty()
                                ? CRect(0, 0, shown.picture->width, shown.picture->height)
                                : CRect(frame_.source);
         shown.source = from;
-        shown.target = VideoRect(frame_.destination, client.right, client.bottom);
+        shown.target = VideoRect(frame_.destination, clientWidth_, clientHeight_);
         shown.fill = frame_.border;
     }
     platform::mfc::SetWindowPicture(hwnd, shown);
+}
+
+SIZE KQ_UI_VideoBox::ShownSize(const RECT& source, const RECT& destination) {
+    const LONG width = source.right - source.left, height = source.bottom - source.top;
+    const CRect target = VideoRect(destination, clientWidth_, clientHeight_);
+    if (target.IsRectEmpty())
+        return SIZE{width, height}; // not laid out yet
+    return SIZE{std::min<LONG>(width, target.Width()), std::min<LONG>(height, target.Height())};
 }
 
 void KQ_UI_VideoBox::Present(const platform::dshow::VideoFrame& frame) {
@@ -100,7 +111,9 @@ bool KQ_UI_VideoBox::HasFrame() const {
     return frame_.picture != nullptr;
 }
 
-void KQ_UI_VideoBox::OnSize(UINT, int, int) {
+void KQ_UI_VideoBox::OnSize(UINT, int cx, int cy) {
+    clientWidth_ = cx;
+    clientHeight_ = cy;
     std::lock_guard lock(mutex_);
     show();
 }

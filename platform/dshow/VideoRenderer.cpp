@@ -280,9 +280,18 @@ std::shared_ptr<VideoPicture> VideoRenderer::freePicture(int width, int height) 
     return it != pictures_.end() ? *it : nullptr;
 }
 
-std::shared_ptr<const VideoPicture> VideoRenderer::render() {
+std::shared_ptr<const VideoPicture> VideoRenderer::render(RECT source, SIZE shown) {
     const PackedRowKernel kernel = PackedRowKernelFor(current_.fourcc);
-    const int width = current_.width, height = current_.height;
+    const int fullWidth = current_.width, fullHeight = current_.height;
+    source.left = std::clamp<LONG>(source.left, 0, fullWidth);
+    source.right = std::clamp<LONG>(source.right, 0, fullWidth);
+    source.top = std::clamp<LONG>(source.top, 0, fullHeight);
+    source.bottom = std::clamp<LONG>(source.bottom, 0, fullHeight);
+    if (source.left >= source.right || source.top >= source.bottom)
+        source = RECT{0, 0, fullWidth, fullHeight};
+    const int sourceWidth = source.right - source.left, sourceHeight = source.bottom - source.top;
+    const int width = std::clamp<int>(shown.cx, 1, sourceWidth);
+    const int height = std::clamp<int>(shown.cy, 1, sourceHeight);
     std::shared_ptr<VideoPicture> picture = kernel ? freePicture(width, height) : nullptr;
     if (!picture)
         return nullptr; // every picture is still shown: this frame is not
@@ -292,10 +301,35 @@ std::shared_ptr<const VideoPicture> VideoRenderer::render() {
         overlayStale_ = false;
     }
     const bool runs = blend && !overlayRuns_.Empty();
+    const bool whole = width == fullWidth && height == fullHeight;
+    // Otherwise each picture pixel takes the nearest source pixel: the pixel pairs of the source's columns
+    // of one row are converted once, and the picture's columns picked from them.
+    const int pairsFrom = source.left & ~1, pairsTo = std::min(fullWidth, (source.right + 1) & ~1);
+    if (!whole) {
+        if (scratch_.size() < static_cast<size_t>(fullWidth))
+            scratch_.resize(static_cast<size_t>(fullWidth)); // only when the picture size grows
+        if (columns_.size() < static_cast<size_t>(width))
+            columns_.resize(static_cast<size_t>(width));
+        for (int x = 0; x < width; ++x)
+            columns_[static_cast<size_t>(x)] =
+                source.left + static_cast<int>(static_cast<long long>(x) * sourceWidth / width);
+    }
+    int converted = -1;
     for (int y = 0; y < height; ++y) {
         std::uint32_t* row = picture->pixels.get() + static_cast<size_t>(y) * static_cast<size_t>(width);
-        kernel(current_.bytes.data() + static_cast<size_t>(y) * static_cast<size_t>(current_.pitch), row,
-               width);
+        const int sourceRow =
+            source.top + static_cast<int>(static_cast<long long>(y) * sourceHeight / height);
+        const BYTE* packed =
+            current_.bytes.data() + static_cast<size_t>(sourceRow) * static_cast<size_t>(current_.pitch);
+        if (whole) {
+            kernel(packed, row, width);
+        } else {
+            if (sourceRow != converted)
+                kernel(packed + 2 * pairsFrom, scratch_.data() + pairsFrom, pairsTo - pairsFrom);
+            converted = sourceRow;
+            for (int x = 0; x < width; ++x)
+                row[x] = scratch_[static_cast<size_t>(columns_[static_cast<size_t>(x)])];
+        }
         if (runs)
             overlayRuns_.BlendRow(y, row);
     }
@@ -305,22 +339,28 @@ std::shared_ptr<const VideoPicture> VideoRenderer::render() {
 void VideoRenderer::present() {
     VideoFrame frame;
     HWND window;
+    RECT source;
     bool positioned;
     {
         std::lock_guard lock(mutex_);
         if (!haveFrame_ || !window_)
             return;
-        frame.picture = render();
-        if (!frame.picture)
-            return;
         window = window_;
         positioned = positionSet_;
-        frame.source = positionSet_ ? source_ : RECT{0, 0, current_.width, current_.height};
+        source = positionSet_ ? source_ : RECT{0, 0, current_.width, current_.height};
         frame.destination = destination_;
         frame.border = border_;
     }
     if (!positioned)
         GetClientRect(window, &frame.destination);
+    const SIZE shown = ShownSizeForWindow(window, source, frame.destination);
+    {
+        std::lock_guard lock(mutex_);
+        frame.picture = render(source, shown);
+    }
+    if (!frame.picture)
+        return;
+    frame.source = RECT{0, 0, frame.picture->width, frame.picture->height};
     PresentToWindow(window, frame);
 }
 

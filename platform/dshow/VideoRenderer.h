@@ -3,9 +3,10 @@
 // Its input pins offer no types and take UYVY and YUY2 (of an even width) with a VideoInfo format; the
 // first pin's samples are shown: Receive waits until the sample is due by the graph's clock (while paused,
 // until Run, Stop or a flush), keeps the packed frame (for repaints and the current image), converts it to
-// RGB with the mixer bitmap blended in, in one pass into a picture of its own, presents that to the
-// VideoSurface registered for the clipping window, and returns. A late sample is shown at once. The
-// pictures are allocated once per picture size and reused once no surface holds them.
+// RGB with the mixer bitmap blended in, in one pass into a picture of its own at the size the window's
+// VideoSurface shows it in (nearest pixel when smaller), presents that to the surface, and returns. A late
+// sample is shown at once. The pictures are allocated once per size and reused once no surface holds
+// them.
 #pragma once
 
 #include "platform/dshow/BasePin.h"
@@ -126,9 +127,9 @@ private:
     bool waitUntilDue(IMediaSample* sample);
     HRESULT show(IMediaSample* sample);
     void present();
-    // The current frame converted, with the mixer bitmap, into a picture nobody holds; null when all are
-    // held. Under mutex_.
-    std::shared_ptr<const VideoPicture> render();
+    // The source part of the current frame converted, at the size the surface shows it in and with the
+    // mixer bitmap over it, into a picture nobody holds; null when all are held. Under mutex_.
+    std::shared_ptr<const VideoPicture> render(RECT source, SIZE shown);
     std::shared_ptr<VideoPicture> freePicture(int width, int height);
     void endOfStream();
     void wakeAll();
@@ -159,6 +160,8 @@ private:
     OverlayRuns overlayRuns_; // the mixer bitmap prepared for the current picture size
     bool overlayStale_ = true;
     std::vector<std::shared_ptr<VideoPicture>> pictures_;
+    std::vector<std::uint32_t> scratch_; // a converted source row, when the picture is shown smaller
+    std::vector<int> columns_;           // the source column of each picture column then
 };
 
 } // namespace platform::dshow

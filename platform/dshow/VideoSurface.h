@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/dshow/MediaType.h"
+#include "platform/gdi/Gdi.h"
 
 #include <cstdint>
 #include <memory>
@@ -25,6 +26,7 @@ struct VideoPicture {
 struct VideoFrame {
     // Shared with the renderer, which writes a picture again only once no surface holds it any more, so a
     // surface may keep it (the one it shows and the newest: at most two at a time) and show it from there.
+    // It holds the source part of the frame, at the size the surface asked for (ShownSize).
     std::shared_ptr<const VideoPicture> picture;
     RECT source{};       // the part of the picture to show, in picture pixels
     RECT destination{};  // where to show it, in the window's client pixels
@@ -37,6 +39,11 @@ public:
     // Called on the renderer's streaming thread, or on the thread that repaints; the surface must not wait
     // for its window's thread.
     virtual void Present(const VideoFrame& frame) = 0;
+    // The size in which the surface would show `source` (picture pixels) placed at `destination` now, at
+    // most the source's own: the renderer converts straight into a picture of that size (nearest pixel),
+    // so a surface that shows the video smaller gets it at its size. By default the source's size. Called
+    // as Present is.
+    virtual SIZE ShownSize(const RECT& source, const RECT& destination);
 };
 
 // The surface stays the caller's; registering again replaces it.
@@ -45,6 +52,8 @@ void RegisterVideoSurface(HWND window, VideoSurface* surface);
 void UnregisterVideoSurface(HWND window);
 // Presents to the window's surface; false when none is registered.
 bool PresentToWindow(HWND window, const VideoFrame& frame);
+// The window's surface's ShownSize; the source's size when none is registered.
+SIZE ShownSizeForWindow(HWND window, const RECT& source, const RECT& destination);
 
 // Keeps the last frame it was given.
 class HeadlessVideoSurface final : public VideoSurface {
