@@ -260,6 +260,8 @@ HRESULT AudioRenderer::queue(IMediaSample* sample) {
 platform::Duration AudioRenderer::drainDeadlineLocked(Uint32 bytes) const {
     if (!running_ || bytesPerSecond_ <= 0)
         return platform::Duration::max(); // a paused device does not drain: only a state change helps
+    // The device takes a chunk at a time: less than one makes no difference to the queue.
+    bytes = std::max(bytes, chunkBytes_);
     const long long ms = std::max<long long>(1, static_cast<long long>(bytes) * 1000 / bytesPerSecond_);
     return platform::DeadlineAfter(static_cast<DWORD>(std::min<long long>(ms, 1000)));
 }

@@ -67,7 +67,8 @@ private:
     void endOfStream();
     void clearLocked();
     Uint32 queuedLocked() const;
-    // When the running device will have played `bytes` more of its queue (at least 1 ms, at most 1 s on).
+    // When the running device will have played `bytes` more of its queue, or a chunk when that is more (at
+    // least 1 ms, at most 1 s on).
     platform::Duration drainDeadlineLocked(Uint32 bytes) const;
     void changed();
 
