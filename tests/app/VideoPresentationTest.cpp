@@ -1,8 +1,8 @@
 // The presentation path as the program runs it, from the live source filter's "Video Out" pin through the
 // video renderer to the main window's video box:
 // - the pixels the window shows for a known frame equal the tests' model of the conversion, with and
-//   without the on-screen display over the picture (bit for bit), and a larger picture comes to it at the
-//   size it is shown in;
+//   without the on-screen display over the picture (bit for bit), what is drawn into the window shows over
+//   the picture, and a larger picture comes to it at the size it is shown in;
 // - over a hundred frames of one size nothing is allocated on the way to the window after the first one,
 //   and the window's paint allocates no buffer of a picture row or more (the toolkit's own small objects
 //   for each paint aside).
@@ -15,6 +15,7 @@
 #include "media/Player.h"
 #include "platform/dshow/Vmr.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/WindowDc.h"
 #include "platform/mfc/detail/WindowPart.h"
 #include "tests/media/CaptureSink.h"
 #include "tests/support/RgbModel.h"
@@ -214,6 +215,24 @@ TEST_F(VideoPresentationTest, TheWindowShowsTheModelsPixelsWithAndWithoutTheDisp
         EXPECT_EQ(differences(c.display ? rgbmodel::overlaid(expected(frame), texts, 0) : expected(frame)), 0)
             << c.name;
     }
+}
+
+// While the picture is paused the display is drawn into the window itself (its GDI layer), which the
+// window shows over the picture until the layer is erased.
+TEST_F(VideoPresentationTest, WhatIsDrawnIntoTheWindowShowsOverThePicture) {
+    build(kWidth, kHeight, kPitch);
+    deliver(0);
+    rgbmodel::Pixels model = expected(0);
+    HDC dc = GetDC(box_->m_hWnd);
+    RECT block{10, 20, 50, 40};
+    FillRect(dc, &block, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ReleaseDC(box_->m_hWnd, dc);
+    for (int y = 20; y < 40; ++y)
+        for (int x = 10; x < 50; ++x)
+            model[static_cast<size_t>(y * kWidth + x)] = 0xFFFFFFFFu;
+    EXPECT_EQ(differences(model), 0);
+    InvalidateRect(box_->m_hWnd, nullptr, TRUE);
+    EXPECT_EQ(differences(expected(0)), 0) << "erased";
 }
 
 // A picture twice the size of the video rectangle comes from the renderer at the rectangle's size: each
