@@ -39,9 +39,8 @@ BOOL KQ_UI_VideoBox::Attach(UINT id, CWnd* parent) {
         GetClientRect(&client);
         clientWidth_ = client.Width();
         clientHeight_ = client.Height();
-    }
-    if (ok)
         platform::dshow::RegisterVideoSurface(m_hWnd, this);
+    }
     return ok;
 }
 

@@ -119,8 +119,8 @@ private:
         int pitch = 0;
         std::vector<BYTE> bytes;
     };
-    // At most this many pictures: the one being converted and two held by each of the surfaces of the
-    // main and the full-screen window.
+    // At most this many pictures: the one being converted, the two a surface may hold, and the last one
+    // of the surface shown before (the main window's box while the full-screen window shows the video).
     static constexpr std::size_t kPictures = 4;
 
     // Streaming: waits until the sample is due; false when a stop or a flush ended the wait.

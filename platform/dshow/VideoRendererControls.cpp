@@ -164,7 +164,7 @@ HRESULT VideoRenderer::GetCurrentImage(BYTE** dib) {
     header.biCompression = BI_RGB;
     header.biSizeImage = static_cast<DWORD>(pixelBytes);
     std::memcpy(image, &header, sizeof header);
-    // The top row goes last: the rows are converted straight into their bottom-up places.
+    // Bottom-up: each row is converted straight into its place, the top row into the image's last.
     auto* bottomUp = reinterpret_cast<std::uint32_t*>(image + sizeof header);
     ConvertPackedPicture(current_.fourcc, width, height, current_.pitch, current_.bytes.data(),
                          bottomUp + static_cast<std::ptrdiff_t>(height - 1) * width, -width);
