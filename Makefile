@@ -2,13 +2,14 @@
 # make test  installs the dependencies, builds and runs every test headless, then a short fuzz run of every target side by side.
 # make screenshots  renders the windows offscreen into build/<preset>/screenshots/.
 # make demo  builds, starts the test box on 127.0.0.1 and Veloq beside it, all on loopback.
+# make bench-live  what live view costs against ffplay on the same stream, under Xvfb (not part of make test).
 PRESET ?= release
 BUILD := build/$(PRESET)
 DIST := $(BUILD)/dist
 FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run demo test screenshots fuzz-smoke fuzz clean
+.PHONY: all deps configure build run demo test screenshots bench-live fuzz-smoke fuzz clean
 
 all: build
 
@@ -31,6 +32,10 @@ demo: build
 # make screenshots  the windows rendered offscreen into $(BUILD)/screenshots/*.png
 screenshots: build
 	@cmake --build --preset $(PRESET) --target screenshots
+
+# The CPU time of our live view of the test box and of ffplay on the same stream; BENCH_LIVE_ARGS="--seconds 60".
+bench-live: build
+	@$(BUILD)/bench-bin/bench_live $(BENCH_LIVE_ARGS)
 
 test: build
 	@ctest --preset $(PRESET) -j $(JOBS)

@@ -68,6 +68,7 @@ void KQ_AV_AudioDecode::Stop() {
     if (!thread_)
         return;
     run_ = false;
+    live_->WakeDecodeThreads();
     WaitForSingleObject(exitEvent_, INFINITE);
     CloseHandle(exitEvent_);
     CloseHandle(thread_); // joins the thread, which has signalled its end
@@ -81,6 +82,7 @@ DWORD KQ_AV_AudioDecode::ThreadProc(LPVOID self) {
 }
 
 void KQ_AV_AudioDecode::Run() {
+    SetThreadDescription(GetCurrentThread(), L"audio decode");
     DWORD threshold = kHysteresisBytes;
     while (!done_) {
         const Pass pass = runPass(threshold);
@@ -88,6 +90,8 @@ void KQ_AV_AudioDecode::Run() {
             break;
         if (pass == Pass::Sleep)
             Sleep(kPassMs);
+        else if (pass == Pass::Wait)
+            live_->WaitForAudio(threshold, run_);
         if (!run_)
             break;
     }
@@ -97,11 +101,11 @@ void KQ_AV_AudioDecode::Run() {
 
 KQ_AV_AudioDecode::Pass KQ_AV_AudioDecode::runPass(DWORD& threshold) {
     if (!ring_)
-        return Pass::Sleep;
+        return Pass::Wait; // for the stop
     if (ring_->UsedBytes() <= threshold) {
         threshold = kHysteresisBytes;
         live_->SetAudioRunning(false);
-        return Pass::Sleep;
+        return Pass::Wait;
     }
     threshold = 0;
     DWORD oldest = 0;
@@ -109,7 +113,10 @@ KQ_AV_AudioDecode::Pass KQ_AV_AudioDecode::runPass(DWORD& threshold) {
         live_->SetAudioClock(oldest);
     live_->SetAudioRunning(true);
     DWORD length = 0;
-    if (ring_->Read(unit_.get(), kReadBufferSize, &length) != AV_RING_OK || length < 4)
+    const DWORD read = ring_->Read(unit_.get(), kReadBufferSize, &length);
+    if (read == AV_RING_OK || read == AV_RING_TOO_LARGE)
+        live_->UnitTaken();
+    if (read != AV_RING_OK || length < 4)
         return Pass::Sleep;
     if (!decoderOpened_ && length <= kLargestOpeningUnit) {
         if (OpenDecoder(unit_.get() + 4, length - 4) != 0)

@@ -8,7 +8,7 @@
 // Ownership and threads: the live context creates the object and calls Start, and later Stop, which clears
 // the run flag and waits for the exit event; the thread is the only reader of the audio ring (a flush may
 // come from the control dispatcher at any time). The live context, filter and ring are borrowed and outlive
-// the thread.
+// the thread. While too little is queued it waits on the live context for more (or the stop).
 #pragma once
 
 #include "platform/win32/Types.h"
@@ -44,7 +44,9 @@ public:
     int OpenDecoder(const BYTE* data, DWORD length);
 
 private:
-    enum class Pass { Sleep, Continue, Leave };
+    // After a pass: the pause that paces the units, none, waiting for more queued audio (or the stop), or
+    // the end.
+    enum class Pass { Sleep, Continue, Wait, Leave };
 
     static DWORD ThreadProc(LPVOID self);
     void Run();

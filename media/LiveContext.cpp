@@ -117,6 +117,50 @@ private:
     bool entered_;
 };
 
+void KQ_AV_LiveContext::unitsArrived(std::condition_variable& waiters) {
+    { std::lock_guard lock(ringsMutex_); }
+    waiters.notify_all();
+}
+
+void KQ_AV_LiveContext::SetAudioRunning(bool running) {
+    if (audioRunning_.exchange(running) != running && running)
+        unitsArrived(videoUnits_);
+}
+
+bool KQ_AV_LiveContext::WaitForVideoUnit(const std::atomic<bool>& run) {
+    std::unique_lock lock(ringsMutex_);
+    videoUnits_.wait(lock,
+                     [&] { return !run || (audioRunning_ && videoRing_ && videoRing_->UsedBytes() > 0); });
+    return run;
+}
+
+bool KQ_AV_LiveContext::WaitForAudio(DWORD bytes, const std::atomic<bool>& run) {
+    std::unique_lock lock(ringsMutex_);
+    audioUnits_.wait(lock, [&] { return !run || (audioRing_ && audioRing_->UsedBytes() > bytes); });
+    return run;
+}
+
+void KQ_AV_LiveContext::WakeDecodeThreads() {
+    { std::lock_guard lock(ringsMutex_); }
+    videoUnits_.notify_all();
+    audioUnits_.notify_all();
+}
+
+void KQ_AV_LiveContext::UnitTaken() {
+    {
+        std::lock_guard lock(ringsMutex_);
+        ++unitsTaken_;
+    }
+    roomMade_.notify_all();
+}
+
+void KQ_AV_LiveContext::waitForRoom(platform::Duration deadline) {
+    std::unique_lock lock(ringsMutex_);
+    const ULONGLONG seen = unitsTaken_;
+    platform::WaitUntilScaled(roomMade_, lock, std::min(deadline, platform::DeadlineAfter(kStopCheckMs)),
+                              [&] { return unitsTaken_ != seen || closing_; });
+}
+
 int KQ_AV_LiveContext::PushVideo(const BYTE* unit, DWORD length, const std::atomic<bool>& stop) {
     CallScope call(this);
     KQ_AV_RingBuffer* ring = videoRing_.get();
@@ -126,6 +170,7 @@ int KQ_AV_LiveContext::PushVideo(const BYTE* unit, DWORD length, const std::atom
         const DWORD result = ring->Write(unit, length);
         if (result == AV_RING_OK) {
             videoFull_ = false;
+            unitsArrived(videoUnits_);
             break;
         }
         if (result != AV_RING_FULL)
@@ -141,7 +186,7 @@ int KQ_AV_LiveContext::PushVideo(const BYTE* unit, DWORD length, const std::atom
             return 1;
         if (stop)
             return 0;
-        Sleep(1);
+        waitForRoom(platform::DeadlineAfter(kVideoFullDropMs + 1 - (now - videoFullSince_)));
     }
 
     const bool idr = ScanMediaUnit(unit, length).idr;
@@ -172,13 +217,15 @@ int KQ_AV_LiveContext::PushAudio(const BYTE* unit, DWORD length, const std::atom
     for (;;) {
         paceGraph(ring->UsedBytes());
         const DWORD result = ring->Write(unit, length);
-        if (result == AV_RING_OK)
+        if (result == AV_RING_OK) {
+            unitsArrived(audioUnits_);
             break;
+        }
         if (result != AV_RING_FULL || closing_)
             return 1;
         if (stop)
             return 0;
-        Sleep(1);
+        waitForRoom(platform::Duration::max());
     }
     if (idrSeen_.exchange(false))
         trimAudioGop(gopStart_);
@@ -199,6 +246,7 @@ HRESULT KQ_AV_LiveContext::FlushAudio() {
     if (!call || !audioRing_)
         return E_FAIL;
     audioRing_->Flush();
+    UnitTaken();
     return S_OK;
 }
 
@@ -207,6 +255,7 @@ HRESULT KQ_AV_LiveContext::FlushVideo() {
     if (!call || !videoRing_)
         return E_FAIL;
     videoRing_->Flush();
+    UnitTaken();
     return S_OK;
 }
 

@@ -11,6 +11,10 @@
 //   context's call guard: Destroy makes later calls return at once and waits for those in progress, and a
 //   push waiting for room leaves its wait as soon as the context is being destroyed.
 // - The audio thread writes the audio clock and audio running, the video thread reads them (plain atomics).
+// - No thread polls the rings: the decode threads wait for units (the video thread also for audio to run)
+//   and a push waits for room in a full ring, each on a condition variable that the change it waits for
+//   notifies. The receiver's stop flag, which nothing here is told of, is looked at every kStopCheckMs
+//   while a push waits for room.
 // - While recording, the record thread reads the record rings and owns the staging ring and the recorder;
 //   it reads the picture size, which a restart may change meanwhile, under the size lock.
 #pragma once
@@ -81,6 +85,7 @@ public:
     // A video ring that stays full this long (a stalled decoder) makes the pushes drop units at once
     // until there is room again.
     static constexpr DWORD kVideoFullDropMs = 500;
+    static constexpr DWORD kStopCheckMs = 20;
     static constexpr DWORD kDefaultPitch = 2048;
     static constexpr DWORD kLargestPitch = 10240;
 
@@ -155,7 +160,16 @@ public:
     DWORD AudioClock() const { return audioClock_; }
     void SetAudioClock(DWORD clock) { audioClock_ = clock; }
     bool AudioRunning() const { return audioRunning_; }
-    void SetAudioRunning(bool running) { audioRunning_ = running; }
+    void SetAudioRunning(bool running); // wakes the video thread when audio starts to run
+
+    // The decode threads' waits. WaitForVideoUnit: until audio runs and the video input ring holds a unit
+    // (true), or run is cleared (false). WaitForAudio: until the audio input ring holds more than `bytes`
+    // (true), or run is cleared (false). A stopper clears its thread's run flag and then calls
+    // WakeDecodeThreads. A decode thread calls UnitTaken after each read, for a push waiting for room.
+    bool WaitForVideoUnit(const std::atomic<bool>& run);
+    bool WaitForAudio(DWORD bytes, const std::atomic<bool>& run);
+    void WakeDecodeThreads();
+    void UnitTaken();
     HWND MainWindow() const { return mainWindow_; }
     KQ_AV_SourceFilter* SourceFilter() const { return source_; }
 
@@ -232,6 +246,10 @@ private:
 
     bool enterCall();
     void leaveCall();
+    // A push's wait for room in a full ring: until a unit is taken, the context closes, the scaled clock
+    // reaches deadline or kStopCheckMs passed.
+    void waitForRoom(platform::Duration deadline);
+    void unitsArrived(std::condition_variable& waiters);
     // One step of the audio-fill hysteresis with the bytes queued before the unit.
     void paceGraph(DWORD used);
     void tapVideo(const BYTE* unit, DWORD length);
@@ -344,6 +362,14 @@ private:
 
     std::atomic<DWORD> audioClock_{0};
     std::atomic<bool> audioRunning_{false};
+
+    // The waits on the rings. Who changes what a wait's predicate reads (a ring's fill, audio running,
+    // a run flag, closing_) passes ringsMutex_ before notifying, so no wake-up is lost.
+    std::mutex ringsMutex_;
+    std::condition_variable videoUnits_; // a video unit pushed, audio started to run, a stop
+    std::condition_variable audioUnits_; // an audio unit pushed, a stop
+    std::condition_variable roomMade_;   // a unit taken, a flush, closing
+    ULONGLONG unitsTaken_ = 0;           // under ringsMutex_
 
     std::mutex callMutex_;
     std::condition_variable callsDone_;

@@ -130,6 +130,8 @@ void KQ_AV_LiveContext::Destroy() {
             return;
         destroyed_ = true;
         closing_ = true;
+        { std::lock_guard rings(ringsMutex_); } // a push waiting for room sees closing_ now
+        roomMade_.notify_all();
         callsDone_.wait(lock, [&] { return calls_ == 0; });
     }
     if (recording_)

@@ -19,7 +19,16 @@ constexpr int kRecordBlinkMs = 500;
 
 } // namespace
 
-KQ_AV_Player::KQ_AV_Player() = default;
+PlayerStateField& PlayerStateField::operator=(int state) {
+    state_ = state;
+    if (state >= PLAYER_STATE_PLAYING && state <= PLAYER_STATE_RECORDING)
+        screenSaver_->Hold();
+    else
+        screenSaver_->Release();
+    return *this;
+}
+
+KQ_AV_Player::KQ_AV_Player() : state_(platform::MakeScreenSaverInhibitor("Veloq", "Playing video")) {}
 
 KQ_AV_Player::~KQ_AV_Player() {
     std::lock_guard lock(lock_);

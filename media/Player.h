@@ -19,6 +19,7 @@
 #include "media/Osd.h"
 #include "media/PlayerControl.h"
 #include "media/PlayerModes.h"
+#include "platform/desktop/ScreenSaver.h"
 #include "platform/win32/Types.h"
 
 #include <atomic>
@@ -44,6 +45,21 @@ enum PlayerState : int {
     PLAYER_STATE_FAST_FORWARD = 4,
     PLAYER_STATE_REWIND = 5,
     PLAYER_STATE_RECORDING = 6,
+};
+
+// The player's state. While it is one in which the picture moves (playing, fast forward, rewind,
+// recording), in live view as in file playback, the screen saver and the display's power saving are held
+// off; any other state releases them. Written under the player lock; read from any thread.
+class PlayerStateField {
+public:
+    explicit PlayerStateField(std::unique_ptr<platform::ScreenSaverInhibitor> screenSaver)
+        : screenSaver_(std::move(screenSaver)) {}
+    PlayerStateField& operator=(int state);
+    operator int() const { return state_; }
+
+private:
+    std::atomic<int> state_{PLAYER_STATE_NONE};
+    std::unique_ptr<platform::ScreenSaverInhibitor> screenSaver_;
 };
 
 class KQ_AV_Player final : public PlayerControl {
@@ -168,7 +184,7 @@ private:
     std::wstring currentFile_;
     std::atomic<double> position_{0.0};
     std::atomic<int> mode_{PLAYER_MODE_NONE};
-    std::atomic<int> state_{PLAYER_STATE_NONE};
+    PlayerStateField state_;
     int fastForwardPresses_ = 0;
     int rewindPresses_ = 0;
     double step_ = 4.0;

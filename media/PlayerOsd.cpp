@@ -5,6 +5,7 @@
 #include "media/AvGraph.h"
 #include "media/GraphHelpers.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/Sync.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ DWORD KQ_AV_Player::OsdThreadProc(LPVOID self) {
 }
 
 void KQ_AV_Player::OsdLoop() {
+    SetThreadDescription(GetCurrentThread(), L"osd");
     KQ_AV_OSD& osd = *osd_;
     while (osd.KeepGoing()) {
         const int state = state_;

@@ -61,6 +61,7 @@ void KQ_AV_VideoDecode::Stop() {
         return;
     run_ = false;
     stop_ = true;
+    live_->WakeDecodeThreads();
     WaitForSingleObject(exitEvent_, INFINITE);
     CloseHandle(exitEvent_);
     CloseHandle(thread_);
@@ -74,26 +75,26 @@ DWORD KQ_AV_VideoDecode::ThreadProc(LPVOID self) {
 }
 
 void KQ_AV_VideoDecode::Run() {
+    SetThreadDescription(GetCurrentThread(), L"video decode");
     VideoPacer pacer;
     while (!stop_) {
-        pass(pacer);
-        Sleep(1);
-        if (!run_)
+        if (!ring_ || ring_->UsedBytes() == 0)
+            pacer.Forget(); // the next unit comes after the ring ran empty
+        // Video waits while the sound does, and for a unit.
+        if (!live_->WaitForVideoUnit(run_))
             break;
+        pass(pacer);
     }
     stop_ = true;
     SetEvent(exitEvent_);
 }
 
 void KQ_AV_VideoDecode::pass(VideoPacer& pacer) {
-    if (!ring_ || !live_->AudioRunning())
-        return; // video waits while the sound does
-    if (ring_->UsedBytes() == 0) {
-        pacer.Forget();
-        return;
-    }
     DWORD length = 0;
-    if (ring_->Read(input_.get(), KQ_AV_LiveContext::kLargestVideoUnit, &length) != AV_RING_OK || length < 4)
+    const DWORD result = ring_->Read(input_.get(), KQ_AV_LiveContext::kLargestVideoUnit, &length);
+    if (result == AV_RING_OK || result == AV_RING_TOO_LARGE)
+        live_->UnitTaken();
+    if (result != AV_RING_OK || length < 4)
         return; // flushed meanwhile, or a record that is no unit: dropped
     Decode(input_.get(), length, pacer.Next(readLe32(input_.get()), live_->AudioClock()));
 }
@@ -119,8 +120,8 @@ bool KQ_AV_VideoDecode::handlePicture(int durationMs) {
     if (!setUp(fields ? Layout::Fields : Layout::Frame, p.width, p.height))
         return false;
     if (!fields)
-        return pack({p.lumaPlane, p.cbPlane, p.crPlane, p.lumaStride, p.chromaStride}, p.width, p.height) &&
-               Deliver(static_cast<DWORD>(p.height), rowBytes(), durationMs);
+        return Deliver({p.lumaPlane, p.cbPlane, p.crPlane, p.lumaStride, p.chromaStride}, p.width, p.height,
+                       durationMs);
 
     const size_t lumaSize = static_cast<size_t>(width_) * 2 * height_;
     BYTE* y = frame_.get();
@@ -135,8 +136,7 @@ bool KQ_AV_VideoDecode::handlePicture(int durationMs) {
     // The frame shows both fields: it lasts as long as the units of both.
     const int frameMs = firstFieldMs_ + durationMs;
     firstFieldMs_ = 0;
-    return pack({y, u, v, width_, width_ / 2}, width_, 2 * height_) &&
-           Deliver(static_cast<DWORD>(2 * height_), rowBytes(), frameMs);
+    return Deliver({y, u, v, width_, width_ / 2}, width_, 2 * height_, frameMs);
 }
 
 DWORD KQ_AV_VideoDecode::rowBytes() const {
@@ -146,30 +146,16 @@ DWORD KQ_AV_VideoDecode::rowBytes() const {
     return std::max(pitch_, packed);
 }
 
-bool KQ_AV_VideoDecode::pack(const PlanarPicture& picture, int width, int rows) {
-    const DWORD stride = rowBytes();
-    if (static_cast<size_t>(rows) * stride > outputSize_)
-        return false;
-    const PackKernel kernel =
-        filter_->VideoSubtypeCode() == VIDEO_SUBTYPE_UYVY ? kernels_.uyvy : kernels_.yuy2;
-    kernel(picture, output_.get(), width, rows, static_cast<int>(stride));
-    return true;
-}
-
 bool KQ_AV_VideoDecode::setUp(Layout layout, int width, int height) {
     if (layout == layout_ && width == width_ && height == height_)
-        return output_ && (layout == Layout::Frame || deinterlacer_);
+        return layout == Layout::Frame || deinterlacer_;
     release();
     layout_ = layout;
     width_ = width;
     height_ = height;
-    const size_t rows = layout == Layout::Fields ? 2 * static_cast<size_t>(height) : height;
-    outputSize_ = rows * std::max<size_t>(pitch_, 2 * static_cast<size_t>(width));
-    output_.reset(new (std::nothrow) BYTE[outputSize_]()); // the rows' padding stays zero
-    if (!output_)
-        return false;
     if (layout == Layout::Frame)
-        return true;
+        return true; // packed straight from the decoder's picture
+    const size_t rows = 2 * static_cast<size_t>(height);
     frame_.reset(new (std::nothrow) BYTE[static_cast<size_t>(width) * rows * 3 / 2]);
     if (!frame_)
         return false;
@@ -182,11 +168,9 @@ void KQ_AV_VideoDecode::release() {
         VD_ReleaseDeinterlace(deinterlacer_);
     deinterlacer_ = nullptr;
     frame_.reset();
-    output_.reset();
-    outputSize_ = 0;
 }
 
-bool KQ_AV_VideoDecode::Deliver(DWORD rows, DWORD rowBytes, int durationMs) {
+bool KQ_AV_VideoDecode::Deliver(const PlanarPicture& picture, int width, int rows, int durationMs) {
     BYTE* data = nullptr;
     LONG size = 0;
     while (FAILED(filter_->GetVideoBuffer(&data, &size))) {
@@ -200,8 +184,11 @@ bool KQ_AV_VideoDecode::Deliver(DWORD rows, DWORD rowBytes, int durationMs) {
     }
     failures_ = 0;
     // The pin's sample holds the negotiated picture; a larger decoded picture is cut to it.
-    const size_t bytes =
-        std::min({static_cast<size_t>(rows) * rowBytes, outputSize_, static_cast<size_t>(size)});
-    std::memcpy(data, output_.get(), bytes);
-    return SUCCEEDED(filter_->DeliverVideo(durationMs, static_cast<LONG>(bytes)));
+    const DWORD stride = rowBytes();
+    const int fit =
+        static_cast<int>(std::min<DWORD>(static_cast<DWORD>(rows), static_cast<DWORD>(size) / stride));
+    const PackKernel kernel =
+        filter_->VideoSubtypeCode() == VIDEO_SUBTYPE_UYVY ? kernels_.uyvy : kernels_.yuy2;
+    kernel(picture, data, width, fit, static_cast<int>(stride));
+    return SUCCEEDED(filter_->DeliverVideo(durationMs, static_cast<LONG>(static_cast<DWORD>(fit) * stride)));
 }

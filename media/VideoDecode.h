@@ -1,13 +1,13 @@
 // KQ_AV_VideoDecode: the live video thread. It takes access units (MediaUnit) from the live context's video
 // input ring while the audio thread reports audio running, decodes them, joins field pairs with the
 // deinterlacer, packs each frame as UYVY rows at the surface pitch or as YUY2 rows of twice the width (as the
-// pin's accepted connection asks), and delivers it on the "Video Out" pin with a duration that keeps it in
-// step with the audio clock.
+// pin's accepted connection asks) straight into the pin's delivery buffer, and delivers it on the "Video
+// Out" pin with a duration that keeps it in step with the audio clock.
 //
 // Ownership and threads: the live context creates the object, calls Start and later Stop (after the graph
 // was stopped, so no delivery waits in the renderer); the ring, filter and context are borrowed and outlive
 // the thread. The thread is the only reader of the video ring and the only user of the decoder and the
-// deinterlacer.
+// deinterlacer. With nothing to do it waits on the live context (for a unit while audio runs, or the stop).
 #pragma once
 
 #include "h264/Decoder.h"
@@ -53,9 +53,9 @@ private:
     void release();
     // Bytes from one packed row to the next: the pitch for UYVY, twice the width for YUY2.
     DWORD rowBytes() const;
-    bool pack(const PlanarPicture& picture, int width, int rows);
-    // Hands rows x rowBytes of the output buffer to the pin; false when the run flag cleared meanwhile.
-    bool Deliver(DWORD rows, DWORD rowBytes, int durationMs);
+    // Packs the picture's rows straight into the pin's delivery buffer and delivers it; false when the run
+    // flag cleared while waiting for the buffer.
+    bool Deliver(const PlanarPicture& picture, int width, int rows, int durationMs);
 
     KQ_AV_RingBuffer* ring_;
     KQ_AV_SourceFilter* filter_;
@@ -69,10 +69,8 @@ private:
 
     Layout layout_ = Layout::None;
     int width_ = 0;
-    int height_ = 0; // of the decoded picture (a field for Layout::Fields)
-    std::unique_ptr<BYTE[]> frame_;
-    std::unique_ptr<BYTE[]> output_;
-    size_t outputSize_ = 0;
+    int height_ = 0;                // of the decoded picture (a field for Layout::Fields)
+    std::unique_ptr<BYTE[]> frame_; // the deinterlaced frame of a field pair
     DeinterlaceState* deinterlacer_ = nullptr;
     int firstFieldMs_ = 0; // the duration of the unit that brought the pending first field out
     int failures_ = 0;

@@ -223,35 +223,47 @@ HRESULT AudioRenderer::queue(IMediaSample* sample) {
     if (!device_ || length <= 0)
         return S_OK;
     const Uint32 lead = static_cast<Uint32>(static_cast<long long>(bytesPerSecond_) * kLeadMs / 1000);
-    // Keep the sample while more than the lead is waiting to be heard; a paused device does not drain.
-    while (queuedLocked() > lead) {
+    // Keep the sample while more than the lead is waiting to be heard: for as long as the device takes to
+    // play the excess, then look again.
+    for (Uint32 queued = queuedLocked(); queued > lead; queued = queuedLocked()) {
         if (m_State == State_Stopped || flushing_)
             return m_State == State_Stopped ? VFW_E_WRONG_STATE : S_FALSE;
         const int seen = generation_;
-        platform::WaitUntilScaled(changed_, lock, platform::DeadlineAfter(5),
+        platform::WaitUntilScaled(changed_, lock, drainDeadlineLocked(queued - lead),
                                   [&] { return generation_ != seen; });
     }
     if (m_State == State_Stopped || flushing_)
         return S_OK;
     const LONG volume = volume_;
-    std::vector<BYTE> scaled(data, data + length);
+    const BYTE* sound = data;
     if (volume != 0) {
+        scaled_.assign(data, data + length); // the buffer is kept: no allocation once it is large enough
         const double gain = volume <= -10000 ? 0.0 : std::pow(10.0, volume / 2000.0);
         if (bytesPerSample_ == 2) {
             for (LONG i = 0; i + 1 < length; i += 2) {
                 Sint16 s;
-                std::memcpy(&s, &scaled[static_cast<size_t>(i)], 2);
+                std::memcpy(&s, &scaled_[static_cast<size_t>(i)], 2);
                 s = static_cast<Sint16>(std::lround(s * gain));
-                std::memcpy(&scaled[static_cast<size_t>(i)], &s, 2);
+                std::memcpy(&scaled_[static_cast<size_t>(i)], &s, 2);
             }
         } else {
-            for (BYTE& b : scaled)
+            for (BYTE& b : scaled_)
                 b = static_cast<BYTE>(128 + std::lround((b - 128) * gain));
         }
+        sound = scaled_.data();
     }
-    if (SDL_QueueAudio(device_, scaled.data(), static_cast<Uint32>(length)) == 0)
+    if (SDL_QueueAudio(device_, sound, static_cast<Uint32>(length)) == 0)
         queuedTotal_ += static_cast<Uint64>(length);
     return S_OK;
+}
+
+platform::Duration AudioRenderer::drainDeadlineLocked(Uint32 bytes) const {
+    if (!running_ || bytesPerSecond_ <= 0)
+        return platform::Duration::max(); // a paused device does not drain: only a state change helps
+    // The device takes a chunk at a time: less than one makes no difference to the queue.
+    bytes = std::max(bytes, chunkBytes_);
+    const long long ms = std::max<long long>(1, static_cast<long long>(bytes) * 1000 / bytesPerSecond_);
+    return platform::DeadlineAfter(static_cast<DWORD>(std::min<long long>(ms, 1000)));
 }
 
 void AudioRenderer::endOfStream() {
@@ -261,10 +273,11 @@ void AudioRenderer::endOfStream() {
         for (;;) {
             if (m_State == State_Stopped || flushing_)
                 return;
-            if (running_ && queuedLocked() == 0)
+            const Uint32 queued = queuedLocked();
+            if (running_ && queued == 0)
                 break;
             const int seen = generation_;
-            platform::WaitUntilScaled(changed_, lock, platform::DeadlineAfter(5),
+            platform::WaitUntilScaled(changed_, lock, drainDeadlineLocked(queued),
                                       [&] { return generation_ != seen; });
         }
     }

@@ -7,12 +7,14 @@
 #pragma once
 
 #include "platform/dshow/BasePin.h"
+#include "platform/win32/Clock.h"
 
 #include <SDL.h>
 
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <vector>
 
 namespace platform::dshow {
 
@@ -65,6 +67,9 @@ private:
     void endOfStream();
     void clearLocked();
     Uint32 queuedLocked() const;
+    // When the running device will have played `bytes` more of its queue, or a chunk when that is more (at
+    // least 1 ms, at most 1 s on).
+    platform::Duration drainDeadlineLocked(Uint32 bytes) const;
     void changed();
 
     CCritSec lock_;
@@ -82,6 +87,7 @@ private:
     Uint32 chunkBytes_ = 0;  // what the device takes from the queue at a time
     Uint64 queuedTotal_ = 0; // bytes ever queued, less what a flush or stop threw away
     bool running_ = false;
+    std::vector<BYTE> scaled_; // a sample at the volume set
 
     // The clock, guarded by clockMutex_.
     mutable std::mutex clockMutex_;

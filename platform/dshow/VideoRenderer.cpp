@@ -18,7 +18,9 @@ namespace {
 std::atomic<bool> g_vmr9Fails{false};
 
 constexpr int kMaxPictureSide = 4096;
-constexpr REFERENCE_TIME kWaitSlice = 10 * 10000; // the clock is read again at least this often
+// The wait for a due sample reads the graph's clock again at least this often: that clock (the audio
+// renderer's) may run apart from the one the wait is timed by. A frame's wait is mostly one wake-up.
+constexpr REFERENCE_TIME kWaitSlice = 100 * 10000;
 
 } // namespace
 
@@ -39,8 +41,8 @@ HRESULT VideoRendererPin::CheckMediaType(const CMediaType* type) {
         return VFW_E_TYPE_NOT_ACCEPTED;
     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type->Format());
     const LONG width = vih->bmiHeader.biWidth, height = std::abs(vih->bmiHeader.biHeight);
-    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide)
-        return VFW_E_TYPE_NOT_ACCEPTED;
+    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide || width % 2 != 0)
+        return VFW_E_TYPE_NOT_ACCEPTED; // a packed 4:2:2 row holds whole pixel pairs
     return S_OK;
 }
 
@@ -238,38 +240,127 @@ HRESULT VideoRenderer::show(IMediaSample* sample) {
         current_.width = width;
         current_.height = height;
         current_.pitch = pitch;
-        current_.bytes.assign(data, data + static_cast<size_t>(pitch) * static_cast<size_t>(height));
+        const size_t bytes = static_cast<size_t>(pitch) * static_cast<size_t>(height);
+        if (current_.bytes.size() != bytes)
+            current_.bytes.resize(bytes); // only when the picture size changes
+        std::memcpy(current_.bytes.data(), data, bytes);
         haveFrame_ = true;
     }
     present();
     return S_OK;
 }
 
+std::shared_ptr<VideoPicture> VideoRenderer::freePicture(int width, int height) {
+    const auto unheld = [&](const std::shared_ptr<VideoPicture>& p) {
+        return p->width == width && p->height == height && p.use_count() == 1;
+    };
+    if (const auto it = std::find_if(pictures_.begin(), pictures_.end(), unheld); it != pictures_.end()) {
+        // The surface that held it last let it go with a release; what it read happens before the
+        // conversion writes.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        return *it;
+    }
+    std::erase_if(pictures_, [&](const std::shared_ptr<VideoPicture>& p) {
+        return (p->width != width || p->height != height) && p.use_count() == 1;
+    });
+    const bool newSize = std::none_of(pictures_.begin(), pictures_.end(), [&](const auto& p) {
+        return p->width == width && p->height == height;
+    });
+    // A new size gets two pictures at once: the surface keeps the one it shows while the next is made.
+    pictures_.reserve(kPictures);
+    for (int made = 0; made < (newSize ? 2 : 1) && pictures_.size() < kPictures; ++made) {
+        auto picture = std::make_shared<VideoPicture>();
+        picture->width = width;
+        picture->height = height;
+        picture->pixels =
+            std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<size_t>(width) * height);
+        pictures_.push_back(std::move(picture));
+    }
+    const auto it = std::find_if(pictures_.begin(), pictures_.end(), unheld);
+    return it != pictures_.end() ? *it : nullptr;
+}
+
+std::shared_ptr<const VideoPicture> VideoRenderer::render(RECT source, SIZE shown) {
+    const PackedRowKernel kernel = PackedRowKernelFor(current_.fourcc);
+    const int fullWidth = current_.width, fullHeight = current_.height;
+    source.left = std::clamp<LONG>(source.left, 0, fullWidth);
+    source.right = std::clamp<LONG>(source.right, 0, fullWidth);
+    source.top = std::clamp<LONG>(source.top, 0, fullHeight);
+    source.bottom = std::clamp<LONG>(source.bottom, 0, fullHeight);
+    if (source.left >= source.right || source.top >= source.bottom)
+        source = RECT{0, 0, fullWidth, fullHeight};
+    const int sourceWidth = source.right - source.left, sourceHeight = source.bottom - source.top;
+    const int width = std::clamp<int>(shown.cx, 1, sourceWidth);
+    const int height = std::clamp<int>(shown.cy, 1, sourceHeight);
+    std::shared_ptr<VideoPicture> picture = kernel ? freePicture(width, height) : nullptr;
+    if (!picture)
+        return nullptr; // every picture is still shown: this frame is not
+    const bool blend = mixer_.enabled && mixer_.haveBitmap;
+    if (blend && (overlayStale_ || !overlayRuns_.PreparedFor(width, height))) {
+        overlayRuns_.Prepare(mixer_.overlay, width, height);
+        overlayStale_ = false;
+    }
+    const bool runs = blend && !overlayRuns_.Empty();
+    const bool whole = width == fullWidth && height == fullHeight;
+    // Otherwise each picture pixel takes the nearest source pixel: the pixel pairs of the source's columns
+    // of one row are converted once, and the picture's columns picked from them.
+    const int pairsFrom = source.left & ~1, pairsTo = std::min(fullWidth, (source.right + 1) & ~1);
+    if (!whole) {
+        if (scratch_.size() < static_cast<size_t>(fullWidth))
+            scratch_.resize(static_cast<size_t>(fullWidth)); // only when the picture size grows
+        if (columns_.size() < static_cast<size_t>(width))
+            columns_.resize(static_cast<size_t>(width));
+        for (int x = 0; x < width; ++x)
+            columns_[static_cast<size_t>(x)] =
+                source.left + static_cast<int>(static_cast<long long>(x) * sourceWidth / width);
+    }
+    int converted = -1;
+    for (int y = 0; y < height; ++y) {
+        std::uint32_t* row = picture->pixels.get() + static_cast<size_t>(y) * static_cast<size_t>(width);
+        const int sourceRow =
+            source.top + static_cast<int>(static_cast<long long>(y) * sourceHeight / height);
+        const BYTE* packed =
+            current_.bytes.data() + static_cast<size_t>(sourceRow) * static_cast<size_t>(current_.pitch);
+        if (whole) {
+            kernel(packed, row, width);
+        } else {
+            if (sourceRow != converted)
+                kernel(packed + 2 * pairsFrom, scratch_.data() + pairsFrom, pairsTo - pairsFrom);
+            converted = sourceRow;
+            for (int x = 0; x < width; ++x)
+                row[x] = scratch_[static_cast<size_t>(columns_[static_cast<size_t>(x)])];
+        }
+        if (runs)
+            overlayRuns_.BlendRow(y, row);
+    }
+    return picture;
+}
+
 void VideoRenderer::present() {
-    PackedPicture picture;
     VideoFrame frame;
     HWND window;
+    RECT source;
     bool positioned;
     {
         std::lock_guard lock(mutex_);
         if (!haveFrame_ || !window_)
             return;
-        picture = current_;
-        if (mixer_.enabled && mixer_.haveBitmap)
-            BlendOverlay(picture, mixer_.overlay);
         window = window_;
         positioned = positionSet_;
-        frame.source = positionSet_ ? source_ : RECT{0, 0, picture.width, picture.height};
+        source = positionSet_ ? source_ : RECT{0, 0, current_.width, current_.height};
         frame.destination = destination_;
         frame.border = border_;
     }
     if (!positioned)
         GetClientRect(window, &frame.destination);
-    frame.fourcc = picture.fourcc;
-    frame.width = picture.width;
-    frame.height = picture.height;
-    frame.pitch = picture.pitch;
-    frame.data = picture.bytes.data();
+    const SIZE shown = ShownSizeForWindow(window, source, frame.destination);
+    {
+        std::lock_guard lock(mutex_);
+        frame.picture = render(source, shown);
+    }
+    if (!frame.picture)
+        return;
+    frame.source = RECT{0, 0, frame.picture->width, frame.picture->height};
     PresentToWindow(window, frame);
 }
 

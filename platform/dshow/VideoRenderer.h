@@ -1,13 +1,17 @@
 // Inside the DirectShow layer: the video renderer, one class behind both interface sets. Created as the
 // VMR-9 it answers the VMR-9 interfaces, as the VMR-7 (or the default video renderer) the VMR-7 ones.
-// Its input pins offer no types and take UYVY and YUY2 with a VideoInfo format; the first pin's samples
-// are shown: Receive waits until the sample is due by the graph's clock (while paused, until Run, Stop or
-// a flush), blends the mixer bitmap over a copy of the frame, presents it to the VideoSurface registered
-// for the clipping window, and returns. A late sample is shown at once.
+// Its input pins offer no types and take UYVY and YUY2 (of an even width) with a VideoInfo format; the
+// first pin's samples are shown: Receive waits until the sample is due by the graph's clock (while paused,
+// until Run, Stop or a flush), keeps the packed frame (for repaints and the current image), converts it to
+// RGB with the mixer bitmap blended in, in one pass into a picture of its own at the size the window's
+// VideoSurface shows it in (nearest pixel when smaller), presents that to the surface, and returns. A late
+// sample is shown at once. The pictures are allocated once per size and reused once no surface holds
+// them.
 #pragma once
 
 #include "platform/dshow/BasePin.h"
 #include "platform/dshow/VideoPixels.h"
+#include "platform/dshow/VideoSurface.h"
 #include "platform/dshow/Vmr.h"
 
 #include <condition_variable>
@@ -107,10 +111,26 @@ private:
     HRESULT setAlpha(const AlphaParams& params, bool update);
     AlphaParams alphaParams() const;
 
+    // The packed frame last received, rows `pitch` apart.
+    struct PackedFrame {
+        DWORD fourcc = 0;
+        int width = 0;
+        int height = 0;
+        int pitch = 0;
+        std::vector<BYTE> bytes;
+    };
+    // At most this many pictures: the one being converted, the two a surface may hold, and the last one
+    // of the surface shown before (the main window's box while the full-screen window shows the video).
+    static constexpr std::size_t kPictures = 4;
+
     // Streaming: waits until the sample is due; false when a stop or a flush ended the wait.
     bool waitUntilDue(IMediaSample* sample);
     HRESULT show(IMediaSample* sample);
     void present();
+    // The source part of the current frame converted, at the size the surface shows it in and with the
+    // mixer bitmap over it, into a picture nobody holds; null when all are held. Under mutex_.
+    std::shared_ptr<const VideoPicture> render(RECT source, SIZE shown);
+    std::shared_ptr<VideoPicture> freePicture(int width, int height);
     void endOfStream();
     void wakeAll();
 
@@ -134,9 +154,14 @@ private:
     COLORREF border_ = 0;
     bool positionSet_ = false;
     RECT source_{}, destination_{};
-    PackedPicture current_;
+    PackedFrame current_;
     bool haveFrame_ = false;
     Mixer mixer_;
+    OverlayRuns overlayRuns_; // the mixer bitmap prepared for the current picture size
+    bool overlayStale_ = true;
+    std::vector<std::shared_ptr<VideoPicture>> pictures_;
+    std::vector<std::uint32_t> scratch_; // a converted source row, when the picture is shown smaller
+    std::vector<int> columns_;           // the source column of each picture column then
 };
 
 } // namespace platform::dshow

@@ -147,16 +147,10 @@ HRESULT VideoRenderer::GetCurrentImage(BYTE** dib) {
     if (!dib)
         return E_POINTER;
     *dib = nullptr;
-    std::vector<std::uint32_t> rgb;
-    int width, height;
-    {
-        std::lock_guard lock(mutex_);
-        if (!haveFrame_)
-            return E_FAIL;
-        rgb = ToRgb(current_.fourcc, current_.width, current_.height, current_.pitch, current_.bytes.data());
-        width = current_.width;
-        height = current_.height;
-    }
+    std::lock_guard lock(mutex_);
+    if (!haveFrame_)
+        return E_FAIL;
+    const int width = current_.width, height = current_.height;
     const size_t pixelBytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
     auto* image = static_cast<BYTE*>(CoTaskMemAlloc(sizeof(BITMAPINFOHEADER) + pixelBytes));
     if (!image)
@@ -170,11 +164,10 @@ HRESULT VideoRenderer::GetCurrentImage(BYTE** dib) {
     header.biCompression = BI_RGB;
     header.biSizeImage = static_cast<DWORD>(pixelBytes);
     std::memcpy(image, &header, sizeof header);
-    BYTE* pixels = image + sizeof header;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(pixels + static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width) * 4,
-                    rgb.data() + static_cast<size_t>(y) * static_cast<size_t>(width),
-                    static_cast<size_t>(width) * 4);
+    // Bottom-up: each row is converted straight into its place, the top row into the image's last.
+    auto* bottomUp = reinterpret_cast<std::uint32_t*>(image + sizeof header);
+    ConvertPackedPicture(current_.fourcc, width, height, current_.pitch, current_.bytes.data(),
+                         bottomUp + static_cast<std::ptrdiff_t>(height - 1) * width, -width);
     *dib = image;
     return S_OK;
 }
@@ -198,6 +191,7 @@ HRESULT VideoRenderer::setAlpha(const AlphaParams& p, bool update) {
     if (p.flags & VMR9AlphaBitmap_Disable) {
         std::lock_guard lock(mutex_);
         mixer_ = Mixer{};
+        overlayStale_ = true;
         return S_OK;
     }
     if (p.alpha < 0 || p.alpha > 1 || !(p.destination.left < p.destination.right) ||
@@ -234,6 +228,7 @@ HRESULT VideoRenderer::setAlpha(const AlphaParams& p, bool update) {
     mixer_.overlay.alpha = p.alpha;
     mixer_.overlay.keyed = (p.flags & VMR9AlphaBitmap_SrcColorKey) != 0;
     mixer_.overlay.key = platform::gdi::ToPixel(p.key);
+    overlayStale_ = true;
     return S_OK;
 }
 

@@ -37,15 +37,24 @@ void UnregisterVideoSurface(HWND window) {
     entry->surface = nullptr;
 }
 
+SIZE VideoSurface::ShownSize(const RECT& source, const RECT&) {
+    return SIZE{source.right - source.left, source.bottom - source.top};
+}
+
+namespace {
+
+std::shared_ptr<Entry> entryOf(HWND window) {
+    std::lock_guard lock(g_mutex);
+    auto it = g_surfaces.find(window);
+    return it == g_surfaces.end() ? nullptr : it->second;
+}
+
+} // namespace
+
 bool PresentToWindow(HWND window, const VideoFrame& frame) {
-    std::shared_ptr<Entry> entry;
-    {
-        std::lock_guard lock(g_mutex);
-        auto it = g_surfaces.find(window);
-        if (it == g_surfaces.end())
-            return false;
-        entry = it->second;
-    }
+    const std::shared_ptr<Entry> entry = entryOf(window);
+    if (!entry)
+        return false;
     std::lock_guard presenting(entry->presenting);
     if (!entry->surface)
         return false;
@@ -53,13 +62,19 @@ bool PresentToWindow(HWND window, const VideoFrame& frame) {
     return true;
 }
 
+SIZE ShownSizeForWindow(HWND window, const RECT& source, const RECT& destination) {
+    if (const std::shared_ptr<Entry> entry = entryOf(window)) {
+        std::lock_guard presenting(entry->presenting);
+        if (entry->surface)
+            return entry->surface->ShownSize(source, destination);
+    }
+    return SIZE{source.right - source.left, source.bottom - source.top};
+}
+
 void HeadlessVideoSurface::Present(const VideoFrame& frame) {
     std::lock_guard lock(mutex_);
     ++presented_;
-    last_.frame = frame;
-    last_.bytes.assign(frame.data,
-                       frame.data + static_cast<size_t>(frame.pitch) * static_cast<size_t>(frame.height));
-    last_.frame.data = last_.bytes.data();
+    last_ = frame;
 }
 
 int HeadlessVideoSurface::presented() const {
@@ -67,11 +82,9 @@ int HeadlessVideoSurface::presented() const {
     return presented_;
 }
 
-HeadlessVideoSurface::Copy HeadlessVideoSurface::last() const {
+VideoFrame HeadlessVideoSurface::last() const {
     std::lock_guard lock(mutex_);
-    Copy copy = last_;
-    copy.frame.data = copy.bytes.data();
-    return copy;
+    return last_;
 }
 
 } // namespace platform::dshow

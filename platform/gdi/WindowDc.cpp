@@ -14,7 +14,8 @@ namespace {
 struct Layer {
     std::shared_ptr<Surface> surface;
     LayerObserver observer;
-    int calling = 0; // observer calls in progress, under g_layerMutex
+    int calling = 0;    // observer calls in progress, under g_layerMutex
+    bool drawn = false; // drawn into since it was last erased whole, under g_layerMutex
 };
 
 std::mutex g_layerMutex;
@@ -40,17 +41,16 @@ std::shared_ptr<Layer> layerOf(HWND window, bool create) {
     return layer;
 }
 
-} // namespace
-
-namespace platform::gdi::detail {
-
-void layerChanged(HWND window, const RECT& rect) {
-    std::shared_ptr<Layer> layer = layerOf(window, false);
-    if (!layer)
-        return;
+// Tells the layer's observer; drawn tells whether something was drawn (else the layer was erased, whole
+// when cleared is set).
+void notify(HWND window, const std::shared_ptr<Layer>& layer, const RECT& rect, bool drawn, bool cleared) {
     LayerObserver observer;
     {
         std::lock_guard lock(g_layerMutex);
+        if (drawn)
+            layer->drawn = true;
+        else if (cleared)
+            layer->drawn = false;
         if (!layer->observer)
             return;
         observer = layer->observer;
@@ -60,6 +60,15 @@ void layerChanged(HWND window, const RECT& rect) {
     std::lock_guard lock(g_layerMutex);
     --layer->calling;
     g_observerDone.notify_all();
+}
+
+} // namespace
+
+namespace platform::gdi::detail {
+
+void layerChanged(HWND window, const RECT& rect) {
+    if (std::shared_ptr<Layer> layer = layerOf(window, false))
+        notify(window, layer, rect, true, false);
 }
 
 } // namespace platform::gdi::detail
@@ -94,17 +103,19 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
     if (!layer)
         return FALSE;
     RECT area;
+    bool whole;
     {
         Surface& s = *layer->surface;
         std::lock_guard lock(s.mutex);
         area = rect ? *rect : RECT{0, 0, s.width, s.height};
         if (!clip(s, &area))
             return TRUE;
+        whole = area.left == 0 && area.top == 0 && area.right == s.width && area.bottom == s.height;
         if (erase)
             for (int y = area.top; y < area.bottom; ++y)
                 std::fill(s.row(y) + area.left, s.row(y) + area.right, 0u);
     }
-    layerChanged(window, area);
+    notify(window, layer, area, false, erase && whole);
     return TRUE;
 }
 
@@ -137,6 +148,14 @@ BOOL ReadLayer(HWND window, const std::function<void(const std::uint32_t*, int, 
     std::lock_guard lock(s.mutex);
     read(s.pixels.data(), s.width, s.height);
     return TRUE;
+}
+
+BOOL LayerIsClear(HWND window) {
+    std::shared_ptr<Layer> layer = layerOf(window, false);
+    if (!layer)
+        return TRUE;
+    std::lock_guard lock(g_layerMutex);
+    return !layer->drawn;
 }
 
 void RemoveWindowLayer(HWND window) {

@@ -37,6 +37,10 @@ void SetLayerObserver(HWND window, LayerObserver observer);
 BOOL ReadLayer(HWND window,
                const std::function<void(const std::uint32_t* pixels, int width, int height)>& read);
 
+// TRUE when nothing was drawn into the window's layer since it was made or last erased whole (so it shows
+// nothing and need not be painted over the window); TRUE for a window without a layer.
+BOOL LayerIsClear(HWND window);
+
 // Drops the layer of a window that is being destroyed (layers of dead windows also go on their own the
 // next time any layer is looked up).
 void RemoveWindowLayer(HWND window);

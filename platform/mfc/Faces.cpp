@@ -155,6 +155,10 @@ void HostFace::paintEvent(QPaintEvent*) {
     WindowPart* p = part();
     if (!p || width() <= 0 || height() <= 0)
         return;
+    if (p->pictures) {
+        PaintPictures(*p->pictures, *this, hwnd_);
+        return;
+    }
     HBITMAP picture = platform::gdi::CreateBitmapFromDib(startingPicture(*p));
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, picture);
@@ -171,10 +175,11 @@ void HostFace::paintEvent(QPaintEvent*) {
         return;
     QPainter painter(this);
     painter.drawImage(0, 0, ToImage(*painted));
-    platform::gdi::ReadLayer(hwnd_, [&](const std::uint32_t* pixels, int w, int h) {
-        const QImage layer(reinterpret_cast<const uchar*>(pixels), w, h, w * 4, QImage::Format_ARGB32);
-        painter.drawImage(0, 0, layer);
-    });
+    if (!platform::gdi::LayerIsClear(hwnd_))
+        platform::gdi::ReadLayer(hwnd_, [&](const std::uint32_t* pixels, int w, int h) {
+            const QImage layer(reinterpret_cast<const uchar*>(pixels), w, h, w * 4, QImage::Format_ARGB32);
+            painter.drawImage(0, 0, layer);
+        });
     if (p->topLevel)
         p->lastPainting = std::move(*painted);
 }

@@ -1,10 +1,13 @@
 #include "platform/win32/Sync.h"
 
 #include "platform/win32/Clock.h"
+#include "platform/win32/Text.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <memory>
+#include <pthread.h>
+#include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -116,6 +119,21 @@ BOOL SetEvent(HANDLE event) {
 }
 BOOL ResetEvent(HANDLE event) {
     return setEventState(event, false);
+}
+
+HANDLE GetCurrentThread() {
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-2));
+}
+
+HRESULT SetThreadDescription(HANDLE thread, LPCWSTR description) {
+    if (thread != GetCurrentThread())
+        return E_NOTIMPL;
+    if (!description)
+        return E_POINTER;
+    std::string name = platform::ToUtf8(description);
+    if (name.size() > 15)
+        name.resize(15); // a cut inside a character only shortens the name the system shows
+    return pthread_setname_np(pthread_self(), name.c_str()) == 0 ? S_OK : E_FAIL;
 }
 
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter,

@@ -29,6 +29,11 @@ constexpr DWORD CREATE_SUSPENDED = 0x4; // not supported: CreateThread fails wit
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
                     LPVOID parameter, DWORD creationFlags, DWORD* threadId);
 BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode); // STILL_ACTIVE while it runs
+// A pseudo handle that stands for the calling thread (not to be closed).
+HANDLE GetCurrentThread();
+// Names a thread for debuggers and the system's thread lists (which keep its first 15 bytes of UTF-8).
+// Only the calling thread can be named: another thread's handle gives E_NOTIMPL.
+HRESULT SetThreadDescription(HANDLE thread, LPCWSTR description);
 
 BOOL CloseHandle(HANDLE object);
 

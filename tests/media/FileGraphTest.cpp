@@ -4,7 +4,7 @@
 //   "KQ Audio Decode"; the end of the file reaches the notify window as 0x822 and leaves the graph stopped
 //   at its start;
 // - the pictures the renderer shows equal ffmpeg's decode of the file, its field pairs joined by our
-//   deinterlacer and packed as the live path packs them (the last one never comes out), and the PCM SDL
+//   deinterlacer and converted to RGB by the tests' model (the last one never comes out), and the PCM SDL
 //   plays equals FAAD2's decode of the file's frames;
 // - without the VMR-9 the VMR-7 stands in and the file plays; a seek to the middle goes on from the key
 //   frame before it;
@@ -30,6 +30,7 @@
 #include "platform/win32/Messages.h"
 #include "platform/win32/Text.h"
 #include "tests/support/PictureReference.h"
+#include "tests/support/RgbModel.h"
 #include "tests/support/fakes/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +49,6 @@ using filerecording::kFrameHeight;
 using filerecording::kWidth;
 
 constexpr DWORD kWait = 30000; // generous: each wait ends as soon as what it waits for has happened
-constexpr int kPitch = 1472;   // the probe's pitch for 720 pixels
 const CLSID kVideoDecode = platform::MakeGuid("7CD26C67-3858-46B4-9A46-2426537AB81B");
 
 std::vector<std::wstring> filterNames(IGraphBuilder* graph) {
@@ -80,23 +80,26 @@ std::wstring downstreamOf(IPin* pin) {
     return filter.achName;
 }
 
+using capture::Frame;
+
 // Frames presented twice in a row (a repaint) are one picture.
-std::vector<Bytes> distinct(const std::vector<Bytes>& frames) {
-    std::vector<Bytes> out;
-    for (const Bytes& f : frames)
+std::vector<Frame> distinct(const std::vector<Frame>& frames) {
+    std::vector<Frame> out;
+    for (const Frame& f : frames)
         if (out.empty() || out.back() != f)
             out.push_back(f);
     return out;
 }
 
-// The reference frame closest to a picture (mean difference of every 16th byte).
-size_t closest(const Bytes& frame, const std::vector<Bytes>& references) {
+// The reference frame closest to a picture (mean difference of the green of every 16th pixel).
+size_t closest(const Frame& frame, const std::vector<Frame>& references) {
+    const auto green = [](std::uint32_t pixel) { return static_cast<int>((pixel >> 8) & 0xFF); };
     size_t best = 0;
     long long bestDistance = -1;
     for (size_t r = 0; r < references.size(); ++r) {
         long long distance = 0;
         for (size_t i = 0; i < frame.size() && i < references[r].size(); i += 16)
-            distance += std::abs(int(frame[i]) - int(references[r][i]));
+            distance += std::abs(green(frame[i]) - green(references[r][i]));
         if (bestDistance < 0 || distance < bestDistance)
             bestDistance = distance, best = r;
     }
@@ -177,14 +180,14 @@ protected:
 
     // What the renderer must show of the recording: its field pairs, but for the last field (a picture
     // comes out one input later, and no input follows the last).
-    static std::vector<Bytes> expectedFrames() {
+    static std::vector<Frame> expectedFrames() {
         std::vector<Bytes> fields = picref::ffmpegPictures(
             platform::ToUtf8(*recording_), (*folder_ / "reference.yuv").string(), kWidth, kFieldHeight);
         if (!fields.empty())
             fields.pop_back();
-        std::vector<Bytes> frames;
+        std::vector<Frame> frames;
         for (const Bytes& frame : picref::joinFieldPairs(fields, kWidth, kFieldHeight))
-            frames.push_back(picref::pack(frame, kWidth, kFrameHeight, true, kPitch));
+            frames.push_back(rgbmodel::fromPlanar(frame, kWidth, kFrameHeight));
         return frames;
     }
 
@@ -233,10 +236,9 @@ TEST_F(FileGraphTest, ARecordingPlaysToItsEndWithItsPicturesAndSound) {
     EXPECT_EQ(holder_.GetCurrentPosition(&position), S_OK);
     EXPECT_EQ(position, 0.0) << "stopped at the start";
 
-    const std::vector<Bytes> expected = expectedFrames();
+    const std::vector<Frame> expected = expectedFrames();
     ASSERT_EQ(expected.size(), 39u);
-    EXPECT_EQ(surface_.pitch(), kPitch);
-    const std::vector<Bytes> shown = distinct(surface_.frames());
+    const std::vector<Frame> shown = distinct(surface_.frames());
     ASSERT_EQ(shown.size(), expected.size());
     for (size_t i = 0; i < shown.size(); ++i)
         ASSERT_TRUE(shown[i] == expected[i]) << "picture " << i << " differs";
@@ -276,7 +278,7 @@ TEST_F(FileGraphTest, WithoutTheVmr9TheVmr7StandsIn) {
 
 // A seek to the middle (0.8 s) goes on from the key frame at or before it: the pair of fields 32 and 33.
 TEST_F(FileGraphTest, ASeekToTheMiddleGoesOnFromTheKeyFrameBeforeIt) {
-    const std::vector<Bytes> expected = expectedFrames();
+    const std::vector<Frame> expected = expectedFrames();
     ASSERT_EQ(play(), S_OK);
     ASSERT_TRUE(platform::PumpUntil([&] { return surface_.count() >= 3; }, kWait));
     double duration = 0;
@@ -284,7 +286,7 @@ TEST_F(FileGraphTest, ASeekToTheMiddleGoesOnFromTheKeyFrameBeforeIt) {
     ASSERT_EQ(holder_.SetPosition(duration / 2), S_OK);
     const size_t before = surface_.count();
     ASSERT_TRUE(playToTheEnd());
-    const std::vector<Bytes> frames = surface_.frames();
+    const std::vector<Frame> frames = surface_.frames();
     std::vector<size_t> after;
     for (size_t i = before; i < frames.size(); ++i)
         if (after.empty() || frames[i] != frames[i - 1])
@@ -325,8 +327,8 @@ TEST_F(FileGraphTest, ThePlayerPausesSeeksStepsAndStopsAFile) {
     const size_t shown = surface_.count();
     platform::PumpFor(400);
     // The display may show the paused picture again (with the volume bar gone), never another picture.
-    const std::vector<Bytes> frames = surface_.frames();
-    const auto upperRows = [](const Bytes& f) { return Bytes(f.begin(), f.begin() + 400 * kPitch); };
+    const std::vector<Frame> frames = surface_.frames();
+    const auto upperRows = [](const Frame& f) { return Frame(f.begin(), f.begin() + 400 * kWidth); };
     for (size_t i = shown; i < frames.size(); ++i)
         EXPECT_TRUE(upperRows(frames[i]) == upperRows(frames[shown - 1])) << "a new picture while paused";
     EXPECT_EQ(position(), paused);

@@ -1,5 +1,5 @@
-// Test support: what a player shows and plays. A surface that keeps every frame presented to its window,
-// and where the PCM FAAD2 makes of a stream is found in what SDL's disk driver played.
+// Test support: what a player shows and plays. A surface that keeps (a copy of) every picture presented to
+// its window, and where the PCM FAAD2 makes of a stream is found in what SDL's disk driver played.
 #pragma once
 
 #include "platform/dshow/VideoSurface.h"
@@ -13,16 +13,19 @@
 namespace capture {
 
 using Bytes = std::vector<uint8_t>;
+using Frame = std::vector<std::uint32_t>; // a picture's pixels, as the renderer presented them
 
 // Keeps a copy of every frame presented to its window.
 class RecordingSurface final : public platform::dshow::VideoSurface {
 public:
     void Present(const platform::dshow::VideoFrame& frame) override {
+        if (!frame.picture)
+            return;
+        const platform::dshow::VideoPicture& p = *frame.picture;
         std::lock_guard lock(mutex_);
-        pitch_ = frame.pitch;
-        frames_.emplace_back(frame.data, frame.data + static_cast<size_t>(frame.pitch) * frame.height);
+        frames_.emplace_back(p.pixels.get(), p.pixels.get() + static_cast<size_t>(p.width) * p.height);
     }
-    std::vector<Bytes> frames() const {
+    std::vector<Frame> frames() const {
         std::lock_guard lock(mutex_);
         return frames_;
     }
@@ -30,15 +33,10 @@ public:
         std::lock_guard lock(mutex_);
         return frames_.size();
     }
-    int pitch() const {
-        std::lock_guard lock(mutex_);
-        return pitch_;
-    }
 
 private:
     mutable std::mutex mutex_;
-    int pitch_ = 0;
-    std::vector<Bytes> frames_;
+    std::vector<Frame> frames_;
 };
 
 // Where the expected samples begin in what SDL played (silence comes before them), found by their first

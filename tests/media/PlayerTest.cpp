@@ -1,6 +1,7 @@
 // The player facade over the real live graph (SDL's dummy audio, headless video): modes and states of live
-// view, failed starts, volume mapping, the record switch, both kinds of restart, and a restart from the
-// control dispatcher meeting the user interface's starts and stops while units are pushed.
+// view, failed starts, volume mapping, the record switch, both kinds of restart, a restart from the
+// control dispatcher meeting the user interface's starts and stops while units are pushed, and the screen
+// saver held off while a picture plays.
 #include "media/Player.h"
 #include "media/AvGraph.h"
 #include "media/FileGraph.h"
@@ -17,9 +18,11 @@
 #include "tests/media/GraphFixtures.h"
 #include "tests/media/RecordStream.h"
 #include "tests/media/RecorderTestSupport.h"
+#include "tests/support/fakes/FakeScreenSaver.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <thread>
@@ -209,6 +212,53 @@ TEST_F(PlayerTest, PositionOfAFileWithoutADuration) {
         }
         ASSERT_EQ(player_->Stop(1), S_OK);
     }
+}
+
+// The screen saver and the display's power saving stay off while live view or a file plays (recording,
+// fast forward and rewind included) and come back when it is paused, stopped or gone.
+TEST_F(PlayerTest, TheScreenSaverIsHeldOffWhileThePicturePlays) {
+    ScopedFakeScreenSaver screenSaver;
+    auto player = std::make_unique<KQ_AV_Player>();
+    EXPECT_EQ(screenSaver.program, "Veloq");
+    player->SetMainWindow(main_);
+    player->SetVideoWindow(video_);
+    player->SetSizeClass(3);
+    player->SetVideoStandard(0);
+    player->SetFileGraphBuilder([](FileGraphRecord* record, const std::wstring&, HWND, HWND) {
+        mediatest::SeekRecorder* seeker = mediatest::SeekRecorder::make();
+        const HRESULT hr = record->graph->AddFilter(seeker, L"seeker");
+        seeker->Release(); // the graph holds it
+        return hr;
+    });
+    const auto held = [&] { return screenSaver.holding.load() == 1; };
+    EXPECT_FALSE(held()) << "nothing plays yet";
+
+    const struct {
+        const char* step;
+        std::function<HRESULT()> call;
+        bool held;
+    } steps[] = {
+        {"live view", [&] { return player->StartLive(); }, true},
+        {"live view stopped", [&] { return player->Stop(0); }, false},
+        {"live view again", [&] { return player->StartLive(); }, true},
+        {"a file instead", [&] { return player->PlayFile(L"C:\\clip.mp4"); }, true},
+        {"paused", [&] { return player->Pause(); }, false},
+        {"playing", [&] { return player->Play(); }, true},
+        {"fast forward", [&] { return player->FastForward(); }, true},
+        {"stopped at the start", [&] { return player->StopPlayback(); }, false},
+        {"playing again", [&] { return player->Play(); }, true},
+        {"stopped for good", [&] { return player->Stop(1); }, false},
+        {"live view last", [&] { return player->StartLive(); }, true},
+    };
+    for (const auto& s : steps) {
+        ASSERT_EQ(s.call(), S_OK) << s.step;
+        EXPECT_EQ(held(), s.held) << s.step;
+        EXPECT_GE(screenSaver.holding.load(), 0) << s.step;
+    }
+    player.reset();
+    EXPECT_EQ(screenSaver.holding.load(), 0) << "released when the player goes";
+    EXPECT_EQ(screenSaver.taken.load(), 6);
+    EXPECT_EQ(screenSaver.released.load(), 6); // the live views' stops, the file's pause and stops, the end
 }
 
 TEST_F(PlayerTest, LiveViewFallsBackToTheVmr7) {

@@ -57,6 +57,9 @@ private:
     void moveOnFrom(std::size_t index);
 };
 
+// The face of a picture window paints with this (platform/mfc/PictureWindow.cpp).
+void PaintPictures(PictureState& state, QWidget& face, HWND hwnd);
+
 // Win32 virtual key of a toolkit key (0 when it has none).
 UINT VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers);
 void InstallKeyboardBridge();

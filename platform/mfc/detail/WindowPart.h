@@ -18,6 +18,8 @@
 
 namespace platform::mfc {
 
+struct PictureState; // of a picture window (platform/mfc/PictureWindow.h)
+
 enum class FaceKind {
     Plain,       // a window the object paints itself (dialogs, custom classes)
     PushButton,  // toolkit push button
@@ -71,6 +73,7 @@ struct WindowPart {
     std::unique_ptr<CFont> font; // the window's font, what its paint DC starts with
     platform::gdi::Dib lastPainting; // a top-level window's last picture: where its children start from
     bool redraw = true;
+    std::shared_ptr<PictureState> pictures; // set for a picture window: its face paints only that
 };
 
 // Posted to a window by the drawing thread when its GDI layer changed: the face repaints.

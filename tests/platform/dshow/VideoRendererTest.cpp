@@ -7,9 +7,11 @@
 #include "platform/gdi/WindowDc.h"
 #include "platform/win32/Clock.h"
 #include "platform/win32/Messages.h"
+#include "tests/support/RgbModel.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <thread>
 
 namespace {
@@ -106,7 +108,8 @@ TEST_F(VideoRendererTest, TakesUyvyAndYuy2WithVideoInfoAndOffersNothing) {
                  {"YUYV", picture(MEDIASUBTYPE_YUYV), S_FALSE},
                  {"no VideoInfo", noFormat, S_FALSE},
                  {"audio", audio, S_FALSE},
-                 {"zero width", picture(MEDIASUBTYPE_UYVY, 0, 8), S_FALSE}};
+                 {"zero width", picture(MEDIASUBTYPE_UYVY, 0, 8), S_FALSE},
+                 {"odd width", picture(MEDIASUBTYPE_UYVY, 15, 8), S_FALSE}};
     for (const auto& c : cases)
         EXPECT_EQ(in->QueryAccept(&c.type), c.expected) << c.name;
     ComPtr<IEnumMediaTypes> types;
@@ -171,15 +174,17 @@ TEST_F(VideoRendererTest, PresentsTheFrameAtThePitchItsLengthTells) {
     ASSERT_EQ(pin()->deliver(0, 1, uyvy(pitch, 0x80, 0x40, 0xC0)), S_OK); // due at once
     ASSERT_EQ(surface_.presented(), 1);
     const auto shown = surface_.last();
-    EXPECT_EQ(shown.frame.fourcc, MakeFourCC('U', 'Y', 'V', 'Y'));
-    EXPECT_EQ(shown.frame.width, kWidth);
-    EXPECT_EQ(shown.frame.height, kHeight);
-    EXPECT_EQ(shown.frame.pitch, pitch);
-    EXPECT_EQ(shown.frame.data[pitch + 1], 0x80);
-    EXPECT_EQ(shown.frame.destination.left, 10);
-    EXPECT_EQ(shown.frame.destination.bottom, 100);
-    EXPECT_EQ(shown.frame.source.right, kWidth);
-    EXPECT_EQ(shown.frame.border, RGB(1, 2, 3));
+    ASSERT_TRUE(shown.picture);
+    EXPECT_EQ(shown.picture->width, kWidth);
+    EXPECT_EQ(shown.picture->height, kHeight);
+    // Every row from its own place: the padding between the rows shows nowhere.
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            ASSERT_EQ(shown.picture->at(x, y), rgbmodel::pixel(0x80, 0x40, 0xC0)) << x << ", " << y;
+    EXPECT_EQ(shown.destination.left, 10);
+    EXPECT_EQ(shown.destination.bottom, 100);
+    EXPECT_EQ(shown.source.right, kWidth);
+    EXPECT_EQ(shown.border, RGB(1, 2, 3));
     LONG w = 0, h = 0;
     EXPECT_EQ(windowless_->GetNativeVideoSize(&w, &h, nullptr, nullptr), S_OK);
     EXPECT_EQ(w, kWidth);
@@ -207,9 +212,41 @@ TEST_F(VideoRendererTest, PresentsTheFrameAtThePitchItsLengthTells) {
 TEST_F(VideoRendererTest, Yuy2RowsAreTwiceTheWidth) {
     build(picture(MEDIASUBTYPE_YUY2), 4096);
     ASSERT_EQ(control_->Run(), S_OK);
-    ASSERT_EQ(pin()->deliver(0, 1, std::vector<BYTE>(4096, 0x10)), S_OK);
-    EXPECT_EQ(surface_.last().frame.pitch, 2 * kWidth);
-    EXPECT_EQ(surface_.last().frame.fourcc, MakeFourCC('Y', 'U', 'Y', '2'));
+    std::vector<BYTE> rows(4096, 0x80); // luma 20 + 10 y in row y, neutral chroma, 2 x 16 bytes a row
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            rows[static_cast<size_t>(y * 2 * kWidth + 2 * x)] = static_cast<BYTE>(20 + 10 * y);
+    ASSERT_EQ(pin()->deliver(0, 1, rows), S_OK);
+    const auto shown = surface_.last();
+    for (int y = 0; y < kHeight; ++y)
+        EXPECT_EQ(shown.picture->at(kWidth - 1, y), rgbmodel::pixel(20 + 10 * y, 0x80, 0x80)) << y;
+}
+
+// The renderer converts into pictures of its own, reused once no surface holds them: one that a surface
+// keeps is never written again, and with every picture held a frame is let go rather than drawn over one.
+TEST_F(VideoRendererTest, PicturesAreReusedButNeverOneThatIsStillHeld) {
+    build(picture(MEDIASUBTYPE_UYVY), 2 * kWidth * kHeight);
+    ASSERT_EQ(control_->Run(), S_OK);
+    std::vector<std::shared_ptr<const platform::dshow::VideoPicture>> kept;
+    std::set<const platform::dshow::VideoPicture*> distinct;
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_EQ(pin()->deliver(0, 1, uyvy(2 * kWidth, static_cast<BYTE>(20 + i), 0x80, 0x80)), S_OK);
+        distinct.insert(surface_.last().picture.get());
+    }
+    EXPECT_EQ(distinct.size(), 2u) << "the surface holds one while the next is converted";
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(pin()->deliver(0, 1, uyvy(2 * kWidth, static_cast<BYTE>(100 + i), 0x80, 0x80)), S_OK);
+        kept.push_back(surface_.last().picture);
+    }
+    ASSERT_EQ(surface_.presented(), 14);
+    ASSERT_EQ(pin()->deliver(0, 1, uyvy(2 * kWidth, 200, 0x80, 0x80)), S_OK);
+    EXPECT_EQ(surface_.presented(), 14) << "all four pictures are held";
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(kept[static_cast<size_t>(i)]->at(0, 0), rgbmodel::pixel(100 + i, 0x80, 0x80)) << i;
+    kept.clear();
+    ASSERT_EQ(pin()->deliver(0, 1, uyvy(2 * kWidth, 200, 0x80, 0x80)), S_OK);
+    EXPECT_EQ(surface_.presented(), 15);
+    EXPECT_EQ(surface_.last().picture->at(0, 0), rgbmodel::pixel(200, 0x80, 0x80));
 }
 
 TEST_F(VideoRendererTest, ReceiveWaitsUntilDueAndWhilePausedUntilRunStopOrFlush) {
@@ -254,11 +291,7 @@ TEST_F(VideoRendererTest, ReceiveWaitsUntilDueAndWhilePausedUntilRunStopOrFlush)
     waiting.join();
     EXPECT_EQ(delivered, VFW_E_WRONG_STATE);
     EXPECT_EQ(surface_.presented(), 3);
-    // What the surface got converts to RGB for painting.
-    const auto shown = surface_.last();
-    const auto rgb = platform::dshow::FrameToRgb(shown.frame);
-    ASSERT_EQ(rgb.size(), static_cast<size_t>(kWidth * kHeight));
-    EXPECT_EQ(rgb[0], 0x4B4B4Bu); // luma 0x50 with neutral chroma
+    EXPECT_EQ(surface_.last().picture->at(0, 0), 0xFF4B4B4Bu); // luma 0x50 with neutral chroma
 }
 
 // A 16 x 8 memory bitmap: black (the key) with a white block at columns 4..7 of rows 0..3.
@@ -302,11 +335,12 @@ TEST_F(VideoRendererTest, MixerBitmapIsCopiedKeyedAndBlendedUntilDisabled) {
     ASSERT_EQ(control_->Run(), S_OK);
     const int pitch = 2 * kWidth;
     ASSERT_EQ(pin()->deliver(0, 1, uyvy(pitch, 0x20, 0x80, 0x80)), S_OK);
-    auto luma = [&](int x, int y) { return surface_.last().frame.data[y * pitch + 2 * x + 1]; };
-    EXPECT_GT(luma(4, 0), 0xE0); // under the white block
-    EXPECT_GT(luma(7, 3), 0xE0);
-    EXPECT_EQ(luma(3, 0), 0x20); // key pixels leave the picture alone
-    EXPECT_EQ(luma(4, 4), 0x20);
+    const std::uint32_t dark = rgbmodel::pixel(0x20, 0x80, 0x80);
+    auto shown = [&](int x, int y) { return surface_.last().picture->at(x, y); };
+    EXPECT_EQ(shown(4, 0), 0xFFFFFFFFu); // under the white block
+    EXPECT_EQ(shown(7, 3), 0xFFFFFFFFu);
+    EXPECT_EQ(shown(3, 0), dark); // key pixels leave the picture alone
+    EXPECT_EQ(shown(4, 4), dark);
 
     VMR9AlphaBitmap current{};
     ASSERT_EQ(mixer->GetAlphaBitmapParameters(&current), S_OK);
@@ -315,7 +349,7 @@ TEST_F(VideoRendererTest, MixerBitmapIsCopiedKeyedAndBlendedUntilDisabled) {
     current.dwFlags = VMR9AlphaBitmap_Disable;
     ASSERT_EQ(mixer->UpdateAlphaBitmapParameters(&current), S_OK);
     windowless_->RepaintVideo(window_, nullptr); // a repaint shows the frame as it is now: no bitmap
-    EXPECT_EQ(luma(4, 0), 0x20);
+    EXPECT_EQ(shown(4, 0), dark);
     EXPECT_EQ(mixer->UpdateAlphaBitmapParameters(&params), E_INVALIDARG); // disabled: no bitmap to move
     params.pDDS = &params;
     EXPECT_EQ(mixer->SetAlphaBitmap(&params), E_INVALIDARG); // surfaces are not taken

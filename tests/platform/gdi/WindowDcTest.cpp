@@ -101,4 +101,23 @@ TEST_F(WindowDcTest, ResizeKeepsTheOverlapAndDeadWindowsHaveNoDc) {
     EXPECT_FALSE(platform::gdi::SetWindowClientSize(gone, 1, 1));
 }
 
+// A layer nothing was drawn into need not be painted over its window: it is clear until drawn into, and
+// clear again once erased whole (a partial erase leaves the rest as it was).
+TEST_F(WindowDcTest, ALayerIsClearUntilDrawnIntoAndAgainOnceErasedWhole) {
+    EXPECT_TRUE(platform::gdi::LayerIsClear(window_));
+    HDC dc = GetDC(window_);
+    RECT pixel{1, 1, 2, 2};
+    FillRect(dc, &pixel, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(window_, dc);
+    EXPECT_FALSE(platform::gdi::LayerIsClear(window_));
+    RECT part{0, 0, 4, 4};
+    InvalidateRect(window_, &part, TRUE);
+    EXPECT_FALSE(platform::gdi::LayerIsClear(window_)) << "a partial erase";
+    InvalidateRect(window_, nullptr, FALSE);
+    EXPECT_FALSE(platform::gdi::LayerIsClear(window_)) << "no erase";
+    InvalidateRect(window_, nullptr, TRUE);
+    EXPECT_TRUE(platform::gdi::LayerIsClear(window_));
+    EXPECT_EQ(layerAt(1, 1), 0u);
+}
+
 } // namespace
