@@ -61,7 +61,12 @@ std::wstring LoadLanguageString(const std::wstring& key) {
     g_languageName = readText(L"LanguageID", languageKey(g_languageIndex + 1), 128);
     if (g_nameSink)
         *g_nameSink = g_languageName;
-    std::wstring text = readText(key, g_languageName, 255);
+    // Some callers' keys end in a blank ("KQ_S_TASK_NOTE "); a section is named without it.
+    const std::size_t first = key.find_first_not_of(L" \t");
+    const std::wstring section = first == std::wstring::npos
+                                     ? std::wstring()
+                                     : key.substr(first, key.find_last_not_of(L" \t") - first + 1);
+    std::wstring text = readText(section, g_languageName, 255);
     for (std::size_t at = text.find(L"||"); at != std::wstring::npos; at = text.find(L"||", at + 2))
         text.replace(at, 2, L"\r\n");
     return text;
