@@ -76,15 +76,22 @@ void SetLanguageNameSink(std::wstring* sink) {
     g_nameSink = sink;
 }
 
+std::vector<std::wstring> LanguageNames() {
+    const int count = static_cast<int>(GetPrivateProfileIntW(L"LanguageID", L"Count", 0, kLanguageFile));
+    std::vector<std::wstring> names;
+    for (int i = 1; i <= count && i < 0x7FFF; ++i)
+        names.push_back(readText(L"LanguageID", languageKey(i), 255));
+    return names;
+}
+
 bool BuildLanguageMenu(CMenu& languageMenu) {
     if (g_languageMenuBuilt)
         return false;
     g_languageMenuBuilt = true;
-    const int count = static_cast<int>(GetPrivateProfileIntW(L"LanguageID", L"Count", 0, kLanguageFile));
     languageMenu.DeleteMenu(0, MF_BYPOSITION);
-    for (int i = 1; i <= count && i < 0x7FFF; ++i)
-        languageMenu.AppendMenu(MF_STRING, kLanguageMenuFirst - 1 + static_cast<unsigned>(i),
-                                readText(L"LanguageID", languageKey(i), 255));
+    const std::vector<std::wstring> names = LanguageNames();
+    for (std::size_t i = 0; i < names.size(); ++i)
+        languageMenu.AppendMenu(MF_STRING, kLanguageMenuFirst + static_cast<unsigned>(i), names[i]);
     languageMenu.CheckMenuItem(static_cast<UINT>(g_languageIndex), MF_BYPOSITION | MF_CHECKED);
     return true;
 }

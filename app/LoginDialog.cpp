@@ -467,8 +467,8 @@ LRESULT KQ_UI_CLoginDialog::onLoginOk(LPARAM country) {
     if (index == kSourceTv) {
         if (c.m_channelTable.empty()) {
             if (MessageBox(LoadLanguageString(L"KQ_S_CHNL_IS_EMPTY"), L"Solvane Player", MB_YESNO) == IDYES &&
-                a.m_services.openSettings)
-                a.m_services.openSettings(main);
+                main)
+                main->OpenSettings(SettingsPage::Channel);
         } else if (a.m_pTvPane) {
             a.m_pTvPane->ShowChannelIndex(a.m_session.curChannelIndex);
             const int i = a.m_session.curChannelIndex;
