@@ -1,6 +1,7 @@
-// The Channel, Video and My account pages against the test box: a scan's end takes the box's channel table
-// into the login's table file and history, a video quality change reaches the box and is kept in the
-// configuration, and a password change carries the three texts where the box reads them.
+// The Channel, Video and My account pages against the test box: a scan lists the channels the box finds
+// and its end takes the box's channel table into the login's table file and history, a video quality change
+// reaches the box and is kept in the configuration, and a password change carries the three texts where the
+// box reads them.
 #include "BoxSheetFixture.h"
 
 #include "app/LoginDialog.h"
@@ -8,6 +9,7 @@
 #include "dialogs/ChannelPage.h"
 #include "dialogs/UserPages.h"
 #include "dialogs/VideoPage.h"
+#include "platform/win32/Paths.h"
 #include "platform/win32/Profile.h"
 #include "tests/support/testbox/BoxWire.h"
 
@@ -15,8 +17,8 @@
 
 namespace {
 
-constexpr std::uint32_t kStartScan = 0xFDFD2012;
-constexpr std::uint32_t kStopScan = 0xFDFD2007;
+using testbox::kStartScan;
+using testbox::kStopScan;
 constexpr std::uint32_t kChangePassword = 0xFDFD2032;
 
 class BoxPagesTest : public BoxSheetFixture {
@@ -28,9 +30,16 @@ protected:
     }
 };
 
-TEST_F(BoxPagesTest, AStoppedScanTakesTheBoxsTableIntoTheLoginsTableFileAndHistory) {
-    testBox.Script(testbox::kGetChannelTable,
-                   testbox::Reply{.then = {testbox::ChannelTable({{2, 772}, {5, 2804}})}});
+TEST_F(BoxPagesTest, AScanListsWhatTheBoxFindsAndItsEndTakesTheBoxsTableIntoTheLoginsFileAndHistory) {
+    const std::vector<testbox::ChannelEntry> found{{2, 772}, {5, 2804}};
+    // The first scan runs to its end; the second one the user stops.
+    testBox.Script(kStartScan,
+                   std::vector<testbox::Reply>{
+                       {.value = 200,
+                        .delivery = {.gapMs = 100},
+                        .follow = [&](const testbox::Frame& r) { return testbox::ScanAnswers(r, found); }},
+                       {.value = 200}});
+    testBox.Script(testbox::kGetChannelTable, testbox::Reply{.then = {testbox::ChannelTable(found)}});
     startProgram();
     loginByAddress();
     setState(UI_STATE_TV_PLAY);
@@ -41,19 +50,30 @@ TEST_F(BoxPagesTest, AStoppedScanTakesTheBoxsTableIntoTheLoginsTableFileAndHisto
         KQ_UI_Channel_Page& page = sheet.m_channelPage;
         ASSERT_EQ(sheet.GetActivePage(), &page);
         auto& list = *static_cast<CListCtrl*>(page.GetDlgItem(IDC_CHN_LIST));
-        static_cast<CComboBox*>(page.GetDlgItem(IDC_CHN_SCAN_MODE))->SetCurSel(SCAN_CABLE);
+        const auto status = [&] { return page.GetDlgItem(IDC_CHN_STATUS)->GetWindowText(); };
         click(page, IDC_CHN_SCAN);
         ASSERT_TRUE(pumpUntil([&] { return !framesOf(kStartScan).empty(); }));
         EXPECT_TRUE(page.IsScanning());
         EXPECT_FALSE(page.GetDlgItem(IDC_CHN_SCAN)->IsWindowEnabled());
-        click(page, IDC_CHN_STOP);
-        ASSERT_TRUE(pumpUntil([&] { return !framesOf(kStopScan).empty(); }));
-        EXPECT_EQ(framesOf(kStopScan)[0].value, static_cast<std::uint32_t>(SCAN_CABLE)) << "the selection";
-        ASSERT_TRUE(pumpUntil([&] { return list.GetItemCount() == 2; }));
-        EXPECT_FALSE(page.IsScanning());
+        ASSERT_TRUE(pumpUntil([&] { return !page.IsScanning(); }));
+        EXPECT_EQ(status(), text(L"KQ_S_CHN_SCAN_DONE"));
+        ASSERT_EQ(list.GetItemCount(), 2);
         EXPECT_EQ(list.GetItemText(0, 0), L"2");
         EXPECT_EQ(list.GetItemText(1, 0), L"5");
         EXPECT_EQ(list.GetItemText(1, 2), L"175.25 MHz");
+        ASSERT_TRUE(pumpUntil([&] { return GetFileAttributesW(table.c_str()) != INVALID_FILE_ATTRIBUTES; }))
+            << "the box's table kept";
+
+        static_cast<CComboBox*>(page.GetDlgItem(IDC_CHN_SCAN_MODE))->SetCurSel(SCAN_CABLE);
+        click(page, IDC_CHN_SCAN);
+        ASSERT_TRUE(pumpUntil([&] { return framesOf(kStartScan).size() == 2; }));
+        ASSERT_TRUE(
+            pumpUntil([&] { return status() == text(L"KQ_S_CHN_SCANNING") && list.GetItemCount() == 0; }));
+        click(page, IDC_CHN_STOP);
+        ASSERT_TRUE(pumpUntil([&] { return !framesOf(kStopScan).empty(); }));
+        EXPECT_EQ(framesOf(kStopScan)[0].value, static_cast<std::uint32_t>(SCAN_CABLE)) << "the selection";
+        EXPECT_FALSE(page.IsScanning());
+        ASSERT_TRUE(pumpUntil([&] { return list.GetItemCount() == 2; })) << "the box's table again";
     });
     wchar_t named[1024] = {};
     GetPrivateProfileStringW(L"Channel Table", L"Table", L"", named, 1024, history.c_str());

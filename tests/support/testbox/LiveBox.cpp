@@ -47,6 +47,11 @@ void ScriptLiveBox(TestBox& box, const std::string& deviceId, std::shared_ptr<co
     box.Script(kSetVideoQuality,
                Reply{.shape = [](const Frame& request, Frame& answer) { answer[16] = request[16]; }});
     box.Script(kGetChannelTable, Reply{.then = {ChannelTable(LiveBoxChannels())}});
+    // A scan finds the same channels one after another, then ends.
+    box.Script(kStartScan,
+               Reply{.value = 200, .delivery = {.gapMs = 400}, .follow = [](const Frame& request) {
+                         return ScanAnswers(request, LiveBoxChannels());
+                     }});
     const Bytes files = FileList({});
     box.Script(kGetFileList, Reply{.value = static_cast<std::uint32_t>(files.size()), .then = {files}});
     // Its records (information, tasks, clock and zone, IR data) answer from the clock of now.
