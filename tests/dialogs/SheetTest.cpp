@@ -3,6 +3,7 @@
 // changes the country; and a due schedule that closes the sheet only when the folders exist.
 #include "SheetFixture.h"
 
+#include "app/Templates.h"
 #include "platform/win32/Profile.h"
 
 #include <QCloseEvent>
@@ -37,7 +38,18 @@ TEST_F(SheetTest, TheUiStateChoosesThePagesInTabOrder) {
             active = sheet.GetActiveIndex();
         });
         EXPECT_EQ(shown, c.tabs) << "state " << c.state;
-        EXPECT_EQ(main->CanOpenSettings(), !c.tabs.empty()) << "state " << c.state;
+        // The main window's menu as it is shown: Settings and Schedule grey without pages.
+        UINT settingsItem = 0, scheduleItem = 0;
+        platform::mfc::SetMenuHook([&](CMenu& shown) {
+            settingsItem = shown.GetMenuState(ID_MENU_SETTING, MF_BYCOMMAND);
+            scheduleItem = shown.GetMenuState(ID_MENU_SCHEDULE, MF_BYCOMMAND);
+            return UINT{0};
+        });
+        click(*main, IDC_BTN_MTS);
+        platform::mfc::SetMenuHook(nullptr);
+        const UINT grey = c.tabs.empty() ? MF_GRAYED : 0u;
+        EXPECT_EQ(settingsItem & MF_GRAYED, grey) << "state " << c.state;
+        EXPECT_EQ(scheduleItem & MF_GRAYED, grey) << "state " << c.state;
         if (c.tabs.empty()) {
             EXPECT_EQ(settings, -2) << "state " << c.state << ": no sheet without pages";
             continue;
