@@ -214,8 +214,10 @@ void KQ_UI_BoxTaskDialog::fillChannels() {
 }
 
 void KQ_UI_BoxTaskDialog::chooseOnce(bool once) {
+    // The day labels are controls of their own: they grey with their boxes.
     for (int i = 0; i < 7; ++i)
-        GetDlgItem(IDC_BT_FIRST_DAY + i)->EnableWindow(!once);
+        for (int id : {IDC_BT_FIRST_DAY + i, IDC_BT_FIRST_DAY_LABEL + i})
+            GetDlgItem(id)->EnableWindow(!once);
     picker(IDC_BT_DATE).EnableWindow(once);
 }
 

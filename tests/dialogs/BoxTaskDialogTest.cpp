@@ -164,6 +164,7 @@ TEST_F(BoxTaskDialogTest, TheTaskIsMadeOfWhatTheUserSetAndUpdateModeShowsTheTask
         EXPECT_EQ(static_cast<CButton*>(d.GetDlgItem(IDC_BT_TIMES))->GetCheck(), BST_CHECKED);
         EXPECT_EQ(static_cast<CButton*>(d.GetDlgItem(IDC_BT_FIRST_DAY + 2))->GetCheck(), BST_CHECKED);
         EXPECT_FALSE(d.GetDlgItem(IDC_BT_DATE)->IsWindowEnabled());
+        EXPECT_TRUE(d.GetDlgItem(IDC_BT_FIRST_DAY_LABEL + 6)->IsWindowEnabled());
         return INT_PTR{IDCANCEL};
     };
     KQ_UI_BoxTaskDialog(main.get(), kBoxTime, g_boxInfo.tasks[0]).DoModal();
@@ -174,6 +175,7 @@ TEST_F(BoxTaskDialogTest, TheTaskIsMadeOfWhatTheUserSetAndUpdateModeShowsTheTask
         EXPECT_EQ(d.GetDlgItem(IDC_BT_SPACE)->GetWindowText(), L"500 MB");
         EXPECT_TRUE(d.GetDlgItem(IDC_BT_DATE)->IsWindowEnabled());
         EXPECT_FALSE(d.GetDlgItem(IDC_BT_FIRST_DAY)->IsWindowEnabled());
+        EXPECT_FALSE(d.GetDlgItem(IDC_BT_FIRST_DAY_LABEL)->IsWindowEnabled()) << "greyed with its box";
         return INT_PTR{IDCANCEL};
     };
     KQ_UI_BoxTaskDialog(main.get(), kBoxTime).DoModal();
