@@ -61,7 +61,12 @@ std::wstring LoadLanguageString(const std::wstring& key) {
     g_languageName = readText(L"LanguageID", languageKey(g_languageIndex + 1), 128);
     if (g_nameSink)
         *g_nameSink = g_languageName;
-    std::wstring text = readText(key, g_languageName, 255);
+    // Some callers' keys end in a blank ("KQ_S_TASK_NOTE "); a section is named without it.
+    const std::size_t first = key.find_first_not_of(L" \t");
+    const std::wstring section = first == std::wstring::npos
+                                     ? std::wstring()
+                                     : key.substr(first, key.find_last_not_of(L" \t") - first + 1);
+    std::wstring text = readText(section, g_languageName, 255);
     for (std::size_t at = text.find(L"||"); at != std::wstring::npos; at = text.find(L"||", at + 2))
         text.replace(at, 2, L"\r\n");
     return text;
@@ -71,15 +76,22 @@ void SetLanguageNameSink(std::wstring* sink) {
     g_nameSink = sink;
 }
 
+std::vector<std::wstring> LanguageNames() {
+    const int count = static_cast<int>(GetPrivateProfileIntW(L"LanguageID", L"Count", 0, kLanguageFile));
+    std::vector<std::wstring> names;
+    for (int i = 1; i <= count && i < 0x7FFF; ++i)
+        names.push_back(readText(L"LanguageID", languageKey(i), 255));
+    return names;
+}
+
 bool BuildLanguageMenu(CMenu& languageMenu) {
     if (g_languageMenuBuilt)
         return false;
     g_languageMenuBuilt = true;
-    const int count = static_cast<int>(GetPrivateProfileIntW(L"LanguageID", L"Count", 0, kLanguageFile));
     languageMenu.DeleteMenu(0, MF_BYPOSITION);
-    for (int i = 1; i <= count && i < 0x7FFF; ++i)
-        languageMenu.AppendMenu(MF_STRING, kLanguageMenuFirst - 1 + static_cast<unsigned>(i),
-                                readText(L"LanguageID", languageKey(i), 255));
+    const std::vector<std::wstring> names = LanguageNames();
+    for (std::size_t i = 0; i < names.size(); ++i)
+        languageMenu.AppendMenu(MF_STRING, kLanguageMenuFirst + static_cast<unsigned>(i), names[i]);
     languageMenu.CheckMenuItem(static_cast<UINT>(g_languageIndex), MF_BYPOSITION | MF_CHECKED);
     return true;
 }

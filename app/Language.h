@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class CMenu;
 
@@ -12,8 +13,11 @@ extern int g_languageIndex;         // 0-based index of the current language
 extern std::wstring g_languageName; // display name of the current language, set by every lookup
 
 // The text of key in the current language (at most 254 characters), or empty when the file, the language
-// or the key is missing.
+// or the key is missing. Blanks around the key are not part of it.
 std::wstring LoadLanguageString(const std::wstring& key);
+
+// The display names of the file's languages, in their order (language index 0 first).
+std::vector<std::wstring> LanguageNames();
 
 // Where a lookup also stores the current language's name (the configuration's language text); may be null.
 void SetLanguageNameSink(std::wstring* sink);

@@ -9,6 +9,7 @@
 #include "app/VeloqApp.h"
 #include "app/VeloqDlg.h"
 #include "config/LoginFolder.h"
+#include "dialogs/records/CountryScanRange.h"
 #include "dialogs/records/IrProfileSteps.h"
 #include "platform/mfc/MessageBox.h"
 #include "platform/win32/Profile.h"
@@ -331,7 +332,9 @@ void KQ_UI_CLoginDialog::OnLoginButton() {
     int country = static_cast<int>(GetPrivateProfileIntW(L"Country", L"value", -1, kProperty));
     if (country == -1)
         country = 0;
-    params_ = LoginParams{c.m_lastSource, frequency, country, 0, input.loginType, 0};
+    std::int32_t low = 0, high = 0, tvSystem = 0; // an unknown country: system 0
+    LookupCountryScanRange(country, &low, &high, &tvSystem);
+    params_ = LoginParams{c.m_lastSource, frequency, country, tvSystem, input.loginType, 0};
 
     JoinWorker();
     loginButton_.EnableWindow(FALSE);
@@ -464,8 +467,8 @@ LRESULT KQ_UI_CLoginDialog::onLoginOk(LPARAM country) {
     if (index == kSourceTv) {
         if (c.m_channelTable.empty()) {
             if (MessageBox(LoadLanguageString(L"KQ_S_CHNL_IS_EMPTY"), L"Solvane Player", MB_YESNO) == IDYES &&
-                a.m_services.openSettings)
-                a.m_services.openSettings(main);
+                main)
+                main->OpenSettings(SettingsPage::Channel);
         } else if (a.m_pTvPane) {
             a.m_pTvPane->ShowChannelIndex(a.m_session.curChannelIndex);
             const int i = a.m_session.curChannelIndex;

@@ -1,11 +1,15 @@
 #include "app/Panes.h"
 
+#include "app/Language.h"
 #include "app/Templates.h"
 #include "app/UiMessages.h"
 #include "app/VeloqApp.h"
 #include "config/LoginFolder.h"
+#include "dialogs/records/IrProfileSteps.h"
+#include "dialogs/records/IrProfileStore.h"
 #include "platform/win32/Profile.h"
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -18,11 +22,7 @@ constexpr int kKeyDown = 13;
 constexpr int kKeyUp = 14;
 
 std::wstring profileName(const KQ_AppConfig& c) {
-    const std::wstring history = GetLoginHistoryPath(c.m_userRecord.text1, g_userDataRoot);
-    std::vector<wchar_t> buffer(256, L'\0');
-    const DWORD n =
-        GetPrivateProfileStringW(L"Profile Setting", L"Profile", L"", buffer.data(), 256, history.c_str());
-    return std::wstring(buffer.data(), n);
+    return ReadHistoryProfile(GetLoginHistoryPath(c.m_userRecord.text1, g_userDataRoot));
 }
 
 } // namespace
@@ -217,8 +217,9 @@ KQ_UI_RemotePaneDlg::KQ_UI_RemotePaneDlg() : CDialog(RemotePaneTemplate()) {
         MapUpdateUI(static_cast<UINT>(id), [this, id](CCmdUI* ui) {
             const auto& keys = app().m_config.m_remoterMapping.keys;
             const auto it = keys.find(id);
-            ui->Enable(it != keys.end() && it->second.learned != 0);
+            ui->Enable(learning_ || (it != keys.end() && it->second.learned != 0));
         });
+    MapMessage(WM_BOX_IR_LEARN_RESULT, [this](WPARAM w, LPARAM) { return onLearnResult(w); });
 }
 
 KQ_UI_RemotePaneDlg::~KQ_UI_RemotePaneDlg() {
@@ -263,8 +264,54 @@ BOOL KQ_UI_RemotePaneDlg::OnEraseBkgnd(CDC* dc) {
     return TRUE;
 }
 
+void KQ_UI_RemotePaneDlg::BeginLearning(const std::wstring& profile) {
+    learning_ = true;
+    profile_ = profile;
+    learningKey_ = 0;
+    if (m_hWnd)
+        UpdateDialogControls();
+}
+
+int KQ_UI_RemotePaneDlg::EndLearning() {
+    learning_ = false;
+    learningKey_ = 0;
+    if (m_hWnd)
+        UpdateDialogControls();
+    const KQ_AppConfig& c = app().m_config;
+    const std::wstring& loginId = c.m_userRecord.text1;
+    return c.m_remoterMapping.SaveKeyMapAsProfile(g_irProfileStore, profileName(c),
+                                                  GetProfileArchivePath(loginId, g_userDataRoot));
+}
+
+// The box answers one learning at a time: the code it learned stays in the box, the PC knows the key by
+// its number, which the code of a learned key starts with.
+LRESULT KQ_UI_RemotePaneDlg::onLearnResult(WPARAM learned) {
+    const int id = learningKey_;
+    learningKey_ = 0;
+    auto& keys = app().m_config.m_remoterMapping.keys;
+    const auto it = keys.find(id);
+    if (!learning_ || it == keys.end())
+        return 0;
+    if (learned != 1) {
+        MessageBox(LoadLanguageString(L"KQ_S_IR_LEARN_FAILED"), L"Solvane Player", MB_ICONINFORMATION);
+        return 0;
+    }
+    RemoterMapEntry& entry = it->second;
+    const std::uint32_t number = static_cast<std::uint32_t>(id - (kFirstRemoteKey - 1));
+    entry.learned = 1;
+    std::memset(entry.code, 0, sizeof entry.code);
+    std::memcpy(entry.code, &number, sizeof number);
+    return 0;
+}
+
 void KQ_UI_RemotePaneDlg::onKey(int id) {
     KQ_UI_VeloqApp& a = app();
+    if (learning_) {
+        if (a.m_pBoxClient &&
+            a.m_pBoxClient->LearnIrKey(m_hWnd, static_cast<DWORD>(id - (kFirstRemoteKey - 1)), profile_))
+            learningKey_ = id;
+        return;
+    }
     const auto& keys = a.m_config.m_remoterMapping.keys;
     const auto it = keys.find(id);
     if (!a.m_pBoxClient || it == keys.end() || !it->second.learned)

@@ -50,7 +50,10 @@ private:
     int previous_ = -1;
 };
 
-// Each learned key of the current IR profile sends its code through the box; the others are greyed.
+// In use mode each learned key of the current IR profile sends its code through the box; the others are
+// greyed. In learning mode (started by the Remoter page) every key asks the box to learn that key for the
+// profile, and a key the box learned is marked learned in the key map; back in use mode the key map is
+// stored as the current profile of the login's history.
 class KQ_UI_RemotePaneDlg : public CDialog {
 public:
     KQ_UI_RemotePaneDlg();
@@ -60,6 +63,12 @@ public:
     void ApplySkinLayout();
     BOOL PreTranslateMessage(MSG* msg) override;
 
+    void BeginLearning(const std::wstring& profile);
+    // Use mode again; the key map is saved as the history's profile (its result; 0 without a login folder).
+    int EndLearning();
+    bool IsLearning() const { return learning_; }
+    const std::wstring& LearningProfile() const { return profile_; }
+
 protected:
     BOOL OnEraseBkgnd(CDC* dc) override;
     void OnOK() override {}
@@ -68,9 +77,13 @@ protected:
 private:
     KQ_UI_VeloqApp& app() const;
     void onKey(int id);
+    LRESULT onLearnResult(WPARAM learned);
 
     std::array<KQ_UI_ImageButton, 36> keys_;
     CRgn region_;
+    bool learning_ = false;
+    std::wstring profile_;
+    int learningKey_ = 0; // the key the box is learning, 0 when none
 };
 
 // A pane's skin background, drawn at the top-left; and the pane's shape from it.

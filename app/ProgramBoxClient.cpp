@@ -61,6 +61,76 @@ bool ProgramBoxClient::SendIrKey(HWND window, DWORD key, const std::wstring& pro
     return client_.SendIrKey(window, key, profile);
 }
 
+bool ProgramBoxClient::SendGetBoxInfo(HWND window) {
+    return client_.Channel().SendGetBoxInfo(window);
+}
+
+bool ProgramBoxClient::SendAddBoxTask(const BoxTaskRecord& task, HWND window) {
+    return client_.Channel().SendAddBoxTask(task, window);
+}
+
+bool ProgramBoxClient::SendUpdateBoxTask(const BoxTaskRecord& task, HWND window) {
+    return client_.Channel().SendUpdateBoxTask(task, window);
+}
+
+bool ProgramBoxClient::SendDeleteBoxTask(DWORD id, HWND window) {
+    return client_.Channel().SendDeleteBoxTask(id, window);
+}
+
+bool ProgramBoxClient::SendSetBoxTime(const std::wstring& text, HWND window) {
+    return client_.Channel().SendSetBoxTime(text, window);
+}
+
+bool ProgramBoxClient::SendSetTimeZone(const std::wstring& token, HWND window, DWORD zoneIndex) {
+    return client_.Channel().SendSetTimeZone(token, window, zoneIndex);
+}
+
+bool ProgramBoxClient::SendGetIrData(HWND window) {
+    return client_.Channel().SendGetIrData(window);
+}
+
+bool ProgramBoxClient::SendPutIrData(DWORD length, const BYTE* data, HWND window) {
+    return client_.Channel().SendPutIrData(length, data, window);
+}
+
+bool ProgramBoxClient::BeginIrLearning(HWND window, const std::wstring& profile) {
+    return client_.BeginIrLearning(window, profile);
+}
+
+bool ProgramBoxClient::EndIrLearning(HWND window, const std::wstring& profile) {
+    return client_.EndIrLearning(window, profile);
+}
+
+bool ProgramBoxClient::LearnIrKey(HWND window, DWORD key, const std::wstring& profile) {
+    return client_.LearnIrKey(window, key, profile);
+}
+
+bool ProgramBoxClient::SendSetVideoQuality(int quality, DWORD second, HWND window, DWORD rate,
+                                           int sizeChange) {
+    return client_.Channel().SendSetVideoQuality(quality, second, window, rate, sizeChange);
+}
+
+bool ProgramBoxClient::SendStartScan(HWND window, int range, BYTE country, bool air, DWORD low, DWORD high) {
+    return client_.Channel().SendStartScan(window, range, country, air, low, high);
+}
+
+bool ProgramBoxClient::SendStopScan(DWORD value) {
+    return client_.Channel().SendStopScan(value);
+}
+
+bool ProgramBoxClient::SendGetChannelTable(HWND window) {
+    return client_.Channel().SendGetChannelTable(window);
+}
+
+bool ProgramBoxClient::SendSetCountry(HWND window, DWORD country) {
+    return client_.Channel().SendSetCountry(window, country);
+}
+
+bool ProgramBoxClient::ChangePassword(HWND window, const std::wstring& user, const std::wstring& oldPassword,
+                                      const std::wstring& newPassword) {
+    return client_.ChangePassword(window, user, oldPassword, newPassword);
+}
+
 int ProgramBoxClient::VideoStandard() const {
     return client_.Link().videoStandard;
 }
@@ -71,6 +141,10 @@ int ProgramBoxClient::CurrentSizeClass() const {
 
 int ProgramBoxClient::BitRateKbps() const {
     return receiver_ ? static_cast<int>(receiver_->BitRate()) : 0;
+}
+
+void ProgramBoxClient::SetCurrentSizeClass(int sizeClass) {
+    client_.SetCurrentSizeClass(sizeClass);
 }
 
 void ProgramBoxClient::RaiseRestartedGeneration() {

@@ -93,6 +93,15 @@ int KQ_UI_VeloqApp::ExitInstance() {
     return CWinApp::ExitInstance();
 }
 
+void KQ_UI_VeloqApp::RestartLiveOnNewStream() {
+    if (!m_pPlayer || !m_pBoxClient)
+        return;
+    m_pPlayer->SetSizeClass(m_pBoxClient->CurrentSizeClass());
+    m_pPlayer->SetStandard(m_pBoxClient->VideoStandard());
+    m_pPlayer->RestartLive();
+    m_pBoxClient->RaiseRestartedGeneration();
+}
+
 int KQ_UI_VeloqApp::ShutDownWindows() {
     m_config.Save();
     return power_ ? power_->ShutDown() : 0;

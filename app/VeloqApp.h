@@ -30,8 +30,8 @@ struct AppServices {
     std::function<std::unique_ptr<BoxClientPort>(KQ_AppConfig& config)> makeBoxClient;
     std::function<std::unique_ptr<PlayerPort>(KQ_AppConfig& config)> makePlayer;
     std::function<std::unique_ptr<PcPower>()> makePower;
-    // The settings sheet, where there is one (opened modally over parent).
-    std::function<void(CWnd* parent)> openSettings;
+    // The settings sheet, where there is one: opened modally over parent on the tab firstPage.
+    std::function<void(CWnd* parent, int firstPage)> openSettings;
 };
 
 // Values of the current login that the windows share (not saved).
@@ -58,6 +58,9 @@ public:
     void StartUp();
     // Switches the PC off (after a scheduled recording); 0 when not allowed. The settings are saved first.
     int ShutDownWindows();
+    // After WM_BOX_VIDEO_QUALITY_OK with 200: live view restarts on the box's new stream (the player takes
+    // the box link's size class and standard), then the box link follows it.
+    void RestartLiveOnNewStream();
 
     int m_uiState = -1;
     KQ_AppConfig m_config;

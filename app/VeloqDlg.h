@@ -4,6 +4,7 @@
 // box link's and the player's messages into calls of the two and new UI states.
 #pragma once
 
+#include "app/SettingsPages.h"
 #include "app/SkinControls.h"
 #include "app/UiState.h"
 #include "app/VideoBox.h"
@@ -45,6 +46,10 @@ public:
     bool IsMuted() const { return muted_; }
     bool IsSidePaneShown() const { return tvPaneShown_ || remotePaneShown_; }
     void SetLoginPaneShown(bool shown) { loginPaneShown_ = shown; }
+    // The settings can be opened: something opens the sheet, and the UI state gives it pages.
+    bool CanOpenSettings() const;
+    // The settings sheet, modal, on the tab of the page when the state gives it (else the first).
+    void OpenSettings(SettingsPage first);
 
     KQ_UI_VideoBox& VideoBox() { return video_; }
     KQ_UI_ImageButton& Button(int id) { return buttons_[static_cast<std::size_t>(id - kFirstMainButton)]; }
@@ -87,7 +92,6 @@ private:
     void onOpen();
     void onOpenLocalFile();
     void onMenuButton();
-    void onSettings();
     void onLoginPane();
     void onMute();
     void onSourceButton();

@@ -24,7 +24,7 @@ void KQ_UI_VeloqDlg::mapCommands() {
     MapCommand(IDC_BTN_SNAP, [this] { onSnapshot(); });
     MapCommand(IDC_BTN_OPEN, [this] { onOpen(); });
     MapCommand(IDC_BTN_MTS, [this] { onMenuButton(); });
-    MapCommand(IDC_BTN_PROPERTY, [this] { onSettings(); });
+    MapCommand(IDC_BTN_PROPERTY, [this] { OpenSettings(SettingsPage::Channel); });
     MapCommand(IDC_BTN_POPUP_RIGHT, [this] { onLoginPane(); });
     MapCommand(IDC_BTN_POPUP_LEFT, [this] { ToggleSidePane(); });
     MapCommand(IDC_BTN_MUTE, [this] { onMute(); });
@@ -39,8 +39,8 @@ void KQ_UI_VeloqDlg::mapCommands() {
     MapCommand(ID_MENU_PLAY, [this] { onPlay(); });
     MapCommand(ID_MENU_RECORD, [this] { onRecord(); });
     MapCommand(ID_MENU_SNAP, [this] { onSnapshot(); });
-    MapCommand(ID_MENU_SETTING, [this] { onSettings(); });
-    MapCommand(ID_MENU_SCHEDULE, [this] { onSettings(); });
+    MapCommand(ID_MENU_SETTING, [this] { OpenSettings(SettingsPage::Channel); });
+    MapCommand(ID_MENU_SCHEDULE, [this] { OpenSettings(SettingsPage::Schedule); });
     MapCommandRange(ID_MENU_SRC_TV, ID_MENU_SRC_SV,
                     [this](UINT id) { onSelectSource(static_cast<int>(id - ID_MENU_SRC_TV)); });
     MapCommandRange(ID_MENU_ASPECT_FREE, ID_MENU_ASPECT_WS,
@@ -80,10 +80,8 @@ void KQ_UI_VeloqDlg::mapCommands() {
     MapUpdateUI(ID_MENU_MUTE, [this](CCmdUI* ui) { ui->SetCheck(muted_); });
     MapUpdateUI(ID_MENU_TOPMOST, [this](CCmdUI* ui) { ui->SetCheck(app().m_config.m_topMost != 0); });
     MapUpdateUI(ID_MENU_OSD, [this](CCmdUI* ui) { ui->SetCheck(app().m_config.m_osdEnable != 0); });
-    MapUpdateUI(ID_MENU_SETTING,
-                [this](CCmdUI* ui) { ui->Enable(static_cast<bool>(app().m_services.openSettings)); });
-    MapUpdateUI(ID_MENU_SCHEDULE,
-                [this](CCmdUI* ui) { ui->Enable(static_cast<bool>(app().m_services.openSettings)); });
+    MapUpdateUI(ID_MENU_SETTING, [this](CCmdUI* ui) { ui->Enable(CanOpenSettings()); });
+    MapUpdateUI(ID_MENU_SCHEDULE, [this](CCmdUI* ui) { ui->Enable(CanOpenSettings()); });
     for (UINT id : {ID_MENU_UPDATE, ID_MENU_TRANFILE, ID_MENU_OPEN_BOX_FILE})
         MapUpdateUI(id, [](CCmdUI* ui) { ui->Enable(FALSE); });
     for (UINT id = ID_MENU_SRC_TV; id <= ID_MENU_SRC_SV; ++id)
@@ -222,9 +220,16 @@ void KQ_UI_VeloqDlg::onMenuButton() {
     OnContextMenu(this, POINT{r.left, r.bottom});
 }
 
-void KQ_UI_VeloqDlg::onSettings() {
-    if (app().m_services.openSettings)
-        app().m_services.openSettings(this);
+bool KQ_UI_VeloqDlg::CanOpenSettings() const {
+    const KQ_UI_VeloqApp& a = app();
+    return a.m_services.openSettings && !SettingsPagesOf(a.m_uiState).empty();
+}
+
+void KQ_UI_VeloqDlg::OpenSettings(SettingsPage first) {
+    if (!CanOpenSettings())
+        return;
+    g_settingsSheetWnd = nullptr;
+    app().m_services.openSettings(this, std::max(0, SettingsPageIndex(app().m_uiState, first)));
 }
 
 void KQ_UI_VeloqDlg::onLoginPane() {

@@ -161,13 +161,8 @@ LRESULT KQ_UI_VeloqDlg::onLinkLost() {
 }
 
 LRESULT KQ_UI_VeloqDlg::onVideoQuality(WPARAM value) {
-    KQ_UI_VeloqApp& a = app();
-    if (value != 200 || !a.m_pPlayer || !a.m_pBoxClient)
-        return 0;
-    a.m_pPlayer->SetSizeClass(a.m_pBoxClient->CurrentSizeClass());
-    a.m_pPlayer->SetStandard(a.m_pBoxClient->VideoStandard());
-    a.m_pPlayer->RestartLive();
-    a.m_pBoxClient->RaiseRestartedGeneration();
+    if (value == 200)
+        app().RestartLiveOnNewStream();
     return 0;
 }
 
@@ -227,6 +222,9 @@ void KQ_UI_VeloqDlg::schedulePoll() {
     KQ_ScheduleTable& schedule = a.m_config.m_schedule;
     if (!schedule.FindDue(static_cast<std::int64_t>(std::time(nullptr))) && pendingScheduleSource_ < 0)
         return;
+    // An open settings sheet applies its page and closes first.
+    if (g_settingsSheetWnd)
+        ::PostMessage(g_settingsSheetWnd, WM_UI_SCHEDULE_DUE, 0, 0);
     const SCHEDULE_ENTRY current = g_currentScheduledEntry; // the due one, also while its source is set
     const int source = std::clamp(current.source, 0, 2);
     if (source != a.m_session.sourceIndex) {

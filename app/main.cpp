@@ -5,6 +5,7 @@
 #include "app/ProgramPlayer.h"
 #include "app/VeloqApp.h"
 #include "boxlink/upnp/MyUPnP.h"
+#include "dialogs/SetSheet.h"
 #include "platform/net/NetEnvironmentVariables.h"
 
 #include <cstdio>
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
         };
         services.makePlayer = [](KQ_AppConfig& config) { return std::make_unique<ProgramPlayer>(config); };
         services.makePower = [] { return std::make_unique<SystemPower>(); };
+        services.openSettings = OpenSettingsSheet;
         KQ_UI_VeloqApp app(std::move(services));
         result = app.Run(argc, argv);
     }

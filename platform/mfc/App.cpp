@@ -101,6 +101,16 @@ CWinApp* AfxGetApp() {
     return g_app;
 }
 
+CWaitCursor::CWaitCursor() : shown_(qApp != nullptr) {
+    if (shown_)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+CWaitCursor::~CWaitCursor() {
+    if (shown_ && qApp)
+        QApplication::restoreOverrideCursor();
+}
+
 namespace platform::mfc {
 
 void EnsureToolkit() {

@@ -28,6 +28,18 @@ public:
 
 CWinApp* AfxGetApp();
 
+// The wait cursor over the program's windows while the object lives (one may be nested in another).
+class CWaitCursor {
+public:
+    CWaitCursor();
+    ~CWaitCursor();
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+
+private:
+    bool shown_;
+};
+
 namespace platform::mfc {
 
 // Creates the toolkit application when there is none (tests: on the platform QT_QPA_PLATFORM names) and

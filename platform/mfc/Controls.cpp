@@ -118,6 +118,21 @@ int CComboBox::GetCurSel() const {
     return combo ? combo->currentIndex() : CB_ERR;
 }
 
+int CComboBox::SetItemData(int index, DWORD_PTR data) {
+    auto* combo = FaceAs<QComboBox>(this);
+    if (!combo || index < 0 || index >= combo->count())
+        return CB_ERR;
+    combo->setItemData(index, QVariant::fromValue<qulonglong>(data));
+    return 0;
+}
+
+DWORD_PTR CComboBox::GetItemData(int index) const {
+    auto* combo = FaceAs<QComboBox>(this);
+    if (!combo || index < 0 || index >= combo->count())
+        return static_cast<DWORD_PTR>(CB_ERR);
+    return static_cast<DWORD_PTR>(combo->itemData(index).toULongLong());
+}
+
 void CComboBox::ResetContent() {
     if (auto* combo = FaceAs<QComboBox>(this))
         combo->clear();

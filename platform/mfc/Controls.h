@@ -45,6 +45,9 @@ public:
     int FindString(int start, const std::wstring& prefix) const;
     int SetCurSel(int index);
     int GetCurSel() const;
+    // A value kept with an item (0 until set); CB_ERR for an index out of range.
+    int SetItemData(int index, DWORD_PTR data);
+    DWORD_PTR GetItemData(int index) const;
     void ResetContent();
     BOOL LimitText(int characters);
 };

@@ -4,6 +4,7 @@
 #include "app/ProgramBoxClient.h"
 #include "app/Templates.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/Profile.h"
 #include "tests/support/testbox/TestBox.h"
 
 namespace {
@@ -43,6 +44,22 @@ TEST_F(BoxLoginTest, AnAddressLoginGoesLiveAndTheLogoutReachesTheBox) {
     login().OnLoginButton();
     EXPECT_EQ(state(), UI_STATE_INIT);
     EXPECT_TRUE(platform::mfc::PumpUiUntil([&] { return testBox.FramesOf(kLogout).size() == 3; }, 10000));
+}
+
+TEST_F(BoxLoginTest, TheLoginCarriesTheCountryAndItsTvSystem) {
+    const std::pair<int, int> cases[] = {{44, 1}, {86, 2}, {1, 3}, {7, 0}}; // 7: not in the table
+    for (const auto& [country, system] : cases) {
+        start();
+        WritePrivateProfileStringW(L"Country", L"value", std::to_wstring(country).c_str(),
+                                   L".\\Setup\\property.ini");
+        loginByAddress();
+        const auto logins = testBox.FramesOf(kLogin);
+        ASSERT_FALSE(logins.empty());
+        EXPECT_EQ(logins.back().bytes[80], country);
+        EXPECT_EQ(logins.back().bytes[81], system) << country;
+        login().OnLoginButton();
+        stop();
+    }
 }
 
 TEST_F(BoxLoginTest, ARefusedLoginShowsTheBoxsRefusal) {

@@ -36,6 +36,8 @@ TEST_F(LanguageTest, LookupGivesTheCurrentLanguagesTextOrNothing) {
         {0, L"ONLY", L""},
         {1, L"ONLY", L"nur"},
         {0, L"MISSING", L""},
+        {0, L"TWO ", L"first\r\nsecond"}, // a caller's key with a blank after it
+        {0, L" ", L""},
         {2, L"TWO", L""}, // no Language_003
     };
     std::wstring sink;

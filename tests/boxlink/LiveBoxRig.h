@@ -141,6 +141,7 @@ public:
     NoteWindow& operator=(const NoteWindow&) = delete;
 
     HWND hwnd() const { return hwnd_; }
+    const std::vector<Note>& Notes() const { return notes_; }
     int count(UINT message) const {
         return static_cast<int>(std::count_if(notes_.begin(), notes_.end(),
                                               [message](const Note& n) { return n.message == message; }));

@@ -139,6 +139,15 @@ TEST_P(LiveViewRequest, Succeeds) {
         EXPECT_EQ(note->data[211], 0); // no tasks
     } else if (r.message == WM_BOX_CHANNEL_TABLE) {
         EXPECT_EQ(note->lParam, static_cast<LPARAM>(testbox::LiveBoxChannels().size()));
+    } else if (r.message == WM_BOX_SCAN_FINISHED) {
+        std::vector<WPARAM> found; // frequencies, in the order the box found them
+        for (const Note& n : rig.main.Notes())
+            if (n.message == WM_BOX_SCAN_CHANNEL_FOUND)
+                found.push_back(n.wParam);
+        std::vector<WPARAM> expected;
+        for (const testbox::ChannelEntry& e : testbox::LiveBoxChannels())
+            expected.push_back(e.frequency);
+        EXPECT_EQ(found, expected);
     } else if (r.message == WM_BOX_TIME) {
         EXPECT_STREQ(note->data.c_str(), "2024:05:06:07:08");
     }
@@ -159,6 +168,9 @@ INSTANTIATE_TEST_SUITE_P(
         Request{"QualityOfAnotherSize",
                 [](KQ_TCP_ControlChannel& c, HWND w) { return c.SendSetVideoQuality(3, 0, w, 0, 1); },
                 WM_BOX_VIDEO_QUALITY_OK, 200},
+        Request{"ScanToItsEnd",
+                [](KQ_TCP_ControlChannel& c, HWND w) { return c.SendStartScan(w, 0, 39, true, 720, 13808); },
+                WM_BOX_SCAN_FINISHED, 0},
         Request{"BoxInfo", [](KQ_TCP_ControlChannel& c, HWND w) { return c.SendGetBoxInfo(w); }, WM_BOX_INFO,
                 kData},
         Request{"ChannelTable", [](KQ_TCP_ControlChannel& c, HWND w) { return c.SendGetChannelTable(w); },

@@ -14,6 +14,7 @@
 #include "platform/mfc/detail/WindowPart.h"
 #include "platform/win32/Paths.h"
 #include "tests/support/fakes/FakeServices.h"
+#include "tools/screenshots/SettingsShots.h"
 #include "tools/screenshots/Shots.h"
 
 #include <QImage>
@@ -242,6 +243,8 @@ int main(int argc, char** argv) {
         app.m_pTvPane->ShowChannelIndex(0);
         platform::mfc::PumpUiFor(100);
         ok &= save(shot(*app.m_pTvPane), out / "tv_pane.png");
+        app.m_pTvPane->ShowWindow(SW_HIDE);
+        ok &= SaveSettingsShots(app, main, out);
         app.m_pLoginDlg->JoinWorker();
         main.DestroyWindow();
         app.m_pMainWnd = nullptr;

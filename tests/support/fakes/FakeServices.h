@@ -8,6 +8,7 @@
 #include "app/PlayerPort.h"
 #include "app/UiMessages.h"
 
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -60,6 +61,51 @@ public:
     bool SendIrKey(HWND, DWORD key, const std::wstring& profile) override {
         return log(L"IrKey " + std::to_wstring(key) + L" " + profile);
     }
+    bool SendGetBoxInfo(HWND) override { return log(L"GetBoxInfo"); }
+    bool SendAddBoxTask(const BoxTaskRecord& task, HWND) override { return logTask(L"AddBoxTask", task); }
+    bool SendUpdateBoxTask(const BoxTaskRecord& task, HWND) override {
+        return logTask(L"UpdateBoxTask", task);
+    }
+    bool SendDeleteBoxTask(DWORD id, HWND) override { return log(L"DeleteBoxTask " + std::to_wstring(id)); }
+    bool SendSetBoxTime(const std::wstring& text, HWND) override { return log(L"SetBoxTime " + text); }
+    bool SendSetTimeZone(const std::wstring& token, HWND, DWORD index) override {
+        return log(L"SetTimeZone " + std::to_wstring(index) + L" " + token);
+    }
+    bool SendGetIrData(HWND) override { return log(L"GetIrData"); }
+    bool SendPutIrData(DWORD length, const BYTE* data, HWND) override {
+        {
+            std::lock_guard lock(mutex_);
+            irUpload.assign(data, data + length);
+        }
+        return log(L"PutIrData " + std::to_wstring(length));
+    }
+    bool BeginIrLearning(HWND, const std::wstring& profile) override {
+        return log(L"BeginIrLearning " + profile);
+    }
+    bool EndIrLearning(HWND, const std::wstring& profile) override {
+        return log(L"EndIrLearning " + profile);
+    }
+    bool LearnIrKey(HWND, DWORD key, const std::wstring& profile) override {
+        return log(L"LearnIrKey " + std::to_wstring(key) + L" " + profile);
+    }
+    bool SendSetVideoQuality(int quality, DWORD second, HWND, DWORD rate, int sizeChange) override {
+        return log(L"SetVideoQuality " + std::to_wstring(quality) + L"," + std::to_wstring(second) + L"," +
+                   std::to_wstring(rate) + L"," + std::to_wstring(sizeChange));
+    }
+    bool SendStartScan(HWND, int range, BYTE country, bool air, DWORD low, DWORD high) override {
+        return log(L"StartScan " + std::to_wstring(range) + L"," + std::to_wstring(country) + L"," +
+                   std::to_wstring(air) + L"," + std::to_wstring(low) + L"," + std::to_wstring(high));
+    }
+    bool SendStopScan(DWORD value) override { return log(L"StopScan " + std::to_wstring(value)); }
+    bool SendGetChannelTable(HWND) override { return log(L"GetChannelTable"); }
+    bool SendSetCountry(HWND, DWORD country) override {
+        return log(L"SetCountry " + std::to_wstring(country));
+    }
+    bool ChangePassword(HWND, const std::wstring& user, const std::wstring& oldPassword,
+                        const std::wstring& newPassword) override {
+        return log(L"ChangePassword " + user + L"," + oldPassword + L"," + newPassword);
+    }
+    void SetCurrentSizeClass(int sizeClass) override { log(L"SizeClass " + std::to_wstring(sizeClass)); }
     int VideoStandard() const override { return 1; }
     int CurrentSizeClass() const override { return 1; }
     int BitRateKbps() const override { return 1200; }
@@ -75,8 +121,13 @@ public:
     }
     HWND main = nullptr;
     PlayerControl* player = nullptr;
+    std::vector<BYTE> irUpload; // the last IR block, under the record's lock while it is written
 
 private:
+    bool logTask(const wchar_t* what, const BoxTaskRecord& task) {
+        return log(std::wstring(what) + L" " + std::to_wstring(task.id) + L" " +
+                   std::wstring(task.fileName, task.fileName + strnlen(task.fileName, sizeof task.fileName)));
+    }
     bool record(LoginCall call) {
         {
             std::lock_guard lock(mutex_);

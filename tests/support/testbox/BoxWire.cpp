@@ -90,6 +90,19 @@ Bytes ChannelTable(const std::vector<ChannelEntry>& entries) {
     return b;
 }
 
+std::vector<Bytes> ScanAnswers(const Frame& request, const std::vector<ChannelEntry>& found) {
+    const std::uint32_t sequence = Get32(request.data() + 4);
+    std::vector<Bytes> answers;
+    const auto add = [&](std::uint32_t value, std::uint32_t value2) {
+        const Frame f = MakeFrame(sequence, kStartScan, value, value2);
+        answers.emplace_back(f.begin(), f.end());
+    };
+    for (const ChannelEntry& e : found)
+        add(e.number, e.frequency);
+    add(201, 0);
+    return answers;
+}
+
 Bytes TaskNotice(std::uint8_t fill) {
     Bytes b(128, 0);
     b[0] = 0xEB;

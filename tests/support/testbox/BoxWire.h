@@ -16,6 +16,8 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint32_t kLogin = 0xFDFD2001;
 constexpr std::uint32_t kLogout = 0xFDFD2002;
 constexpr std::uint32_t kSetSource = 0xFDFD2010;
+constexpr std::uint32_t kStopScan = 0xFDFD2007;
+constexpr std::uint32_t kStartScan = 0xFDFD2012;
 constexpr std::uint32_t kGetChannelTable = 0xFDFD2013;
 constexpr std::uint32_t kKeepAlive = 0xFDFD2019;
 constexpr std::uint32_t kPutIrData = 0xFDFD2085;
@@ -58,6 +60,9 @@ struct ChannelEntry {
     std::uint32_t frequency;
 };
 Bytes ChannelTable(const std::vector<ChannelEntry>& entries);
+// The later answers to a start-scan request (after its 200): one per channel found (its number as the
+// value, its frequency at 176), then 201, the end of the scan.
+std::vector<Bytes> ScanAnswers(const Frame& request, const std::vector<ChannelEntry>& found);
 // Type byte 0xEB, the 79-byte task record, padding to 128 bytes.
 Bytes TaskNotice(std::uint8_t fill);
 

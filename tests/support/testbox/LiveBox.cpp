@@ -24,30 +24,6 @@ std::string clockText() {
     return text;
 }
 
-// Marker, clock, time zone 0, one disk with 100 GB free, no recording tasks.
-Bytes boxInfo() {
-    Bytes info(1002, 0);
-    info[0] = 13;
-    const std::string clock = clockText();
-    std::memcpy(info.data() + 1, clock.data(), std::min<std::size_t>(clock.size(), 19));
-    info[42] = 1;
-    info[43] = 1;
-    std::memcpy(info.data() + 44, "HDD1", 4);
-    Put32(info.data() + 60, 100000);
-    return info;
-}
-
-// The answer's 32-byte time text at 48: the clock the PC set, or the box clock.
-void answerTime(const Frame& request, Frame& answer, bool fromRequest) {
-    std::string text = clockText();
-    if (fromRequest) {
-        const std::size_t n = std::min<std::size_t>(Get32(request.data() + 12), 31);
-        const auto* at = reinterpret_cast<const char*>(request.data() + 16);
-        text.assign(at, strnlen(at, n));
-    }
-    putText(answer, 48, 31, text);
-}
-
 } // namespace
 
 std::vector<ChannelEntry> LiveBoxChannels() {
@@ -70,12 +46,20 @@ void ScriptLiveBox(TestBox& box, const std::string& deviceId, std::shared_ptr<co
     // 200 at byte 16 when the PC asked for another picture size: then the stream restarts too.
     box.Script(kSetVideoQuality,
                Reply{.shape = [](const Frame& request, Frame& answer) { answer[16] = request[16]; }});
-    box.Script(kGetBoxInfo, Reply{.then = {boxInfo()}});
     box.Script(kGetChannelTable, Reply{.then = {ChannelTable(LiveBoxChannels())}});
+    // A scan finds the same channels one after another, then ends.
+    box.Script(kStartScan,
+               Reply{.value = 200, .delivery = {.gapMs = 400}, .follow = [](const Frame& request) {
+                         return ScanAnswers(request, LiveBoxChannels());
+                     }});
     const Bytes files = FileList({});
     box.Script(kGetFileList, Reply{.value = static_cast<std::uint32_t>(files.size()), .then = {files}});
-    box.Script(kSetBoxTime, Reply{.shape = [](const Frame& r, Frame& a) { answerTime(r, a, true); }});
-    box.Script(kSetTimeZone, Reply{.shape = [](const Frame& r, Frame& a) { answerTime(r, a, false); }});
+    // Its records (information, tasks, clock and zone, IR data) answer from the clock of now.
+    box.Records([](BoxRecordsSide& r) {
+        const std::string clock = clockText();
+        std::fill(r.Info().begin() + 1, r.Info().begin() + 21, 0);
+        std::copy(clock.begin(), clock.end(), r.Info().begin() + 1);
+    });
     box.ScriptStream({StreamScript{.live = std::move(stream)}});
 }
 

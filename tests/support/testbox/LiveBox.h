@@ -1,8 +1,9 @@
 // The test box as a box a person logs in to from the program: it takes any user name and password (by IP,
 // host name or device ID), answers with 50 Hz rows, the full-size quality class and the country the PC
-// asked for, answers every request of live view with success, sends its information record and a small
-// channel table when asked, restarts its stream after a source or country change (and after a video
-// quality change that changes the picture size), and sends the live records on every stream connection.
+// asked for, answers every request of live view with success, answers from its records (BoxRecordsSide.h,
+// with the clock of when it was scripted) and sends a small channel table when asked, restarts its stream
+// after a source or country change (and after a video quality change that changes the picture size), and
+// sends the live records on every stream connection.
 #pragma once
 
 #include "tests/support/testbox/LiveFeed.h"

@@ -396,6 +396,9 @@ void TestBox::onFrame(const std::shared_ptr<Connection>& c, const Frame& frame) 
     for (int i = 0; i < reply.copies; ++i)
         pieces.emplace_back(answer.begin(), answer.end());
     pieces.insert(pieces.end(), reply.then.begin(), reply.then.end());
+    if (reply.follow)
+        for (Bytes& more : reply.follow(frame))
+            pieces.push_back(std::move(more));
     schedule(c, std::move(pieces), reply.delivery, reply.delayMs, afterAnswer(r.command, answer));
 }
 

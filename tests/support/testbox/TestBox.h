@@ -61,6 +61,9 @@ struct Reply {
     Delivery delivery{};
     // Last, the answer frame may be shaped from the request (before it is sealed).
     std::function<void(const Frame& request, Frame& answer)> shape{};
+    // And further answers made from the request, written after then (a scan's later answers carry the
+    // request's sequence).
+    std::function<std::vector<Bytes>(const Frame& request)> follow{};
     // A box that hangs: once it has taken this request, it reads nothing more on the connection (an
     // upload it accepted stays in the PC's buffers).
     bool stopReading = false;
