@@ -17,6 +17,11 @@ namespace h264 {
 // 16 dequantised coefficients (raster, 4 per row) in; the 4x4 residual out, overwriting 4 rows of 4 at a
 // row stride of 8 values. Arithmetic wraps in 16 bits.
 using InverseTransformKernel = void (*)(const int16_t* coefficients, int16_t* out);
+// What InverseTransform4x4 writes at all 16 positions of a block whose only coefficient is the DC value dc,
+// in both sets: the decoder fills such blocks without the transform.
+inline int16_t DcOnlyResidual(int16_t dc) {
+    return int16_t(int16_t(dc + 32) >> 6);
+}
 using ClearInnerStrengthsKernel = void (*)(EdgeStrengths* strengths);
 // counts: the 16 luma total_coeff bytes in luma4x4BlkIdx order.
 using InnerStrengthsKernel = void (*)(const uint8_t* counts, EdgeStrengths* strengths);
