@@ -79,6 +79,7 @@ struct H264DecoderContext {
     h264::CurrentMacroblock* cur = nullptr;
 
     h264::H264KernelTable kernels{};
+    const h264::PictureMcKernels* pictureMc = nullptr; // of the same set as the table
     H264DecoderDiagnostics diagnostics;
 };
 

@@ -215,6 +215,7 @@ H264DecoderContext* H264DecoderCreateAtLevel(const H264DecoderConfig* config, un
     ctx->lumaStride = w * 16;
     InitDecoderDefaults(*ctx);
     SelectKernels(ctx->kernels, level);
+    ctx->pictureMc = &SelectPictureKernels(level);
     ctx->diagnostics.kernelLevel = level >= 4 ? 4 : 2;
     return ctx;
 }

@@ -1,5 +1,6 @@
 #include "h264/Inter.h"
 
+#include "h264/Deblock.h"
 #include "h264/Neighbours.h"
 #include "h264/RefFetch.h"
 #include "h264/SliceData.h"
@@ -182,9 +183,13 @@ int lumaOffset(int x, int y) {
     return ((y >> 3) * 2 + (x >> 3)) * 64 + (y & 7) * 8 + (x & 7);
 }
 
-// Whole: the 16x16 partition (code 0) of P_Skip and P_L0_16x16, most macroblocks, with its geometry known
-// at compile time.
-template <bool Whole> void predictSamples(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
+// What a prediction fills: one partition of the work buffers; the whole 16x16 partition (code 0) of P_Skip
+// and P_L0_16x16, most macroblocks, with its geometry known at compile time; or the whole macroblock straight
+// in the picture.
+enum class Target { Partition, Whole, Picture };
+
+template <Target T> void predictSamples(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
+    constexpr bool Whole = T != Target::Partition;
     if constexpr (Whole)
         code = 0;
     const Geometry g = Whole ? kGeometry[0] : kGeometry[code];
@@ -233,9 +238,23 @@ template <bool Whole> void predictSamples(H264DecoderContext& ctx, int code, int
         prefetchAhead(cr, ca.width, ca.height, 8, 4);
     }
 
+    b.lumaStride = luma.stride;
+    b.chromaStride = cb.stride;
+    if constexpr (T == Target::Picture) {
+        const int picture = ctx.current->bufferIndex;
+        const size_t chromaOffset = size_t(8 * mb.mbY) * chromaStride + 8 * mb.mbX;
+        b.lumaSource = const_cast<uint8_t*>(luma.samples);
+        b.lumaDestination = ctx.planeY[picture] + size_t(16 * mb.mbY) * stride + 16 * mb.mbX;
+        (*ctx.pictureMc->luma)[index](&b, stride);
+        b.cbSource = const_cast<uint8_t*>(cb.samples);
+        b.crSource = const_cast<uint8_t*>(cr.samples);
+        b.cbDestination = ctx.planeCb[picture] + chromaOffset;
+        b.crDestination = ctx.planeCr[picture] + chromaOffset;
+        (*ctx.pictureMc->chroma)[chromaCase](&b, chromaStride);
+        return;
+    }
     const uint8_t* lumaSource = luma.samples;
     uint8_t* lumaDest = c.luma.bytes + lumaOffset(g.x, g.y);
-    b.lumaStride = luma.stride;
     const auto lumaCalls = [&](const LumaQpelKernels* table, int sourceStep, const int* destSteps,
                                int calls) {
         for (int i = 0; i < calls; ++i) {
@@ -256,7 +275,6 @@ template <bool Whole> void predictSamples(H264DecoderContext& ctx, int code, int
     else
         lumaCalls(g.h == 8 ? k.lumaQpel4x8 : k.lumaQpel4x4, 0, kSteps4, 1);
 
-    b.chromaStride = cb.stride;
     const int chromaDest = (g.y / 2) * 8 + g.x / 2;
     const ChromaMcKernels* table = g.w == 16 ? k.chromaMc8 : g.w == 8 ? k.chromaMc4 : &ChromaMcTable2;
     const int rowsPerCall = g.w == 16 ? 4 : 2;
@@ -279,9 +297,9 @@ void predictPartition(H264DecoderContext& ctx, int code, int refIdx, const int16
     const Vector mv{int16_t(uint16_t(mvp.x) + uint16_t(mvd[0])), int16_t(uint16_t(mvp.y) + uint16_t(mvd[1]))};
     storeMotion(ctx, code, refIdx, mv);
     if (code == 0)
-        predictSamples<true>(ctx, 0, refIdx, mv);
+        predictSamples<Target::Whole>(ctx, 0, refIdx, mv);
     else
-        predictSamples<false>(ctx, code, refIdx, mv);
+        predictSamples<Target::Partition>(ctx, code, refIdx, mv);
 }
 
 // Quadrants whose kernel call would change nothing (no residual, no weighting) are not called: a P_Skip
@@ -406,7 +424,7 @@ void PredictInterMacroblock(H264DecoderContext& ctx) {
     finishInter(ctx);
 }
 
-void PredictPSkip(H264DecoderContext& ctx) {
+bool PredictPSkip(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     DeriveNeighbours(ctx, 0);
     const NeighbourMotion* n = ctx.mb.neighbours;
@@ -416,8 +434,18 @@ void PredictPSkip(H264DecoderContext& ctx) {
         n[0].available && n[1].available && !zeroA && !zeroB ? predictMotionVector(n, 0) : Vector{0, 0};
     c.refIdx[0] = c.refIdx[1] = c.refIdx[2] = c.refIdx[3] = 0;
     storeMotion(ctx, 0, 0, mv);
-    predictSamples<true>(ctx, 0, 0, mv);
-    finishInter(ctx);
+    // Without weighting the prediction is the macroblock; when none of its edges is filtered either, it goes
+    // straight into the picture.
+    const bool deblocked = ctx.slice.disableDeblockingFilterIdc != 1;
+    if (deblocked)
+        edgeStrengths(ctx);
+    if (ctx.slice.weightMode == 0 && (!deblocked || !AnyEdgeFiltered(c.strengths))) {
+        predictSamples<Target::Picture>(ctx, 0, 0, mv);
+        return true;
+    }
+    predictSamples<Target::Whole>(ctx, 0, 0, mv);
+    combine(ctx);
+    return false;
 }
 
 } // namespace h264
