@@ -4,6 +4,7 @@
 #include "h264/Context.h"
 #include "h264/MacroblockTables.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -18,18 +19,23 @@ constexpr uint16_t token(int len, int tc, int t1) {
     return uint16_t(len | tc << 5 | t1 << 10);
 }
 
-// Tokens indexed by 8 * leading zeros + the three bits after the leading one. The one all-zero code
-// (chroma DC 0000000) is decoded apart.
+// Tokens indexed by 8 * leading zeros (16 for 16 or more) + the three bits after the leading one.
 struct TokenTable {
-    std::array<uint16_t, 16 * 8> entries{};
+    std::array<uint16_t, 17 * 8> entries{};
     bool ok = true;
 };
 
 constexpr TokenTable buildTokens(const uint8_t* len, const uint8_t* code, int count) {
     TokenTable t;
     for (int i = 0; i < count; ++i) {
-        if (!len[i] || !code[i])
+        if (!len[i])
             continue;
+        if (!code[i]) {
+            // The one all-zero code (chroma DC 0000000): every row from its length on.
+            for (int k = 8 * len[i]; k < 17 * 8; ++k)
+                t.entries[k] = token(len[i], i >> 2, i & 3);
+            continue;
+        }
         int width = 0;
         while (code[i] >> width)
             ++width;
@@ -70,10 +76,14 @@ constexpr PrefixTable<bits> buildPrefix(const uint8_t* len, const uint8_t* code,
     return t;
 }
 
-constexpr std::array<TokenTable, 3> kTokens = {buildTokens(kCoeffTokenLen[0], kCoeffTokenCode[0], 68),
+// By token class: nC 0-1, 2-3, 4-7, chroma DC; nC 8 and more use the fixed-length codes.
+constexpr std::array<TokenTable, 4> kTokens = {buildTokens(kCoeffTokenLen[0], kCoeffTokenCode[0], 68),
                                                buildTokens(kCoeffTokenLen[1], kCoeffTokenCode[1], 68),
-                                               buildTokens(kCoeffTokenLen[2], kCoeffTokenCode[2], 68)};
-constexpr TokenTable kChromaDcTokens = buildTokens(kChromaDcTokenLen, kChromaDcTokenCode, 20);
+                                               buildTokens(kCoeffTokenLen[2], kCoeffTokenCode[2], 68),
+                                               buildTokens(kChromaDcTokenLen, kChromaDcTokenCode, 20)};
+constexpr int kFixedClass = 4;
+// Token class by nC + 1 (nC -1 is chroma DC, and nC is at most 16).
+constexpr uint8_t kTokenClass[18] = {3, 0, 0, 1, 1, 2, 2, 2, 2, 4, 4, 4, 4, 4, 4, 4, 4, 4};
 
 constexpr std::array<uint16_t, 64> buildFixedTokens() {
     std::array<uint16_t, 64> t{};
@@ -84,50 +94,105 @@ constexpr std::array<uint16_t, 64> buildFixedTokens() {
 }
 constexpr std::array<uint16_t, 64> kFixedTokens = buildFixedTokens();
 
-// total_zeros by TotalCoeff - 1: the codes of TotalCoeff 1 are up to 9 bits long, all others up to 6.
-constexpr PrefixTable<9> kTotalZerosOne = buildPrefix<9>(kTotalZerosLen[0], kTotalZerosCode[0], 16);
+// total_zeros of 4x4 blocks, all TotalCoeff in one table: the codes of TotalCoeff 1 are up to 9 bits long
+// and indexed by the next 9 bits, all others by the next 6, each at its start in the table.
+constexpr std::array<uint16_t, 17> kTotalZerosStart = [] {
+    std::array<uint16_t, 17> t{};
+    for (int tc = 2; tc < 17; ++tc)
+        t[tc] = uint16_t(512 + 64 * (tc - 2));
+    return t;
+}();
+constexpr std::array<uint8_t, 17> kTotalZerosShift = [] {
+    std::array<uint8_t, 17> t{};
+    for (int tc = 0; tc < 17; ++tc)
+        t[tc] = tc == 1 ? 23 : 26;
+    return t;
+}();
 
-constexpr std::array<PrefixTable<6>, 14> buildTotalZeros() {
-    std::array<PrefixTable<6>, 14> t{};
-    for (int i = 0; i < 14; ++i)
-        t[i] = buildPrefix<6>(kTotalZerosLen[i + 1], kTotalZerosCode[i + 1], 15 - i);
+struct TotalZerosTable {
+    std::array<uint8_t, 512 + 14 * 64> entries{};
+    bool ok = true;
+};
+
+constexpr TotalZerosTable buildTotalZeros() {
+    TotalZerosTable t;
+    const PrefixTable<9> one = buildPrefix<9>(kTotalZerosLen[0], kTotalZerosCode[0], 16);
+    t.ok = one.ok;
+    for (int k = 0; k < 512; ++k)
+        t.entries[k] = one.entries[k];
+    for (int i = 0; i < 14; ++i) {
+        const PrefixTable<6> part = buildPrefix<6>(kTotalZerosLen[i + 1], kTotalZerosCode[i + 1], 15 - i);
+        t.ok = t.ok && part.ok;
+        for (int k = 0; k < 64; ++k)
+            t.entries[kTotalZerosStart[i + 2] + k] = part.entries[k];
+    }
     return t;
 }
-constexpr std::array<PrefixTable<6>, 14> kTotalZeros = buildTotalZeros();
+constexpr TotalZerosTable kTotalZeros = buildTotalZeros();
 
 constexpr std::array<PrefixTable<3>, 3> kChromaDcZeros = {
     buildPrefix<3>(kChromaDcZerosLen[0], kChromaDcZerosCode[0], 4),
     buildPrefix<3>(kChromaDcZerosLen[1], kChromaDcZerosCode[1], 3),
     buildPrefix<3>(kChromaDcZerosLen[2], kChromaDcZerosCode[2], 2)};
 
-// run_before for zerosLeft 1..6, whose codes are at most 3 bits long. From 7 on, the 3-bit codes 001..111
-// give runs 6..0 and longer codes are a run of zeros and a one: run = 4 + leading zeros.
-constexpr std::array<PrefixTable<3>, 6> buildRuns() {
-    std::array<PrefixTable<3>, 6> t{};
-    for (int i = 0; i < 6; ++i)
-        t[i] = buildPrefix<3>(kRunLen[i], kRunCode[i], i + 2);
+// run_before by min(zerosLeft, 7), indexed by the next 3 bits. zerosLeft 0 reads no code (entry 0), so that
+// the placing loop reads a run for every level without a test. From 7 on, the 3-bit codes 001..111 give runs
+// 6..0 and 000 starts a longer code (kLongRun), a run of zeros and a one: run = 4 + leading zeros.
+constexpr uint8_t kLongRun = 0xF0;
+
+constexpr std::array<PrefixTable<3>, 8> buildRuns() {
+    std::array<PrefixTable<3>, 8> t{};
+    for (int i = 1; i < 8; ++i)
+        t[i] = buildPrefix<3>(kRunLen[i - 1], kRunCode[i - 1], i < 7 ? i + 1 : 7);
+    t[7].entries[0] = kLongRun;
     return t;
 }
-constexpr std::array<PrefixTable<3>, 6> kRuns = buildRuns();
+constexpr std::array<PrefixTable<3>, 8> kRuns = buildRuns();
+
+// |level| = (levelCode >> 1) + 1, odd codes negative.
+constexpr int32_t levelOf(int32_t levelCode) {
+    const int32_t magnitude = (levelCode >> 1) + 1, sign = -(levelCode & 1);
+    return (magnitude ^ sign) - sign;
+}
+
+// Levels after the first by suffix length 1..6 and the next 8 bits: the level (low byte), the code's length
+// (bits 8-11) and the next suffix length (12-14); 0 where the code is longer than 8 bits. The suffix length
+// s grows (up to 6) when |level| > 3 << (s - 1), which for these codes is a prefix above 2.
+constexpr std::array<std::array<uint16_t, 256>, 6> kLevels = [] {
+    std::array<std::array<uint16_t, 256>, 6> t{};
+    for (int s = 1; s <= 6; ++s)
+        for (int bits = 1; bits < 256; ++bits) {
+            int prefix = 0;
+            while (!(bits & (0x80 >> prefix)))
+                ++prefix;
+            const int length = prefix + 1 + s;
+            if (length > 8)
+                continue;
+            const int suffix = (bits >> (8 - length)) & ((1 << s) - 1);
+            const int32_t level = levelOf((prefix << s) + suffix);
+            const int next = s + (prefix > 2 && s < 6);
+            t[s - 1][bits] = uint16_t((level & 0xFF) | length << 8 | next << 12);
+        }
+    return t;
+}();
 
 constexpr bool allOk() {
-    bool ok = kChromaDcTokens.ok && kTotalZerosOne.ok;
+    bool ok = kTotalZeros.ok;
     for (const auto& t : kChromaDcZeros)
         ok = ok && t.ok;
     for (const auto& t : kTokens)
         ok = ok && t.ok;
-    for (const auto& t : kTotalZeros)
-        ok = ok && t.ok;
-    for (const auto& t : kRuns)
-        for (const uint8_t e : t.entries)
-            ok = ok && t.ok && e != 0;
+    for (size_t i = 1; i < kRuns.size(); ++i)
+        for (const uint8_t e : kRuns[i].entries)
+            ok = ok && kRuns[i].ok && e != 0;
     return ok;
 }
 static_assert(allOk(), "CAVLC code tables must be prefix-free and fit their lookups");
 
 // The reader's position in a register and the bits loaded at it, the next bit at the top, so that a peek is
-// one shift and a skip another: CAVLC decoding is a chain of such steps. refill() is called before each code
-// and keeps at least 32 loaded bits ahead (every code and suffix read at once is at most 28 bits).
+// one shift and a skip another: CAVLC decoding is a chain of such steps. refill() keeps at least 32 loaded
+// bits ahead (every code and suffix read at once is at most 28 bits); reload() loads at least 57, enough
+// for a run of short codes read without a test.
 class BitCache {
 public:
     explicit BitCache(H264BitReader& r) : r_(r), position_(r.position) { load(); }
@@ -136,6 +201,7 @@ public:
         if (available_ < 32)
             load();
     }
+    void reload() { load(); }
     uint32_t peek32() const { return uint32_t(word_ >> 32); }
     void skip(uint32_t n) {
         word_ <<= n;
@@ -155,28 +221,42 @@ private:
     uint64_t word_ = 0;
 };
 
+// Both lookups are made and one is chosen without a branch: the class changes from block to block.
 uint16_t readToken(uint32_t bits, int nC) {
-    if (nC >= 8)
-        return kFixedTokens[bits >> 26];
-    const int zeros = CountLeadingZeros32(bits);
-    if (nC < 0) {
-        if (zeros >= 7)
-            return token(7, 4, 3);
-        return kChromaDcTokens.entries[8 * zeros + ((bits << zeros) >> 28 & 7)];
-    }
-    if (zeros > 15)
-        return 0;
-    return kTokens[nC < 2 ? 0 : nC < 4 ? 1 : 2].entries[8 * zeros + ((bits << zeros) >> 28 & 7)];
+    const int cls = kTokenClass[nC + 1];
+    const int zeros = std::min(CountLeadingZeros32(bits), 16);
+    const uint16_t variable = kTokens[cls & 3].entries[8 * zeros + ((uint64_t(bits) << zeros) >> 28 & 7)];
+    const uint16_t fixed = kFixedTokens[bits >> 26];
+    return cls == kFixedClass ? fixed : variable;
 }
 
-// run_before with zerosLeft > 0: (length << 4) | run, 0 for a code that names no run.
-uint8_t readRun(uint32_t bits, int zerosLeft) {
-    if (zerosLeft < 7)
-        return kRuns[zerosLeft - 1].entries[bits >> 29];
-    if (bits >> 29)
-        return uint8_t(3 << 4 | (7 - (bits >> 29)));
+// A run_before code of zerosLeft >= 7 that starts with 000: (length << 4) | run, 0 for a code that names no
+// run.
+uint8_t readLongRun(uint32_t bits) {
     const int zeros = CountLeadingZeros32(bits);
     return zeros > 10 ? 0 : uint8_t((zeros + 1) << 4 | (zeros + 4));
+}
+
+// Levels: level_prefix zeros, a one, then a suffix of suffixLength bits except for the escapes (prefix 14
+// without a suffix length: 4 bits; prefix 15: 12 bits and, without a suffix length, 15 more). The level code,
+// or -1 for a prefix above 15 (which only other profiles use).
+inline int32_t readLevelCode(BitCache& r, int suffixLength) {
+    r.refill();
+    const uint32_t bits = r.peek32();
+    const int prefix = CountLeadingZeros32(bits);
+    if (prefix > 15)
+        return -1;
+    const uint32_t after = bits << prefix << 1;
+    int32_t levelCode = prefix << suffixLength;
+    if (prefix + (suffixLength == 0) < 15) {
+        levelCode += int32_t((uint64_t(after) << suffixLength) >> 32);
+        r.skip(uint32_t(prefix + 1 + suffixLength));
+    } else {
+        const int suffixSize = prefix == 15 ? 12 : 4;
+        levelCode += int32_t(after >> (32 - suffixSize)) + (prefix == 15 && suffixLength == 0 ? 15 : 0);
+        r.skip(uint32_t(prefix + 1 + suffixSize));
+    }
+    return levelCode;
 }
 
 } // namespace
@@ -194,59 +274,55 @@ int DecodeResidualBlock(H264BitReader& reader, int nC, int maxNumCoeff, const ui
         r.skip(uint32_t(tokenLen));
         return 0;
     }
-    // The trailing-one signs follow the token within the same 32 bits (at most 16 + 3).
+    // The trailing-one signs follow the token within the same 32 bits (at most 16 + 3). All three are
+    // taken whatever TrailingOnes is: the levels past it are overwritten below.
     int32_t levels[16];
-    const uint32_t signs = (head << tokenLen) >> (32 - 1 - 2) >> (3 - t1);
-    for (int i = 0; i < t1; ++i)
-        levels[i] = 1 - 2 * int32_t(signs >> (t1 - 1 - i) & 1);
+    const uint32_t signs = (head << tokenLen) >> 29;
+    levels[0] = 1 - int32_t(signs >> 1 & 2);
+    levels[1] = 1 - int32_t(signs & 2);
+    levels[2] = 1 - int32_t(signs << 1 & 2);
     r.skip(uint32_t(tokenLen + t1));
 
-    // Levels: level_prefix zeros, a one, then a suffix of suffixLength bits except for the escapes
-    // (prefix 14 without a suffix length: 4 bits; prefix 15: 12 bits and, without a suffix length, 15 more).
-    // |level| = (levelCode >> 1) + 1, odd codes negative. suffixLength s (1 once a level is read) grows up to
-    // 6 when |level| > 3 << (s - 1), that is when levelCode >> s > 2; past the first level that is prefix > 2
-    // for every code but the escape, which keeps the chain from one level's bits to the next one short.
-    int suffixLength = tc > 10 && t1 < 3 ? 1 : 0;
-    for (int i = t1; i < tc; ++i) {
-        r.refill();
-        const uint32_t bits = r.peek32();
-        const int prefix = CountLeadingZeros32(bits);
-        const uint32_t after = bits << (prefix & 15) << 1;
-        if (i > t1 && prefix < 15) {
-            const int32_t levelCode =
-                (prefix << suffixLength) + int32_t((uint64_t(after) << suffixLength) >> 32);
-            r.skip(uint32_t(prefix + 1 + suffixLength));
-            const int32_t magnitude = (levelCode >> 1) + 1, sign = -(levelCode & 1);
-            levels[i] = (magnitude ^ sign) - sign;
-            suffixLength += (prefix > 2) & (suffixLength < 6);
-            continue;
-        }
-        if (prefix > 15)
+    // Levels. The first one (with its escapes and its adjustment) is read apart; each later one in one
+    // lookup of its suffix length and the next 8 bits unless its code is longer.
+    if (t1 < tc) {
+        int suffixLength = tc > 10 && t1 < 3 ? 1 : 0;
+        int32_t levelCode = readLevelCode(r, suffixLength);
+        if (levelCode < 0)
             return -1;
-        int32_t levelCode = prefix << suffixLength;
-        if (prefix + (suffixLength == 0) < 15) {
-            levelCode += int32_t((uint64_t(after) << suffixLength) >> 32);
-            r.skip(uint32_t(prefix + 1 + suffixLength));
-        } else {
-            const int suffixSize = prefix == 15 ? 12 : 4;
-            levelCode += int32_t(after >> (32 - suffixSize)) + (prefix == 15 && suffixLength == 0 ? 15 : 0);
-            r.skip(uint32_t(prefix + 1 + suffixSize));
-        }
-        if (i == t1 && t1 < 3)
-            levelCode += 2;
-        const int32_t magnitude = (levelCode >> 1) + 1, sign = -(levelCode & 1);
-        levels[i] = (magnitude ^ sign) - sign;
+        levelCode += t1 < 3 ? 2 : 0;
+        levels[t1] = levelOf(levelCode);
         suffixLength += suffixLength == 0;
         suffixLength += (levelCode >> suffixLength) > 2 && suffixLength < 6;
+        for (int i = t1 + 1; i < tc; ++i) {
+            r.refill();
+            const uint32_t bits = r.peek32();
+            const int prefix = CountLeadingZeros32(bits);
+            if (prefix < 15) {
+                const uint32_t after = bits << prefix << 1;
+                levelCode = (prefix << suffixLength) + int32_t((uint64_t(after) << suffixLength) >> 32);
+                r.skip(uint32_t(prefix + 1 + suffixLength));
+                levels[i] = levelOf(levelCode);
+                suffixLength += (prefix > 2) & (suffixLength < 6);
+                continue;
+            }
+            levelCode = readLevelCode(r, suffixLength);
+            if (levelCode < 0)
+                return -1;
+            levels[i] = levelOf(levelCode);
+            suffixLength += (levelCode >> suffixLength) > 2 && suffixLength < 6;
+        }
     }
 
+    // total_zeros (at most 9 bits) and the runs of the levels but the last (at most 15 codes of 3 bits, the
+    // longer codes reload) read without another refill.
+    r.reload();
     int zerosLeft = 0;
     if (tc < maxNumCoeff) {
-        r.refill();
         const uint32_t bits = r.peek32();
-        const uint8_t e = maxNumCoeff == 4 ? kChromaDcZeros[tc - 1].entries[bits >> 29]
-                          : tc == 1        ? kTotalZerosOne.entries[bits >> 23]
-                                           : kTotalZeros[tc - 2].entries[bits >> 26];
+        const uint8_t e = maxNumCoeff == 4
+                              ? kChromaDcZeros[tc - 1].entries[bits >> 29]
+                              : kTotalZeros.entries[kTotalZerosStart[tc] + (bits >> kTotalZerosShift[tc])];
         if (e == 0)
             return -1;
         r.skip(e >> 4);
@@ -255,24 +331,28 @@ int DecodeResidualBlock(H264BitReader& reader, int nC, int maxNumCoeff, const ui
     if (tc + zerosLeft > maxNumCoeff)
         return -1;
 
-    // From the highest frequency down: each level at its scan index, the run before it moving the index on.
-    // Once no zeros are left the remaining levels take consecutive indices.
-    int index = tc - 1 + zerosLeft, i = 0;
-    for (; i < tc - 1 && zerosLeft > 0; ++i) {
+    // From the highest frequency down: each level at its scan index, the run before it (none for the last
+    // level, none once no zeros are left) moving the index on.
+    int index = tc - 1 + zerosLeft;
+    for (int i = 0; i < tc; ++i) {
         const int position = scan[index];
         coefficients[position] = int16_t(levels[i] * scale[position]);
-        r.refill();
-        const uint8_t e = readRun(r.peek32(), zerosLeft);
-        const int run = e & 15;
-        if (e == 0 || run > zerosLeft)
-            return -1;
+        const int left = std::min(i + 1 < tc ? zerosLeft : 0, 7);
+        uint8_t e = kRuns[left].entries[r.peek32() >> 29];
+        if (e == kLongRun) {
+            r.reload();
+            e = readLongRun(r.peek32());
+            if (e == 0 || (e & 15) > zerosLeft)
+                return -1;
+            r.skip(e >> 4);
+            r.reload();
+            zerosLeft -= e & 15;
+            index -= (e & 15) + 1;
+            continue;
+        }
         r.skip(e >> 4);
-        zerosLeft -= run;
-        index -= run + 1;
-    }
-    for (; i < tc; ++i, --index) {
-        const int position = scan[index];
-        coefficients[position] = int16_t(levels[i] * scale[position]);
+        zerosLeft -= e & 15;
+        index -= (e & 15) + 1;
     }
     return tc;
 }

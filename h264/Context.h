@@ -36,8 +36,10 @@ struct H264DecoderContext {
     uint32_t dpbFrames = 4;
     bool zeroCopy = false;
 
-    // Frame buffers: Y, then Cb, then Cr, buffer after buffer, in one block.
+    // Frame buffers: Y, then Cb, then Cr, buffer after buffer, in one block. A buffer is filled (luma 0,
+    // chroma 128) when it is first taken, so a stream that needs few buffers never touches the others.
     uint8_t* framePool = nullptr;
+    bool bufferFilled[h264::kMaxFrameBuffers] = {};
     uint32_t numFrameBuffers = 0; // 2 x dpbFrames + 4; also the consumed mark of the output queue
     uint8_t* planeY[h264::kMaxFrameBuffers] = {};
     uint8_t* planeCb[h264::kMaxFrameBuffers] = {};
@@ -77,6 +79,7 @@ struct H264DecoderContext {
     h264::CurrentMacroblock* cur = nullptr;
 
     h264::H264KernelTable kernels{};
+    const h264::PictureMcKernels* pictureMc = nullptr; // of the same set as the table
     H264DecoderDiagnostics diagnostics;
 };
 
@@ -84,6 +87,10 @@ namespace h264 {
 
 // The initial state of a new context; the context must already hold its buffers.
 void InitDecoderDefaults(H264DecoderContext& ctx);
+
+// Fills frame buffer `index` as a new decoder's buffers read (luma 0, chroma 128) unless it has been taken
+// before; called whenever a buffer is taken for a picture.
+void PrepareFrameBuffer(H264DecoderContext& ctx, uint32_t index);
 
 // Handles one complete unit in the NAL buffer.
 int32_t DecodeNalUnit(H264DecoderContext& ctx);

@@ -39,4 +39,13 @@ void SelectKernels(H264KernelTable& table, unsigned level) {
     FillPortableKernels(table);
 }
 
+const PictureMcKernels& SelectPictureKernels(unsigned level) {
+#if defined(__x86_64__)
+    if (level >= 4)
+        return Sse2PictureMc;
+#endif
+    (void)level;
+    return PortablePictureMc;
+}
+
 } // namespace h264

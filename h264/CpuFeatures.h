@@ -10,7 +10,9 @@ namespace h264 {
 // they run the portable set.
 unsigned CpuFeatureLevel();
 
-// Level 4 and above takes the SSE2 set (x86-64 only), anything lower the portable set.
+// Level 4 and above takes the SSE2 set (x86-64 only), anything lower the portable set; the same for the
+// kernels that predict straight into the picture.
 void SelectKernels(H264KernelTable& table, unsigned level);
+const PictureMcKernels& SelectPictureKernels(unsigned level);
 
 } // namespace h264

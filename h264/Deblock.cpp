@@ -80,6 +80,11 @@ void filterChroma(const H264KernelTable& k, uint8_t* cbP, uint8_t* cbQ, uint8_t*
 
 } // namespace
 
+bool AnyEdgeFiltered(const EdgeStrengths& bs) {
+    return (edgeWord(bs.left) | edgeWord(bs.top)) != 0 || anyNonZero(bs.vertical) ||
+           anyNonZero(bs.horizontal);
+}
+
 void StoreMacroblock(H264DecoderContext& ctx) {
     const CurrentMacroblock& c = *ctx.cur;
     const MacroblockLayer& mb = ctx.mb;
@@ -90,15 +95,26 @@ void StoreMacroblock(H264DecoderContext& ctx) {
     ctx.kernels.storeLumaMacroblock(y, &c.luma, int(stride));
     ctx.kernels.storeChromaMacroblock(ctx.planeCb[index] + chromaOffset, ctx.planeCr[index] + chromaOffset,
                                       &c.cb, &c.cr, int(chromaStride));
+    PrefetchPictureLines(ctx);
+}
+
+void PrefetchPictureLines(const H264DecoderContext& ctx) {
 #if defined(__GNUC__)
     // The picture lines the next macroblocks will write, a cache line ahead, fetched now (four luma rows and
     // one row of each chroma plane per macroblock in turn): otherwise their stores wait for the lines and
     // fill the store buffer, and every later store waits behind them.
+    const MacroblockLayer& mb = ctx.mb;
+    const int index = ctx.current->bufferIndex;
+    const uint32_t stride = ctx.lumaStride, chromaStride = stride / 2;
+    const uint8_t* y = ctx.planeY[index] + size_t(16 * mb.mbY) * stride + 16 * mb.mbX;
+    const size_t chromaOffset = size_t(8 * mb.mbY) * chromaStride + 8 * mb.mbX;
     const uint32_t lumaRow = (mb.mbX & 3) * 4, chromaRow = mb.mbX & 7;
     for (uint32_t r = lumaRow; r < lumaRow + 4; ++r)
         __builtin_prefetch(y + r * stride + 64, 1);
     __builtin_prefetch(ctx.planeCb[index] + chromaOffset + chromaRow * chromaStride + 64, 1);
     __builtin_prefetch(ctx.planeCr[index] + chromaOffset + chromaRow * chromaStride + 64, 1);
+#else
+    (void)ctx;
 #endif
 }
 
@@ -107,9 +123,8 @@ void DeblockMacroblock(H264DecoderContext& ctx) {
     const MacroblockLayer& mb = ctx.mb;
     const H264KernelTable& k = ctx.kernels;
     const EdgeStrengths& bs = c.strengths;
-    // Most skipped macroblocks have nothing to filter.
-    if ((edgeWord(bs.left) | edgeWord(bs.top)) == 0 && !anyNonZero(bs.vertical) &&
-        !anyNonZero(bs.horizontal)) {
+    // Nothing to filter: the macroblock is only stored.
+    if (!AnyEdgeFiltered(bs)) {
         StoreMacroblock(ctx);
         return;
     }

@@ -164,6 +164,15 @@ void InitDecoderDefaults(H264DecoderContext& ctx) {
     ctx.userData = UserDataRecord{};
 }
 
+void PrepareFrameBuffer(H264DecoderContext& ctx, uint32_t index) {
+    if (ctx.bufferFilled[index])
+        return;
+    const size_t lumaSize = size_t(256) * ctx.maxWidthInMbs * ctx.maxHeightInMbs;
+    std::memset(ctx.planeY[index], 0, lumaSize);
+    std::memset(ctx.planeCb[index], 128, lumaSize / 2);
+    ctx.bufferFilled[index] = true;
+}
+
 } // namespace h264
 
 H264DecoderContext* H264DecoderCreateAtLevel(const H264DecoderConfig* config, unsigned featureLevel) {
@@ -188,7 +197,7 @@ H264DecoderContext* H264DecoderCreateAtLevel(const H264DecoderConfig* config, un
     ctx->reader.buffer = static_cast<uint8_t*>(AlignedAllocZero(ctx->reader.capacity + kNalPadding));
     ctx->mb.rows[0] = allocArray<MacroblockInfo>(2 * size_t(w));
     ctx->cur = allocArray<CurrentMacroblock>(1);
-    ctx->framePool = static_cast<uint8_t*>(AlignedAllocZero(frameSize * buffers));
+    ctx->framePool = static_cast<uint8_t*>(AlignedAlloc(frameSize * buffers));
     if (!ctx->zeroCopy)
         ctx->outputPlanes = static_cast<uint8_t*>(AlignedAllocZero(frameSize));
     if (!ctx->reader.buffer || !ctx->mb.rows[0] || !ctx->cur || !ctx->framePool ||
@@ -202,11 +211,11 @@ H264DecoderContext* H264DecoderCreateAtLevel(const H264DecoderConfig* config, un
         ctx->planeY[i] = base;
         ctx->planeCb[i] = base + lumaSize;
         ctx->planeCr[i] = base + lumaSize * 5 / 4;
-        std::memset(ctx->planeCb[i], 128, lumaSize / 2);
     }
     ctx->lumaStride = w * 16;
     InitDecoderDefaults(*ctx);
     SelectKernels(ctx->kernels, level);
+    ctx->pictureMc = &SelectPictureKernels(level);
     ctx->diagnostics.kernelLevel = level >= 4 ? 4 : 2;
     return ctx;
 }

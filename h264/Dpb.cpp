@@ -147,6 +147,7 @@ Picture* takeFrameBuffer(H264DecoderContext& ctx) {
     for (uint32_t i = 0; i < ctx.numFrameBuffers; ++i) {
         Picture& p = ctx.pictures[i];
         if (!p.held && p.outputState == OUTPUT_FREE) {
+            PrepareFrameBuffer(ctx, i);
             p.outputState = OUTPUT_DECODING;
             p.held = true;
             p.nonExisting = false;

@@ -1,5 +1,6 @@
 #include "h264/Inter.h"
 
+#include "h264/Deblock.h"
 #include "h264/Neighbours.h"
 #include "h264/RefFetch.h"
 #include "h264/SliceData.h"
@@ -128,30 +129,71 @@ void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
         }
 }
 
+// A block's reference area in one plane: the plane itself where the area lies inside it (the usual case,
+// kept free of the request record), else a padded copy in `pad`.
+struct Area {
+    const uint8_t* samples;
+    int32_t stride;
+};
+
+struct AreaGeometry {
+    int32_t x0, y0, width, height, planeWidth, planeHeight;
+
+    bool inside() const {
+        return x0 >= 0 && y0 >= 0 && x0 + width <= planeWidth && y0 + height <= planeHeight;
+    }
+};
+
+Area paddedArea(const uint8_t* plane, int32_t stride, const AreaGeometry& a, uint8_t* pad) {
+    RefFetchRequest q;
+    q.plane = plane;
+    q.area = pad;
+    q.width = a.width, q.height = a.height;
+    q.x0 = a.x0, q.y0 = a.y0;
+    q.planeWidth = a.planeWidth, q.planeHeight = a.planeHeight;
+    FetchPaddedBlock(CrossingIndex(q), q, stride);
+    return {q.area, q.areaStride};
+}
+
+Area referenceArea(const uint8_t* plane, int32_t stride, const AreaGeometry& a, bool inside, uint8_t* pad) {
+    if (inside)
+        return {plane + int64_t(a.y0) * stride + a.x0, stride};
+    return paddedArea(plane, stride, a, pad);
+}
+
 // The reference rows that the macroblock after next will probably read (the same vector, 16 luma and 8 chroma
 // samples further right): each row is a separate cache line, too far from the last one for the processor's
 // own prefetching. Only the macroblocks whose area after next ends in a new line have something to fetch.
 // Always inlined: the compiler takes a separate function that only prefetches for one without effects and
 // drops its calls.
 #if defined(__GNUC__)
-[[gnu::always_inline]] inline void prefetchAhead(const RefFetchRequest& q, int32_t step, int32_t ahead) {
-    const uint8_t* end = q.area + q.width - 1 + ahead * step;
+[[gnu::always_inline]] inline void prefetchAhead(Area area, int32_t width, int32_t height, int32_t step,
+                                                 int32_t ahead) {
+    const uint8_t* end = area.samples + width - 1 + ahead * step;
     if (((reinterpret_cast<uintptr_t>(end) ^ reinterpret_cast<uintptr_t>(end - step)) & ~uintptr_t(63)) == 0)
         return;
-    for (int32_t r = 0; r < q.height; ++r)
-        __builtin_prefetch(end + r * q.areaStride);
+    for (int32_t r = 0; r < height; ++r)
+        __builtin_prefetch(end + r * area.stride);
 }
 #else
-void prefetchAhead(const RefFetchRequest&, int32_t, int32_t) {}
+void prefetchAhead(Area, int32_t, int32_t, int32_t, int32_t) {}
 #endif
 
 int lumaOffset(int x, int y) {
     return ((y >> 3) * 2 + (x >> 3)) * 64 + (y & 7) * 8 + (x & 7);
 }
 
-void predictSamples(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
-    const Geometry g = kGeometry[code];
-    const Picture* ref = reference(ctx, refIdx);
+// What a prediction fills: one partition of the work buffers; the whole 16x16 partition (code 0) of P_Skip
+// and P_L0_16x16, most macroblocks, with its geometry known at compile time; or the whole macroblock straight
+// in the picture.
+enum class Target { Partition, Whole, Picture };
+
+template <Target T> void predictSamples(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
+    constexpr bool Whole = T != Target::Partition;
+    if constexpr (Whole)
+        code = 0;
+    const Geometry g = Whole ? kGeometry[0] : kGeometry[code];
+    const int bufferIndex = reference(ctx, refIdx)->bufferIndex;
     const H264KernelTable& k = ctx.kernels;
     CurrentMacroblock& c = *ctx.cur;
     const MacroblockLayer& mb = ctx.mb;
@@ -161,79 +203,84 @@ void predictSamples(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
     alignas(16) uint8_t lumaPad[22 * kPaddedStride];
     alignas(16) uint8_t cbPad[10 * kPaddedStride];
     alignas(16) uint8_t crPad[10 * kPaddedStride];
-    InterPredBlock b{};
+    InterPredBlock b;
     b.mvX = mv.x;
     b.mvY = mv.y;
-    b.referenceFrame = ref->bufferIndex;
+    b.referenceFrame = bufferIndex;
 
     const int index = 4 * (mv.x & 3) + (mv.y & 3), cls = LumaMarginClass[index];
-    RefFetchRequest lq;
-    lq.plane = ctx.planeY[ref->bufferIndex];
-    lq.area = lumaPad;
-    lq.width = g.w + (cls & 1 ? 5 : 0);
-    lq.height = g.h + (cls & 2 ? 5 : 0);
-    lq.x0 = int32_t(16 * mb.mbX) + g.x + (mv.x >> 2) - (cls & 1 ? 2 : 0);
-    lq.y0 = int32_t(16 * mb.mbY) + g.y + (mv.y >> 2) - (cls & 2 ? 2 : 0);
-    lq.planeWidth = width, lq.planeHeight = height;
-    FetchRefBlock(CrossingIndex(lq), lq, stride);
+    const AreaGeometry la{int32_t(16 * mb.mbX) + g.x + (mv.x >> 2) - (cls & 1 ? 2 : 0),
+                          int32_t(16 * mb.mbY) + g.y + (mv.y >> 2) - (cls & 2 ? 2 : 0),
+                          g.w + (cls & 1 ? 5 : 0),
+                          g.h + (cls & 2 ? 5 : 0),
+                          width,
+                          height};
+    const bool lumaInside = la.inside();
+    const Area luma = referenceArea(ctx.planeY[bufferIndex], stride, la, lumaInside, lumaPad);
     b.lumaAreaCode = 4 * code + cls;
 
     b.xFracC = int16_t(mv.x & 7);
     b.yFracC = int16_t(mv.y & 7);
     const int chromaCase = (b.xFracC != 0) + 2 * (b.yFracC != 0);
-    // Each request is built field by field: a copy of one just written would stall on its narrow stores.
-    const auto chromaRequest = [&](const uint8_t* plane, uint8_t* pad) {
-        RefFetchRequest q;
-        q.plane = plane;
-        q.area = pad;
-        q.width = g.w / 2 + (chromaCase & 1);
-        q.height = g.h / 2 + (chromaCase >> 1);
-        q.x0 = int32_t(8 * mb.mbX) + g.x / 2 + (mv.x >> 3);
-        q.y0 = int32_t(8 * mb.mbY) + g.y / 2 + (mv.y >> 3);
-        q.planeWidth = width / 2, q.planeHeight = height / 2;
-        return q;
-    };
-    RefFetchRequest cq = chromaRequest(ctx.planeCb[ref->bufferIndex], cbPad);
-    RefFetchRequest crq = chromaRequest(ctx.planeCr[ref->bufferIndex], crPad);
-    const int crossing = CrossingIndex(cq);
-    FetchRefBlock(crossing, cq, chromaStride);
-    FetchRefBlock(crossing, crq, chromaStride);
+    const AreaGeometry ca{int32_t(8 * mb.mbX) + g.x / 2 + (mv.x >> 3),
+                          int32_t(8 * mb.mbY) + g.y / 2 + (mv.y >> 3),
+                          g.w / 2 + (chromaCase & 1),
+                          g.h / 2 + (chromaCase >> 1),
+                          width / 2,
+                          height / 2};
+    const bool chromaInside = ca.inside();
+    const Area cb = referenceArea(ctx.planeCb[bufferIndex], chromaStride, ca, chromaInside, cbPad);
+    const Area cr = referenceArea(ctx.planeCr[bufferIndex], chromaStride, ca, chromaInside, crPad);
     b.chromaAreaCode = 4 * code + chromaCase;
-    if (code == 0) {
-        prefetchAhead(lq, 16, 2);
-        prefetchAhead(cq, 8, 4);
-        prefetchAhead(crq, 8, 4);
+    if (code == 0 && lumaInside && chromaInside) {
+        prefetchAhead(luma, la.width, la.height, 16, 2);
+        prefetchAhead(cb, ca.width, ca.height, 8, 4);
+        prefetchAhead(cr, ca.width, ca.height, 8, 4);
     }
 
-    uint8_t* lumaSource = lq.area;
+    b.lumaStride = luma.stride;
+    b.chromaStride = cb.stride;
+    if constexpr (T == Target::Picture) {
+        const int picture = ctx.current->bufferIndex;
+        const size_t chromaOffset = size_t(8 * mb.mbY) * chromaStride + 8 * mb.mbX;
+        b.lumaSource = const_cast<uint8_t*>(luma.samples);
+        b.lumaDestination = ctx.planeY[picture] + size_t(16 * mb.mbY) * stride + 16 * mb.mbX;
+        (*ctx.pictureMc->luma)[index](&b, stride);
+        b.cbSource = const_cast<uint8_t*>(cb.samples);
+        b.crSource = const_cast<uint8_t*>(cr.samples);
+        b.cbDestination = ctx.planeCb[picture] + chromaOffset;
+        b.crDestination = ctx.planeCr[picture] + chromaOffset;
+        (*ctx.pictureMc->chroma)[chromaCase](&b, chromaStride);
+        return;
+    }
+    const uint8_t* lumaSource = luma.samples;
     uint8_t* lumaDest = c.luma.bytes + lumaOffset(g.x, g.y);
-    b.lumaStride = lq.areaStride;
-    auto luma = [&](const LumaQpelKernels* table, int sourceStep, const int* destSteps, int calls) {
+    const auto lumaCalls = [&](const LumaQpelKernels* table, int sourceStep, const int* destSteps,
+                               int calls) {
         for (int i = 0; i < calls; ++i) {
-            b.lumaSource = lumaSource + sourceStep * i;
+            b.lumaSource = const_cast<uint8_t*>(lumaSource) + sourceStep * i;
             b.lumaDestination = lumaDest + destSteps[i];
             (*table)[index](&b);
         }
     };
     static constexpr int kSteps64[2] = {0, 64}, kSteps16x8[4] = {0, 4, 64, 68}, kSteps4[2] = {0, 4};
     if (g.w == 16 && g.h == 16)
-        luma(k.lumaQpel8x16, 8, kSteps64, 2);
+        lumaCalls(k.lumaQpel8x16, 8, kSteps64, 2);
     else if (g.w == 16)
-        luma(k.lumaQpel4x8, 4, kSteps16x8, 4);
+        lumaCalls(k.lumaQpel4x8, 4, kSteps16x8, 4);
     else if (g.w == 8 && g.h == 16)
-        luma(k.lumaQpel8x16, 0, kSteps4, 1);
+        lumaCalls(k.lumaQpel8x16, 0, kSteps4, 1);
     else if (g.w == 8)
-        luma(g.h == 8 ? k.lumaQpel4x8 : k.lumaQpel4x4, 4, kSteps4, 2);
+        lumaCalls(g.h == 8 ? k.lumaQpel4x8 : k.lumaQpel4x4, 4, kSteps4, 2);
     else
-        luma(g.h == 8 ? k.lumaQpel4x8 : k.lumaQpel4x4, 0, kSteps4, 1);
+        lumaCalls(g.h == 8 ? k.lumaQpel4x8 : k.lumaQpel4x4, 0, kSteps4, 1);
 
-    b.chromaStride = cq.areaStride;
     const int chromaDest = (g.y / 2) * 8 + g.x / 2;
     const ChromaMcKernels* table = g.w == 16 ? k.chromaMc8 : g.w == 8 ? k.chromaMc4 : &ChromaMcTable2;
     const int rowsPerCall = g.w == 16 ? 4 : 2;
     for (int row = 0; row < g.h / 2; row += rowsPerCall) {
-        b.cbSource = cq.area + row * b.chromaStride;
-        b.crSource = crq.area + row * b.chromaStride;
+        b.cbSource = const_cast<uint8_t*>(cb.samples) + row * b.chromaStride;
+        b.crSource = const_cast<uint8_t*>(cr.samples) + row * b.chromaStride;
         b.cbDestination = c.cb.bytes + chromaDest + 8 * row;
         b.crDestination = c.cr.bytes + chromaDest + 8 * row;
         (*table)[chromaCase](&b);
@@ -249,17 +296,28 @@ void predictPartition(H264DecoderContext& ctx, int code, int refIdx, const int16
                            : predictMotionVector(n, refIdx);
     const Vector mv{int16_t(uint16_t(mvp.x) + uint16_t(mvd[0])), int16_t(uint16_t(mvp.y) + uint16_t(mvd[1]))};
     storeMotion(ctx, code, refIdx, mv);
-    predictSamples(ctx, code, refIdx, mv);
+    if (code == 0)
+        predictSamples<Target::Whole>(ctx, 0, refIdx, mv);
+    else
+        predictSamples<Target::Partition>(ctx, code, refIdx, mv);
 }
 
+// Quadrants whose kernel call would change nothing (no residual, no weighting) are not called: a P_Skip
+// macroblock's prediction is its picture.
 void combine(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     CombineContext& cc = ctx.mb.combine;
-    cc.codedBlockPattern = c.mbType == MB_P_SKIP ? 0 : c.codedBlockPattern;
+    const int pattern = c.mbType == MB_P_SKIP ? 0 : c.codedBlockPattern;
+    const bool weighted = ctx.slice.weightMode != 0;
+    if (pattern == 0 && !weighted)
+        return;
+    cc.codedBlockPattern = pattern;
     std::memcpy(cc.refIdx, c.info->motion.refIdx, 4);
     static constexpr int kChromaOffset[4] = {0, 4, 32, 36};
     const PredCombineKernel kernel = (*ctx.kernels.predCombine)[4 * ctx.slice.weightMode + 1];
     for (int q = 0; q < 4; ++q) {
+        if (!weighted && !(pattern >> q & 1) && pattern < 16)
+            continue;
         const CombineRequest request{c.luma.bytes + 64 * q, c.cb.bytes + kChromaOffset[q],
                                      c.cr.bytes + kChromaOffset[q], q};
         kernel(&request, &cc);
@@ -366,7 +424,7 @@ void PredictInterMacroblock(H264DecoderContext& ctx) {
     finishInter(ctx);
 }
 
-void PredictPSkip(H264DecoderContext& ctx) {
+bool PredictPSkip(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     DeriveNeighbours(ctx, 0);
     const NeighbourMotion* n = ctx.mb.neighbours;
@@ -376,8 +434,18 @@ void PredictPSkip(H264DecoderContext& ctx) {
         n[0].available && n[1].available && !zeroA && !zeroB ? predictMotionVector(n, 0) : Vector{0, 0};
     c.refIdx[0] = c.refIdx[1] = c.refIdx[2] = c.refIdx[3] = 0;
     storeMotion(ctx, 0, 0, mv);
-    predictSamples(ctx, 0, 0, mv);
-    finishInter(ctx);
+    // Without weighting the prediction is the macroblock; when none of its edges is filtered either, it goes
+    // straight into the picture.
+    const bool deblocked = ctx.slice.disableDeblockingFilterIdc != 1;
+    if (deblocked)
+        edgeStrengths(ctx);
+    if (ctx.slice.weightMode == 0 && (!deblocked || !AnyEdgeFiltered(c.strengths))) {
+        predictSamples<Target::Picture>(ctx, 0, 0, mv);
+        return true;
+    }
+    predictSamples<Target::Whole>(ctx, 0, 0, mv);
+    combine(ctx);
+    return false;
 }
 
 } // namespace h264

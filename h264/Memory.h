@@ -1,4 +1,5 @@
-// The decoder's one allocation routine: zero-filled blocks on 16-byte boundaries, taken only at creation.
+// The decoder's allocation routines: blocks on 16-byte boundaries, taken only at creation; zero-filled
+// except the frame-buffer pool, whose buffers are filled when they are first taken.
 #pragma once
 
 #include <cstddef>
@@ -6,6 +7,7 @@
 namespace h264 {
 
 void* AlignedAllocZero(size_t size);
-void AlignedFree(void* block); // null is ignored
+void* AlignedAlloc(size_t size); // contents undefined
+void AlignedFree(void* block);   // null is ignored, either kind
 
 } // namespace h264

@@ -86,9 +86,11 @@ private:
     int which_ = 0;
 };
 
-void zeroBlock(int16_t* out) {
+// A block whose only coefficient is its DC value, without the transform: all 16 residual values are equal.
+void fillDcBlock(int16_t* out, int16_t dc) {
+    const uint64_t value = uint16_t(DcOnlyResidual(dc)) * 0x0001000100010001u;
     for (int row = 0; row < 4; ++row)
-        std::memset(out + 8 * row, 0, 4 * sizeof(int16_t));
+        std::memcpy(out + 8 * row, &value, 8);
 }
 
 bool decodeLuma4x4(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transforms, int blk) {
@@ -103,7 +105,7 @@ bool decodeLuma4x4(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transf
     c.info->totalCoeff[blk] = uint8_t(tc);
     int16_t* out = c.lumaResidual.values + Block4x4Offset[blk];
     if (tc == 0)
-        zeroBlock(out);
+        fillDcBlock(out, 0);
     else
         transforms.push(out);
     return !ctx.reader.overrun();
@@ -131,8 +133,10 @@ bool decodeChroma(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transfo
     for (int plane = 0; plane < 2; ++plane) {
         ChromaResidualBlock& residual = plane ? c.crResidual : c.cbResidual;
         for (int blk = 0; blk < 4; ++blk) {
-            int16_t* coefficients = transforms.target();
+            int16_t* out = residual.values + (blk >> 1) * 32 + (blk & 1) * 4;
+            const int16_t dcValue = int16_t(dc[plane][blk]);
             if (pattern == 2) {
+                int16_t* coefficients = transforms.target();
                 const int at = chromaAt(plane, blk);
                 const int tc =
                     DecodeResidualBlock(ctx.reader, g.nC(at), 15, kZigzag4x4 + 1, acScale, coefficients);
@@ -140,9 +144,13 @@ bool decodeChroma(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transfo
                     return false;
                 g.n[at] = uint8_t(tc);
                 c.info->totalCoeff[16 + 4 * plane + blk] = uint8_t(tc);
+                if (tc) {
+                    coefficients[0] = dcValue;
+                    transforms.push(out);
+                    continue;
+                }
             }
-            coefficients[0] = int16_t(dc[plane][blk]);
-            transforms.push(residual.values + (blk >> 1) * 32 + (blk & 1) * 4);
+            fillDcBlock(out, dcValue);
         }
     }
     return true;
@@ -202,17 +210,23 @@ bool DecodeResidual16x16(H264DecoderContext& ctx) {
     const bool ac = (c.codedBlockPattern & 15) != 0;
     const int32_t* scale = kDequant.scale[qp];
     for (int blk = 0; blk < 16; ++blk) {
-        int16_t* coefficients = transforms.target();
+        int16_t* out = c.lumaResidual.values + Block4x4Offset[blk];
+        const int16_t dcValue = int16_t(dc[4 * kBlockY[blk] + kBlockX[blk]]);
         if (ac) {
+            int16_t* coefficients = transforms.target();
             const int at = lumaAt(blk);
             const int tc = DecodeResidualBlock(ctx.reader, g.nC(at), 15, kZigzag4x4 + 1, scale, coefficients);
             if (tc < 0 || ctx.reader.overrun())
                 return false;
             g.n[at] = uint8_t(tc);
             c.info->totalCoeff[blk] = uint8_t(tc);
+            if (tc) {
+                coefficients[0] = dcValue;
+                transforms.push(out);
+                continue;
+            }
         }
-        coefficients[0] = int16_t(dc[4 * kBlockY[blk] + kBlockX[blk]]);
-        transforms.push(c.lumaResidual.values + Block4x4Offset[blk]);
+        fillDcBlock(out, dcValue);
     }
     return decodeChroma(ctx, g, transforms);
 }

@@ -187,7 +187,8 @@ int decodeMacroblock(H264DecoderContext& ctx, bool pSlice) {
     return 0;
 }
 
-void decodeSkipped(H264DecoderContext& ctx) {
+// true when the macroblock went straight into the picture.
+bool decodeSkipped(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     c.mbType = MB_P_SKIP;
     c.codedBlockPattern = 0;
@@ -195,21 +196,20 @@ void decodeSkipped(H264DecoderContext& ctx) {
     std::memset(c.info->totalCoeff, 0, sizeof c.info->totalCoeff);
     c.info->qp = uint8_t(ctx.mb.qp);
     c.info->qpc = uint8_t(ctx.mb.qpc);
-    PredictPSkip(ctx);
+    return PredictPSkip(ctx);
 }
 
-// The last column of an 8x8 block (stride 8), built in a register and stored at once.
-void storeRightColumn(uint8_t* out, const uint8_t* block) {
+// Column 7 of 8 rows `stride` apart, built in a register and stored at once.
+void storeRightColumn(uint8_t* out, const uint8_t* block, size_t stride) {
     uint64_t column = 0;
     for (int row = 0; row < 8; ++row)
-        column |= uint64_t(block[8 * row + 7])
+        column |= uint64_t(block[stride * row + 7])
                   << (std::endian::native == std::endian::little ? 8 * row : 56 - 8 * row);
     std::memcpy(out, &column, 8);
 }
 
-// Keeps the macroblock's unfiltered edges for its neighbours, deblocks (or stores) it and moves on. true when
-// the picture is complete.
-bool finishMacroblock(H264DecoderContext& ctx) {
+// The unfiltered edges of a macroblock in the work buffers.
+void keepWorkBufferEdges(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     MacroblockLayer& mb = ctx.mb;
     MacroblockInfo& kept = *c.info;
@@ -218,14 +218,45 @@ bool finishMacroblock(H264DecoderContext& ctx) {
     std::memcpy(kept.bottomY + 8, y + 192 + 56, 8);
     std::memcpy(kept.bottomCb, c.cb.bytes + 56, 8);
     std::memcpy(kept.bottomCr, c.cr.bytes + 56, 8);
-    storeRightColumn(mb.leftY, y + 64);
-    storeRightColumn(mb.leftY + 8, y + 192);
-    storeRightColumn(mb.leftCb, c.cb.bytes);
-    storeRightColumn(mb.leftCr, c.cr.bytes);
-    if (ctx.slice.disableDeblockingFilterIdc == 1)
-        StoreMacroblock(ctx);
-    else
-        DeblockMacroblock(ctx);
+    storeRightColumn(mb.leftY, y + 64, 8);
+    storeRightColumn(mb.leftY + 8, y + 192, 8);
+    storeRightColumn(mb.leftCb, c.cb.bytes, 8);
+    storeRightColumn(mb.leftCr, c.cr.bytes, 8);
+}
+
+// The edges of a macroblock predicted straight into the picture, where nothing has filtered them yet.
+void keepPictureEdges(H264DecoderContext& ctx) {
+    MacroblockLayer& mb = ctx.mb;
+    MacroblockInfo& kept = *ctx.cur->info;
+    const int index = ctx.current->bufferIndex;
+    const size_t stride = ctx.lumaStride, chromaStride = stride / 2;
+    const uint8_t* y = ctx.planeY[index] + 16 * mb.mbY * stride + 16 * mb.mbX;
+    const size_t chromaOffset = 8 * mb.mbY * chromaStride + 8 * mb.mbX;
+    const uint8_t* cb = ctx.planeCb[index] + chromaOffset;
+    const uint8_t* cr = ctx.planeCr[index] + chromaOffset;
+    std::memcpy(kept.bottomY, y + 15 * stride, 16);
+    std::memcpy(kept.bottomCb, cb + 7 * chromaStride, 8);
+    std::memcpy(kept.bottomCr, cr + 7 * chromaStride, 8);
+    storeRightColumn(mb.leftY, y + 8, stride);
+    storeRightColumn(mb.leftY + 8, y + 8 + 8 * stride, stride);
+    storeRightColumn(mb.leftCb, cb, chromaStride);
+    storeRightColumn(mb.leftCr, cr, chromaStride);
+}
+
+// Keeps the macroblock's unfiltered edges for its neighbours, deblocks (or stores) it unless it is in the
+// picture already, and moves on. true when the picture is complete.
+bool finishMacroblock(H264DecoderContext& ctx, bool inPicture) {
+    MacroblockLayer& mb = ctx.mb;
+    if (inPicture) {
+        keepPictureEdges(ctx);
+        PrefetchPictureLines(ctx);
+    } else {
+        keepWorkBufferEdges(ctx);
+        if (ctx.slice.disableDeblockingFilterIdc == 1)
+            StoreMacroblock(ctx);
+        else
+            DeblockMacroblock(ctx);
+    }
     ++mb.address;
     if (++mb.mbX == ctx.slice.picWidthInMbs) {
         mb.mbX = 0;
@@ -264,8 +295,7 @@ int DecodeSliceData(H264DecoderContext& ctx) {
             for (uint32_t i = 0; i < run; ++i) {
                 setupNeighbours(ctx);
                 ++ctx.mbsDecoded;
-                decodeSkipped(ctx);
-                if (finishMacroblock(ctx))
+                if (finishMacroblock(ctx, decodeSkipped(ctx)))
                     return 0;
             }
             if (!MoreRbspData(r))
@@ -277,7 +307,7 @@ int DecodeSliceData(H264DecoderContext& ctx) {
             return err;
         if (readFailed(r))
             return MB_ERR_BITS;
-        if (finishMacroblock(ctx) || !MoreRbspData(r))
+        if (finishMacroblock(ctx, false) || !MoreRbspData(r))
             return 0;
     }
 }

@@ -26,6 +26,7 @@ struct DeinterlaceState {
 namespace {
 
 constexpr char kVersion[] = "1.1.0.2";
+static_assert(kDeinterlaceMaxWidth / 2 - 2 <= kMaxLinePairs);
 constexpr size_t kAlignment = 8;
 
 enum : int { kStoring, kFirstField, kPreviousSecond, kPreviousFirst, kCounters };
@@ -116,14 +117,11 @@ void buildFrame(const DeinterlaceState& s, uint8_t* outY, uint8_t* outU, uint8_t
         line[1] = above[1];
         line[w - 2] = above[w - 2];
         line[w - 1] = above[w - 1];
-        const LineSources src = {
-            {above, rowOf(f1, in, j + 1)},
-            {rowOf(f2, in, j), rowOf(f2, in, j + 1)},
-            {rowOf(p1, in, j), rowOf(p1, in, j + 1)},
-            {rowOf(p2, in, j), rowOf(p2, in, j + 1)},
-        };
-        s.kernels->interpolateLine(line, rowOf(counters, in, j), src, s.width / 2 - 2);
     }
+    const FieldPlanes src = {rowOf(f1, in, 1), rowOf(f2, in, 1),       rowOf(p1, in, 1),
+                             rowOf(p2, in, 1), rowOf(counters, in, 1), in};
+    s.kernels->interpolateLines(rowOf(outY, out, 3), 2 * static_cast<ptrdiff_t>(out), src, fh - 2,
+                                s.width / 2 - 2);
 
     // Chroma comes from the first field alone, each row doubled.
     const int chromaRows = fh / 2;

@@ -2,34 +2,39 @@
 // A portable form and, on x86-64, an SSE2 form that gives the same bytes; the handle picks one at creation.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct DeinterlaceState;
 
-// Rows j and j + 1 of one field.
-struct FieldRows {
-    const uint8_t* top;
-    const uint8_t* bottom;
-};
-
-// The four fields the decision reads: the pair being built (f1 first, f2 second) and the pair before it.
-struct LineSources {
-    FieldRows f1;
-    FieldRows f2;
-    FieldRows p1;
-    FieldRows p2;
+// The four fields the decision reads, the pair being built (f1 first, f2 second) and the pair before it,
+// for a run of lines: each pointer at row j of its plane, row j + 1 one stride further; the stillness
+// counters of row j likewise.
+struct FieldPlanes {
+    const uint8_t* f1;
+    const uint8_t* f2;
+    const uint8_t* p1;
+    const uint8_t* p2;
+    uint8_t* counters;
+    ptrdiff_t stride;
 };
 
 // Motion threshold on a 2x2 sum difference and the stillness count after which a pair is woven.
 inline constexpr int kMotionThreshold = 50;
 inline constexpr int kStillCount = 8;
 
-// Writes out[x], out[x + 1] and updates counters[x] for x = 2, 4, ..., 2 * pairs. All pointers are at
-// column 0; the kernel reads columns 1 .. 2 * pairs + 2 of the field rows.
-using InterpolateLineFn = void (*)(uint8_t* out, uint8_t* counters, const LineSources& src, int pairs);
+// The most pairs a line holds (the widest picture the deinterlacer accepts).
+inline constexpr int kMaxLinePairs = 2048;
+
+// For `lines` consecutive rows j from the one the planes point at: writes out[x], out[x + 1] of the line
+// between field rows j and j + 1 and updates the counter of row j for x = 2, 4, ..., 2 * pairs (at most
+// kMaxLinePairs); each next line's output starts `outStride` further. All pointers are at column 0; the
+// kernel reads columns 1 .. 2 * pairs + 2 of field rows j .. j + lines.
+using InterpolateLinesFn = void (*)(uint8_t* out, ptrdiff_t outStride, const FieldPlanes& src, int lines,
+                                    int pairs);
 
 struct DeinterlaceKernels {
-    InterpolateLineFn interpolateLine;
+    InterpolateLinesFn interpolateLines;
 };
 
 // Each form's table, defined in its own file; the SSE2 one only where the compiler targets SSE2.
@@ -50,5 +55,6 @@ DeinterlaceKernelSet bestDeinterlaceKernelSet();
 // Returns 0, -3 for a null handle, -2 when the set is not available.
 int32_t deinterlaceUseKernels(DeinterlaceState* handle, DeinterlaceKernelSet set);
 
-// The portable loop over the pairs at even columns x in [begin, end); also the tail of the SIMD forms.
-void interpolatePairsPortable(uint8_t* out, uint8_t* counters, const LineSources& src, int begin, int end);
+// The portable form of InterpolateLinesFn; the SIMD forms use it for lines shorter than their step.
+void interpolateLinesPortable(uint8_t* out, ptrdiff_t outStride, const FieldPlanes& src, int lines,
+                              int pairs);

@@ -4,6 +4,19 @@
 
 namespace {
 
+// Rows j and j + 1 of one field.
+struct FieldRows {
+    const uint8_t* top;
+    const uint8_t* bottom;
+};
+
+struct LineSources {
+    FieldRows f1;
+    FieldRows f2;
+    FieldRows p1;
+    FieldRows p2;
+};
+
 int pairSum(const FieldRows& f, int x) {
     return f.top[x] + f.top[x + 1] + f.bottom[x] + f.bottom[x + 1];
 }
@@ -25,14 +38,9 @@ uint8_t interpolate(const uint8_t* above, const uint8_t* below, int c) {
     return static_cast<uint8_t>(value);
 }
 
-void interpolateLinePortable(uint8_t* out, uint8_t* counters, const LineSources& src, int pairs) {
-    interpolatePairsPortable(out, counters, src, 2, 2 * pairs + 2);
-}
-
-} // namespace
-
-void interpolatePairsPortable(uint8_t* out, uint8_t* counters, const LineSources& src, int begin, int end) {
-    for (int x = begin; x < end; x += 2) {
+// The pairs at x = 2, 4, ..., end - 2 of one line.
+void interpolateLine(uint8_t* out, uint8_t* counters, const LineSources& src, int end) {
+    for (int x = 2; x < end; x += 2) {
         const int a = pairSum(src.f2, x) - pairSum(src.p2, x);
         const int b = pairSum(src.f1, x) - pairSum(src.p1, x);
         bool weave = false;
@@ -54,4 +62,20 @@ void interpolatePairsPortable(uint8_t* out, uint8_t* counters, const LineSources
     }
 }
 
-extern const DeinterlaceKernels kDeinterlacePortable = {interpolateLinePortable};
+} // namespace
+
+void interpolateLinesPortable(uint8_t* out, ptrdiff_t outStride, const FieldPlanes& src, int lines,
+                              int pairs) {
+    for (int i = 0; i < lines; ++i) {
+        const ptrdiff_t top = i * src.stride, bottom = top + src.stride;
+        const LineSources line = {
+            {src.f1 + top, src.f1 + bottom},
+            {src.f2 + top, src.f2 + bottom},
+            {src.p1 + top, src.p1 + bottom},
+            {src.p2 + top, src.p2 + bottom},
+        };
+        interpolateLine(out + i * outStride, src.counters + top, line, 2 * pairs + 2);
+    }
+}
+
+extern const DeinterlaceKernels kDeinterlacePortable = {interpolateLinesPortable};

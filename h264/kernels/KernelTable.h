@@ -17,6 +17,11 @@ namespace h264 {
 // 16 dequantised coefficients (raster, 4 per row) in; the 4x4 residual out, overwriting 4 rows of 4 at a
 // row stride of 8 values. Arithmetic wraps in 16 bits.
 using InverseTransformKernel = void (*)(const int16_t* coefficients, int16_t* out);
+// What InverseTransform4x4 writes at all 16 positions of a block whose only coefficient is the DC value dc,
+// in both sets: the decoder fills such blocks without the transform.
+inline int16_t DcOnlyResidual(int16_t dc) {
+    return int16_t(int16_t(dc + 32) >> 6);
+}
 using ClearInnerStrengthsKernel = void (*)(EdgeStrengths* strengths);
 // counts: the 16 luma total_coeff bytes in luma4x4BlkIdx order.
 using InnerStrengthsKernel = void (*)(const uint8_t* counts, EdgeStrengths* strengths);
@@ -122,5 +127,25 @@ void FillSse2Kernels(H264KernelTable& table);
 
 // Chroma blocks 2 wide and 2 rows: one set only, used directly by the inter prediction.
 extern const ChromaMcKernels ChromaMcTable2;
+
+// Whole-macroblock inter prediction straight into the picture, for a macroblock that needs no work buffer
+// (no residual, no weighting, no edge to filter): the samples that the 8x16 luma kernels and the 8-wide
+// chroma kernels give, written to picture rows instead. Luma: 16 x 16 from the luma source (an area of the
+// 8x16 kernels' margins, 16 columns wide plus them) to lumaDestination, rows `stride` apart. Chroma: 8 x 8
+// of Cb and of Cr, rows `stride` apart.
+using PictureLumaKernel = void (*)(const InterPredBlock* block, int stride);
+using PictureChromaKernel = void (*)(const InterPredBlock* block, int stride);
+
+using PictureLumaKernels = std::array<PictureLumaKernel, 16>;    // by 4 * (mvX & 3) + (mvY & 3)
+using PictureChromaKernels = std::array<PictureChromaKernel, 4>; // 0 copy, 1 horizontal, 2 vertical, 3 both
+
+struct PictureMcKernels {
+    const PictureLumaKernels* luma;
+    const PictureChromaKernels* chroma;
+};
+
+// The two sets of these kernels, bit-identical; the decoder takes the one of its kernel table's set.
+extern const PictureMcKernels PortablePictureMc;
+extern const PictureMcKernels Sse2PictureMc;
 
 } // namespace h264

@@ -55,10 +55,44 @@ TEST(DecoderApi, ConfigurationDefaultsAndLimits) {
         EXPECT_EQ(d->dpbFrames, c.dpb);
         EXPECT_EQ(d->numFrameBuffers, c.buffers);
         EXPECT_EQ(d->zeroCopy, c.zeroCopy);
-        EXPECT_EQ(d->planeCb[0][0], 128);
         EXPECT_EQ(reinterpret_cast<uintptr_t>(d->planeY[c.buffers - 1]) % 16, 0u);
         H264DecoderDestroy(d);
     }
+}
+
+// Where no macroblock of a picture was decoded it shows what a new decoder's buffers hold: luma 0, chroma
+// 128 (the buffers are filled when first taken, not at creation).
+TEST(DecoderApi, UndecodedAreasOfAFirstPictureAreBlackGrey) {
+    SpsParams sps;
+    PpsParams pps;
+    std::vector<uint8_t> stream = parameterSets(sps, pps);
+    BitWriter w;
+    sliceHeader(w, SliceParams{}, sps, pps);
+    ipcmMacroblocks(w, 1, false, 0, sps.widthMbsMinus1 + 1,
+                    [](int plane, uint32_t, uint32_t) { return uint8_t(plane ? 60 : 50); });
+    w.trailing();
+    appendNal(stream, 1, 5, w.bytes());
+    SliceParams next;
+    next.idrPicId = 1;
+    const std::vector<uint8_t> full = ipcmPicture(next, sps, pps, 90);
+    stream.insert(stream.end(), full.begin(), full.end());
+    for (unsigned level : {2u, 4u})
+        for (int32_t flags : {0, H264_FLAG_ZERO_COPY}) {
+            const Decoded d = decodeStream(stream, smallConfig(16, flags), level);
+            ASSERT_EQ(d.frames.size(), 2u);
+            const Frame& f = d.frames[0];
+            EXPECT_EQ(f.incomplete, 1);
+            for (int y = 0; y < f.height; ++y)
+                for (int x = 0; x < f.width; ++x)
+                    ASSERT_EQ(f.y[size_t(y) * f.width + x], x < 16 && y < 16 ? 50 : 0) << x << "," << y;
+            for (int y = 0; y < f.height / 2; ++y)
+                for (int x = 0; x < f.width / 2; ++x) {
+                    const uint8_t expected = x < 8 && y < 8 ? 60 : 128;
+                    ASSERT_EQ(f.cb[size_t(y) * f.width / 2 + x], expected) << x << "," << y;
+                    ASSERT_EQ(f.cr[size_t(y) * f.width / 2 + x], expected) << x << "," << y;
+                }
+            EXPECT_EQ(d.frames[1].y[0], 90);
+        }
 }
 
 TEST(DecoderApi, FeatureLevelChoosesTheKernelSet) {

@@ -7,9 +7,10 @@ namespace {
 
 using kernels::wrap16;
 
-// Case 0 copy, 1 horizontal, 2 vertical, 3 both, on one plane: W x R samples from source (stride s).
+// Case 0 copy, 1 horizontal, 2 vertical, 3 both, on one plane: W x R samples from source (stride s) to
+// destination rows outStride apart.
 template <int W, int R, int Case>
-void chromaPlane(const uint8_t* source, int s, int xFrac, int yFrac, uint8_t* destination) {
+void chromaPlane(const uint8_t* source, int s, int xFrac, int yFrac, uint8_t* destination, int outStride) {
     for (int y = 0; y < R; ++y) {
         const uint8_t* row = source + y * s;
         for (int x = 0; x < W; ++x) {
@@ -27,16 +28,21 @@ void chromaPlane(const uint8_t* source, int s, int xFrac, int yFrac, uint8_t* de
                                        wrap16(8 * (yFrac * (c - a) + xFrac * (b - a))) + 32);
                 value = sum >> 6;
             }
-            destination[8 * y + x] = static_cast<uint8_t>(value);
+            destination[y * outStride + x] = static_cast<uint8_t>(value);
         }
     }
 }
 
-template <int W, int R, int Case> void chromaMc(const InterPredBlock* block) {
+// Into the work buffers (stride 8), or with R 8 into picture rows.
+template <int W, int R, int Case> void chromaMc(const InterPredBlock* block, int stride) {
     chromaPlane<W, R, Case>(block->cbSource, block->chromaStride, block->xFracC, block->yFracC,
-                            block->cbDestination);
+                            block->cbDestination, stride);
     chromaPlane<W, R, Case>(block->crSource, block->chromaStride, block->xFracC, block->yFracC,
-                            block->crDestination);
+                            block->crDestination, stride);
+}
+
+template <int W, int R, int Case> void chromaMc(const InterPredBlock* block) {
+    chromaMc<W, R, Case>(block, 8);
 }
 
 template <int W, int R> constexpr ChromaMcKernels table() {
@@ -47,6 +53,8 @@ template <int W, int R> constexpr ChromaMcKernels table() {
 
 const ChromaMcKernels ChromaMcTable4 = table<4, 2>();
 const ChromaMcKernels ChromaMcTable8 = table<8, 4>();
+const PictureChromaKernels ChromaPictureTable = {chromaMc<8, 8, 0>, chromaMc<8, 8, 1>, chromaMc<8, 8, 2>,
+                                                 chromaMc<8, 8, 3>};
 
 } // namespace portable
 

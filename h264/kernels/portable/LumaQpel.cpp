@@ -19,10 +19,11 @@ int average(int a, int b) {
 }
 
 // One kernel per shape and fractional position; the position is a template argument so that no sample
-// branches on it. g points at the full sample G of the block's first row.
-template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock* block) {
-    const int s = block->lumaStride;
-    const uint8_t* g = block->lumaSource + (XFrac ? 2 : 0) + (YFrac ? 2 * s : 0);
+// branches on it. g points at the full sample G of the block's first row; row y of the block goes to
+// rows(y).
+template <int W, int H, int XFrac, int YFrac, typename Rows>
+void interpolate(const uint8_t* source, int s, Rows rows) {
+    const uint8_t* g = source + (XFrac ? 2 : 0) + (YFrac ? 2 * s : 0);
     constexpr bool needsCentre = (XFrac == 2 && YFrac != 0) || (YFrac == 2 && XFrac != 0);
     // First pass of the centre sample: horizontal raw sums of rows -2 .. H + 2, kept in 16 bits.
     int16_t first[needsCentre ? (H + 5) * W : 1];
@@ -75,15 +76,33 @@ template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock
             return average(vertical(x + 1, y), horizontal(x, y + 1));
     };
     for (int y = 0; y < H; ++y) {
-        // Rows 8..15 of an 8x16 block go to the quadrant below (128 bytes on, not 64).
-        uint8_t* out = block->lumaDestination + 8 * y + (y >= 8 ? 64 : 0);
+        uint8_t* out = rows(y);
         for (int x = 0; x < W; ++x)
             out[x] = static_cast<uint8_t>(sample(x, y));
     }
 }
 
+template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock* block) {
+    // Rows 8..15 of an 8x16 block go to the quadrant below (128 bytes on, not 64).
+    uint8_t* const destination = block->lumaDestination;
+    interpolate<W, H, XFrac, YFrac>(block->lumaSource, block->lumaStride,
+                                    [=](int y) { return destination + 8 * y + (y >= 8 ? 64 : 0); });
+}
+
+// A 16x16 block into picture rows, as two 8-column halves.
+template <int XFrac, int YFrac> void lumaPicture(const InterPredBlock* block, int stride) {
+    uint8_t* const destination = block->lumaDestination;
+    for (int half = 0; half < 2; ++half)
+        interpolate<8, 16, XFrac, YFrac>(block->lumaSource + 8 * half, block->lumaStride,
+                                         [=](int y) { return destination + 8 * half + y * stride; });
+}
+
 template <int W, int H, std::size_t... I> constexpr LumaQpelKernels table(std::index_sequence<I...>) {
     return {lumaQpel<W, H, I / 4, I % 4>...};
+}
+
+template <std::size_t... I> constexpr PictureLumaKernels pictureTable(std::index_sequence<I...>) {
+    return {lumaPicture<I / 4, I % 4>...};
 }
 
 } // namespace
@@ -91,5 +110,6 @@ template <int W, int H, std::size_t... I> constexpr LumaQpelKernels table(std::i
 const LumaQpelKernels LumaQpelTable4x4 = table<4, 4>(std::make_index_sequence<16>());
 const LumaQpelKernels LumaQpelTable4x8 = table<4, 8>(std::make_index_sequence<16>());
 const LumaQpelKernels LumaQpelTable8x16 = table<8, 16>(std::make_index_sequence<16>());
+const PictureLumaKernels LumaPictureTable = pictureTable(std::make_index_sequence<16>());
 
 } // namespace h264::portable

@@ -37,6 +37,8 @@ extern const LumaQpelKernels LumaQpelTable8x16;
 extern const ChromaMcKernels ChromaMcTable4;
 extern const ChromaMcKernels ChromaMcTable8;
 extern const PredCombineKernels PredCombineTable;
+extern const PictureLumaKernels LumaPictureTable;
+extern const PictureChromaKernels ChromaPictureTable;
 
 // One form in both sets.
 void PredCombineWeighted(const CombineRequest* request, const CombineContext* context);

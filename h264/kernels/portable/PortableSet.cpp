@@ -34,4 +34,6 @@ void FillPortableKernels(H264KernelTable& table) {
              &PredCombineTable};
 }
 
+const PictureMcKernels PortablePictureMc = {&portable::LumaPictureTable, &portable::ChromaPictureTable};
+
 } // namespace h264

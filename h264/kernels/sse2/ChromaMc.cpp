@@ -19,15 +19,16 @@ template <int W> void storeRow(uint8_t* p, __m128i v) {
         store8(p, bytes);
 }
 
-// One plane of a W x R block; A at source, B to its right, C below, D below-right.
+// One plane of a W x R block; A at source, B to its right, C below, D below-right. Output rows outStride
+// apart.
 template <int W, int R, int Case>
-void chromaPlane(const uint8_t* source, int s, int xFrac, int yFrac, uint8_t* out) {
+void chromaPlane(const uint8_t* source, int s, int xFrac, int yFrac, uint8_t* out, int outStride) {
     const __m128i x = _mm_set1_epi16(static_cast<int16_t>(xFrac)),
                   y = _mm_set1_epi16(static_cast<int16_t>(yFrac));
     const __m128i eight = _mm_set1_epi16(8);
     for (int r = 0; r < R; ++r) {
         const uint8_t* p = source + r * s;
-        uint8_t* o = out + 8 * r;
+        uint8_t* o = out + r * outStride;
         if constexpr (Case == 0) {
             if constexpr (W == 4)
                 store4(o, load4(p));
@@ -64,11 +65,16 @@ void chromaPlane(const uint8_t* source, int s, int xFrac, int yFrac, uint8_t* ou
     }
 }
 
-template <int W, int R, int Case> void chromaMc(const InterPredBlock* block) {
+// Into the work buffers (stride 8), or with R 8 into picture rows.
+template <int W, int R, int Case> void chromaMc(const InterPredBlock* block, int stride) {
     chromaPlane<W, R, Case>(block->cbSource, block->chromaStride, block->xFracC, block->yFracC,
-                            block->cbDestination);
+                            block->cbDestination, stride);
     chromaPlane<W, R, Case>(block->crSource, block->chromaStride, block->xFracC, block->yFracC,
-                            block->crDestination);
+                            block->crDestination, stride);
+}
+
+template <int W, int R, int Case> void chromaMc(const InterPredBlock* block) {
+    chromaMc<W, R, Case>(block, 8);
 }
 
 template <int W, int R> constexpr ChromaMcKernels table() {
@@ -79,5 +85,7 @@ template <int W, int R> constexpr ChromaMcKernels table() {
 
 const ChromaMcKernels ChromaMcTable4 = table<4, 2>();
 const ChromaMcKernels ChromaMcTable8 = table<8, 4>();
+const PictureChromaKernels ChromaPictureTable = {chromaMc<8, 8, 0>, chromaMc<8, 8, 1>, chromaMc<8, 8, 2>,
+                                                 chromaMc<8, 8, 3>};
 
 } // namespace h264::sse2

@@ -69,14 +69,25 @@ template <int W> void verticalHalf(const uint8_t* p, int s, int rows, __m128i* o
     }
 }
 
+// Where row y of a block goes: the work buffer's quadrant layout (rows 8..15 of an 8x16 block in the
+// quadrant below), or picture rows a stride apart.
+struct QuadrantRows {
+    uint8_t* base;
+    uint8_t* operator()(int y) const { return base + 8 * y + (y >= 8 ? 64 : 0); }
+};
+struct PictureRows {
+    uint8_t* base;
+    int stride;
+    uint8_t* operator()(int y) const { return base + y * stride; }
+};
+
 // Each kernel first forms the half samples its position needs for the whole block (b over the block's
 // rows and, for s, one more; h in the block's columns; m one column to the right; j through a 16-bit
-// first pass), then averages row by row.
-template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock* block) {
-    const int s = block->lumaStride;
-    // Held in a local: the stores below could alias the block record as far as the compiler knows.
-    uint8_t* const destination = block->lumaDestination;
-    const uint8_t* g = block->lumaSource + (XFrac ? 2 : 0) + (YFrac ? 2 * s : 0);
+// first pass), then averages row by row. source and s are the area's; rows places the output (passed by
+// value: the stores could alias the block record as far as the compiler knows).
+template <int W, int H, int XFrac, int YFrac, typename Rows>
+void interpolate(const uint8_t* source, int s, Rows rows) {
+    const uint8_t* g = source + (XFrac ? 2 : 0) + (YFrac ? 2 * s : 0);
     constexpr int index = 4 * XFrac + YFrac;
     const auto uses = [](std::initializer_list<int> positions) {
         for (int p : positions)
@@ -106,11 +117,11 @@ template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock
     if constexpr (index == 0) {
         // The full-sample copy loads every row before it stores any: a reference read issued after a store
         // to the work buffer can wait for it, and the reads are what takes the time.
-        __m128i rows[H];
+        __m128i loaded[H];
         for (int y = 0; y < H; ++y)
-            rows[y] = loadRow<W>(g + y * s);
+            loaded[y] = loadRow<W>(g + y * s);
         for (int y = 0; y < H; ++y)
-            storeRow<W>(destination + 8 * y + (y >= 8 ? 64 : 0), rows[y]);
+            storeRow<W>(rows(y), loaded[y]);
         return;
     }
     for (int y = 0; y < H; ++y) {
@@ -146,12 +157,38 @@ template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock
             out = _mm_avg_epu8(centre(first, y), m[y]);
         else
             out = _mm_avg_epu8(m[y], b[y + 1]);
-        storeRow<W>(destination + 8 * y + (y >= 8 ? 64 : 0), out);
+        storeRow<W>(rows(y), out);
     }
+}
+
+template <int W, int H, int XFrac, int YFrac> void lumaQpel(const InterPredBlock* block) {
+    interpolate<W, H, XFrac, YFrac>(block->lumaSource, block->lumaStride,
+                                    QuadrantRows{block->lumaDestination});
+}
+
+// A 16x16 block into picture rows: two 8-column halves, the full-sample copy in whole rows.
+template <int XFrac, int YFrac> void lumaPicture(const InterPredBlock* block, int stride) {
+    const uint8_t* source = block->lumaSource;
+    uint8_t* const destination = block->lumaDestination;
+    const int s = block->lumaStride;
+    if constexpr (XFrac == 0 && YFrac == 0) {
+        __m128i loaded[16];
+        for (int y = 0; y < 16; ++y)
+            loaded[y] = loadu(source + y * s);
+        for (int y = 0; y < 16; ++y)
+            storeu(destination + y * stride, loaded[y]);
+        return;
+    }
+    interpolate<8, 16, XFrac, YFrac>(source, s, PictureRows{destination, stride});
+    interpolate<8, 16, XFrac, YFrac>(source + 8, s, PictureRows{destination + 8, stride});
 }
 
 template <int W, int H, std::size_t... I> constexpr LumaQpelKernels table(std::index_sequence<I...>) {
     return {lumaQpel<W, H, I / 4, I % 4>...};
+}
+
+template <std::size_t... I> constexpr PictureLumaKernels pictureTable(std::index_sequence<I...>) {
+    return {lumaPicture<I / 4, I % 4>...};
 }
 
 } // namespace
@@ -159,5 +196,6 @@ template <int W, int H, std::size_t... I> constexpr LumaQpelKernels table(std::i
 const LumaQpelKernels LumaQpelTable4x4 = table<4, 4>(std::make_index_sequence<16>());
 const LumaQpelKernels LumaQpelTable4x8 = table<4, 8>(std::make_index_sequence<16>());
 const LumaQpelKernels LumaQpelTable8x16 = table<8, 16>(std::make_index_sequence<16>());
+const PictureLumaKernels LumaPictureTable = pictureTable(std::make_index_sequence<16>());
 
 } // namespace h264::sse2

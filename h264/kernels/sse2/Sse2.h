@@ -43,6 +43,8 @@ extern const LumaQpelKernels LumaQpelTable8x16;
 extern const ChromaMcKernels ChromaMcTable4;
 extern const ChromaMcKernels ChromaMcTable8;
 extern const PredCombineKernels PredCombineTable;
+extern const PictureLumaKernels LumaPictureTable;
+extern const PictureChromaKernels ChromaPictureTable;
 
 // Loads and stores of 4 and 8 bytes at any address (picture rows and source areas have no alignment).
 inline __m128i load4(const void* p) {

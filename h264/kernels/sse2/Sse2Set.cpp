@@ -36,4 +36,6 @@ void FillSse2Kernels(H264KernelTable& table) {
              &PredCombineTable};
 }
 
+const PictureMcKernels Sse2PictureMc = {&sse2::LumaPictureTable, &sse2::ChromaPictureTable};
+
 } // namespace h264

@@ -1,5 +1,6 @@
-// SIMD line kernels against the portable one, in the manner of checkasm: the same random rows, counters and
-// output through both, every pair count up to a few SIMD steps plus the SD one, compared byte for byte.
+// SIMD line kernels against the portable one, in the manner of checkasm: the same random planes, counters and
+// output through both, every pair count up to a few SIMD steps plus the SD one and runs of one to a few
+// lines (each line's row differences carry over to the next), compared byte for byte.
 #include "h264/deinterlace/DeinterlaceKernels.h"
 
 #include <gtest/gtest.h>
@@ -10,16 +11,16 @@
 
 namespace {
 
-// One line's inputs: eight field rows of exactly the width the kernel may read (sanitizers catch more).
+// The inputs of a run of lines: four field planes of exactly the rows and columns the kernel may read
+// (sanitizers catch more), their counters, and an output with a gap between its lines.
 struct LineBuffers {
-    std::vector<uint8_t> rows[8];
+    std::vector<uint8_t> rows[4];
     std::vector<uint8_t> counters, out;
+    ptrdiff_t stride = 0;
+    ptrdiff_t outStride = 0;
 
-    LineSources sources() const {
-        return {{rows[0].data(), rows[1].data()},
-                {rows[2].data(), rows[3].data()},
-                {rows[4].data(), rows[5].data()},
-                {rows[6].data(), rows[7].data()}};
+    FieldPlanes planes() {
+        return {rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data(), counters.data(), stride};
     }
 };
 
@@ -59,13 +60,10 @@ const InputCase kInputs[] = {
      [](LineBuffers& b, std::mt19937& rng) {
          fillRows(b, rng, 0, 255);
          for (int f = 0; f < 2; ++f) {
-             for (int r = 0; r < 2; ++r) {
-                 auto& previous = b.rows[4 + 2 * f + r];
-                 const auto& current = b.rows[2 * f + r];
-                 for (size_t i = 0; i < previous.size(); ++i) {
-                     previous[i] =
-                         static_cast<uint8_t>(std::clamp(current[i] + byteIn(rng, 0, 26) - 13, 0, 255));
-                 }
+             auto& previous = b.rows[2 + f];
+             const auto& current = b.rows[f];
+             for (size_t i = 0; i < previous.size(); ++i) {
+                 previous[i] = static_cast<uint8_t>(std::clamp(current[i] + byteIn(rng, 0, 26) - 13, 0, 255));
              }
          }
      }},
@@ -91,24 +89,31 @@ TEST_P(DeinterlaceKernelsTest, Sse2MatchesPortable) {
     pairCounts.push_back(720 / 2 - 2);
     for (int pairs : pairCounts) {
         for (int round = 0; round < 8; ++round) {
-            SCOPED_TRACE(testing::Message() << pairs << " pairs, round " << round);
+            const int lines = 1 + round % 4;
+            SCOPED_TRACE(testing::Message() << pairs << " pairs, " << lines << " lines, round " << round);
             const size_t width = 2 * static_cast<size_t>(pairs) + 4;
             LineBuffers b;
-            for (auto& row : b.rows) {
-                row.resize(width - 1); // the kernel never reads the last column
+            b.stride = static_cast<ptrdiff_t>(width) + round % 3;
+            b.outStride = static_cast<ptrdiff_t>(width) + 5;
+            // Rows j .. j + lines; the kernel never reads the last column of the last row.
+            const size_t planeBytes = static_cast<size_t>(b.stride) * lines + width - 1;
+            for (auto& plane : b.rows) {
+                plane.resize(planeBytes);
             }
             GetParam().fill(b, rng);
             // Any counter byte value, odd columns included: those belong to no pair and stay as they are.
-            b.counters.resize(width);
-            b.out.resize(width);
-            for (size_t i = 0; i < width; ++i) {
-                b.counters[i] = static_cast<uint8_t>(round % 2 ? rng() % 8 : rng());
-                b.out[i] = static_cast<uint8_t>(rng());
+            b.counters.resize(static_cast<size_t>(b.stride) * (lines - 1) + width);
+            b.out.resize(static_cast<size_t>(b.outStride) * (lines - 1) + width);
+            for (auto& c : b.counters) {
+                c = static_cast<uint8_t>(round % 2 ? rng() % 8 : rng());
+            }
+            for (auto& o : b.out) {
+                o = static_cast<uint8_t>(rng());
             }
             LineBuffers viaPortable = b;
-            const LineSources src = b.sources();
-            portable->interpolateLine(viaPortable.out.data(), viaPortable.counters.data(), src, pairs);
-            simd->interpolateLine(b.out.data(), b.counters.data(), src, pairs);
+            portable->interpolateLines(viaPortable.out.data(), b.outStride, viaPortable.planes(), lines,
+                                       pairs);
+            simd->interpolateLines(b.out.data(), b.outStride, b.planes(), lines, pairs);
             ASSERT_EQ(b.out, viaPortable.out);
             ASSERT_EQ(b.counters, viaPortable.counters);
         }

@@ -62,6 +62,17 @@ TEST_P(TransformTest, LoneDcGivesRoundedDcEverywhere) {
     }
 }
 
+TEST_P(TransformTest, DcOnlyBlocksGiveTheDecodersShortcutForEveryValue) {
+    for (int d = -32768; d <= 32767; ++d) {
+        int16_t coefficients[16] = {static_cast<int16_t>(d)};
+        alignas(16) int16_t out[32] = {};
+        k.inverseTransform4x4(coefficients, out);
+        for (int r = 0; r < 4; ++r)
+            for (int x = 0; x < 4; ++x)
+                ASSERT_EQ(out[8 * r + x], DcOnlyResidual(static_cast<int16_t>(d))) << "d " << d;
+    }
+}
+
 TEST_P(TransformTest, OverwritesWhatTheBlockHeld) {
     int16_t coefficients[16] = {};
     alignas(16) int16_t out[32];
