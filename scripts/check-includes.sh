@@ -16,21 +16,22 @@ platform/com: platform/win32
 platform/gdi: platform/win32
 platform/ddraw: platform/win32
 platform/desktop: platform/win32
-platform/dshow: platform/com platform/gdi platform/win32
+platform/aac:
+platform/dshow: platform/aac platform/com platform/gdi platform/win32
 platform/mfc: platform/dshow platform/gdi platform/win32
 h264/kernels:
 h264/deinterlace: h264/kernels
 h264: h264/kernels h264/deinterlace
 dialogs/records: platform/win32
 config: dialogs/records platform/win32
-media: h264 h264/kernels h264/deinterlace config dialogs/records platform/com platform/ddraw platform/desktop platform/dshow platform/gdi platform/win32
+media: h264 h264/kernels h264/deinterlace config dialogs/records platform/aac platform/com platform/ddraw platform/desktop platform/dshow platform/gdi platform/win32
 boxlink/BoxControlFrame: boxlink/Rc4 platform/win32
 boxlink/Rc4: platform/win32
 boxlink: boxlink/BoxControlFrame boxlink/Rc4 media config dialogs/records platform/net platform/win32
 decodefilter: h264 h264/kernels h264/deinterlace platform/com platform/dshow platform/ddraw platform/win32
-app: boxlink boxlink/BoxControlFrame boxlink/Rc4 media config dialogs/records platform/mfc platform/com platform/ddraw platform/desktop platform/dshow platform/gdi platform/net platform/win32
-dialogs: app boxlink boxlink/BoxControlFrame boxlink/Rc4 media config dialogs/records platform/mfc platform/com platform/ddraw platform/desktop platform/dshow platform/gdi platform/net platform/win32
-app/main: app dialogs boxlink boxlink/BoxControlFrame boxlink/Rc4 media config dialogs/records platform/mfc platform/com platform/ddraw platform/desktop platform/dshow platform/gdi platform/net platform/win32
+app: boxlink boxlink/BoxControlFrame boxlink/Rc4 media config dialogs/records platform/mfc platform/aac platform/com platform/ddraw platform/desktop platform/dshow platform/gdi platform/net platform/win32
+dialogs: app boxlink boxlink/BoxControlFrame boxlink/Rc4 media config dialogs/records platform/mfc platform/aac platform/com platform/ddraw platform/desktop platform/dshow platform/gdi platform/net platform/win32
+app/main: app dialogs boxlink boxlink/BoxControlFrame boxlink/Rc4 media config dialogs/records platform/mfc platform/aac platform/com platform/ddraw platform/desktop platform/dshow platform/gdi platform/net platform/win32
 wizard: boxlink/BoxControlFrame boxlink/Rc4 platform/mfc platform/net platform/win32
 '
 
@@ -38,7 +39,7 @@ wizard: boxlink/BoxControlFrame boxlink/Rc4 platform/mfc platform/net platform/w
 # files (main.cpp) of every room. The H.264 rooms include only standard C++ and compiler headers.
 LIBRARIES='
 Qt                ^Q[A-Za-z]*$|^Qt[A-Za-z]*/       platform/mfc main
-FAAD2             ^neaacdec\.h$                    platform/dshow media
+FAAD2             ^neaacdec\.h$                    platform/aac
 FFmpeg            ^lib(avformat|avcodec|avutil)/   platform/dshow media
 SDL2              ^SDL2?[./]                       platform/dshow
 libjpeg           ^jpeglib\.h$                     platform/gdi
