@@ -176,7 +176,6 @@ TEST_F(PlayerTest, FailedStartsLeaveNothing) {
     EXPECT_EQ(player_->StartLive(), S_OK);
 }
 
-// Without the VMR-9 the live graph takes the VMR-7, through whose interfaces the display draws too.
 // The file position in thousandths of the duration when the file has no length, or none can be read:
 // no division by zero, an answer in 0..1000, and the failure of the duration query passed on.
 TEST_F(PlayerTest, PositionOfAFileWithoutADuration) {
@@ -262,6 +261,7 @@ TEST_F(PlayerTest, TheScreenSaverIsHeldOffWhileThePicturePlays) {
 }
 
 TEST_F(PlayerTest, LiveViewFallsBackToTheVmr7) {
+// Without the VMR-9 the live graph takes the VMR-7, through whose interfaces the display draws too.
     platform::dshow::SetVmr9CreationFails(true);
     const HRESULT started = player_->StartLive();
     platform::dshow::SetVmr9CreationFails(false);
