@@ -75,10 +75,6 @@ DWORD GetTickCount() {
     return static_cast<DWORD>(GetTickCount64());
 }
 
-DWORD timeGetTime() {
-    return GetTickCount();
-}
-
 void Sleep(DWORD milliseconds) {
     if (milliseconds == 0) {
         std::this_thread::yield();

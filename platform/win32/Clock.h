@@ -11,7 +11,6 @@
 
 DWORD GetTickCount(); // milliseconds of the scaled clock, wrapping at 2^32; compare with unsigned differences
 ULONGLONG GetTickCount64();
-DWORD timeGetTime();            // the same clock, as the multimedia timer reports it
 void Sleep(DWORD milliseconds); // Sleep(0) yields the processor
 
 // The multimedia timer resolution calls: the scaled clock already has millisecond resolution.
