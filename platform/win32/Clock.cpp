@@ -1,4 +1,5 @@
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 
 #include <algorithm>
 #include <thread>

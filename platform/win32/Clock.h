@@ -30,9 +30,7 @@ using Duration = std::chrono::nanoseconds;
 // Time of the scaled clock since the process started.
 Duration Now();
 
-// Test hook: sets the process-wide time scale (> 0; 1 is real time). Takes effect at once for every clock
-// reader; waits already in progress pick the new scale up when they next wake.
-void SetTimeScale(double scale);
+// The process-wide time scale (1 is real time; tests set it through ClockHooks.h).
 double TimeScale();
 
 // Real time that corresponds to a span of the scaled clock at the current scale.

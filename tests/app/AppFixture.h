@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/Language.h"
+#include "app/LanguageHooks.h"
 #include "app/LoginDialog.h"
 #include "app/Panes.h"
 #include "app/UiMessages.h"

@@ -5,6 +5,7 @@
 
 #include "media/PlayerControl.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 #include "boxlink/BoxClient.h"
 #include "boxlink/BoxMessages.h"
 #include "boxlink/StreamDownload.h"
+#include "platform/win32/ClockHooks.h"
 #include "tests/boxlink/StreamTestSupport.h"
 #include "tests/support/fakes/FakeLive.h"
 #include "tests/support/fakes/TempFolder.h"

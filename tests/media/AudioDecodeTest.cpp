@@ -6,6 +6,7 @@
 #include "media/AudioDecode.h"
 #include "media/LiveContext.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "tests/support/fakes/StreamFixture.h"
 
 #include <gtest/gtest.h>

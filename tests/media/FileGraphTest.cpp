@@ -25,6 +25,7 @@
 #include "platform/dshow/Mp4Demux.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/dshow/VideoRenderer.h"
+#include "platform/dshow/VideoRendererHooks.h"
 #include "platform/dshow/Vmr.h"
 #include "platform/gdi/WindowDc.h"
 #include "platform/win32/Messages.h"

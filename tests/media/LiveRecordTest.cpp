@@ -5,6 +5,7 @@
 #include "media/PlayerMessages.h"
 
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 
 #include "tests/media/Mp4Readback.h"

@@ -11,6 +11,7 @@
 #include "platform/com/Com.h"
 #include "platform/dshow/AudioRenderer.h"
 #include "platform/dshow/Uuids.h"
+#include "platform/dshow/VideoRendererHooks.h"
 #include "platform/gdi/WindowDc.h"
 #include "platform/win32/Clock.h"
 #include "platform/win32/Messages.h"

@@ -12,6 +12,7 @@
 #include "platform/dshow/MediaType.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Text.h"
 
 #include "tests/media/MarkedFeed.h"

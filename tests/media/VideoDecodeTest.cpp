@@ -8,6 +8,7 @@
 #include "media/VideoPacer.h"
 #include "media/VideoPacking.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 #include "tests/support/fakes/StreamFixture.h"
 

@@ -13,6 +13,7 @@
 #include "platform/mfc/FileDialog.h"
 #include "platform/mfc/detail/WindowPart.h"
 #include "platform/win32/Paths.h"
+#include "platform/win32/PathsHooks.h"
 #include "tests/support/fakes/FakeServices.h"
 #include "tools/screenshots/SettingsShots.h"
 #include "tools/screenshots/Shots.h"

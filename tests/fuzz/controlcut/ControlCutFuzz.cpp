@@ -3,6 +3,7 @@
 // frames can answer them and announce the lengths of the messages that follow.
 #include "boxlink/ControlChannel.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 
 #include <fcntl.h>

@@ -4,6 +4,7 @@
 #include "platform/dshow/Allocator.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 
 #include <gtest/gtest.h>

@@ -2,13 +2,16 @@
 
 #include "platform/com/Com.h"
 #include "platform/dshow/Uuids.h"
+#include "platform/dshow/VideoRendererHooks.h"
 #include "platform/dshow/VideoSurface.h"
 #include "platform/dshow/Vmr.h"
 #include "platform/gdi/WindowDc.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 #include "tests/support/RgbModel.h"
 
+#include "tests/support/fakes/HeadlessVideoSurface.h"
 #include <gtest/gtest.h>
 
 #include <set>
@@ -19,7 +22,6 @@ namespace {
 using namespace testfilters;
 using platform::ComPtr;
 using platform::Query;
-using platform::dshow::HeadlessVideoSurface;
 
 constexpr int kWidth = 16, kHeight = 8;
 
