@@ -62,7 +62,7 @@ protected:
     platform::ScopedNetEnvironment environment{environmentFor(box.Port())};
     RecordingWindow window;
     KQ_TCP_BoxClient client;
-    FakePlayer player;
+    FakeLivePlayer player;
     KQ_TCP_StreamReceiver receiver{client};
 };
 

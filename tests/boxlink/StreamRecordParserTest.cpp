@@ -40,7 +40,7 @@ protected:
 
     RecordingWindow window;
     KQ_TCP_BoxClient client;
-    FakePlayer player;
+    FakeLivePlayer player;
     KQ_TCP_RingBuffer ring{0x40000};
     std::atomic<bool> stop{false};
     StreamRecordParser parser{client, ring, stop};

@@ -230,7 +230,7 @@ TEST_F(DecodeFilterFixture, ThePitchRule) {
 // The recorder fixture's pictures (96 x 64 frames), one input each.
 const std::vector<picref::Bytes>& frameInputs() {
     static const std::vector<picref::Bytes> units =
-        picref::accessUnits(picref::readBytes(std::string(VELOQ_FIXTURES_DIR) + "/recorder/stream.264"));
+        picref::accessUnits(picref::readFile(std::string(VELOQ_FIXTURES_DIR) + "/recorder/stream.264"));
     return units;
 }
 

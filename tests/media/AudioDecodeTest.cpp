@@ -1,7 +1,7 @@
 // The live audio thread: opening FAAD2 on the first unit, the 8192-byte buffering, the published clock, the
 // PCM it delivers, and frames in a form the audio pin cannot play.
 #include "AacReference.h"
-#include "CaptureSink.h"
+#include "tests/support/CaptureSink.h"
 
 #include "media/AudioDecode.h"
 #include "media/LiveContext.h"

@@ -1,6 +1,6 @@
 // The on-screen display: which items an added one replaces, ageing and blinking, the volume bar, the
 // window path and the mixer bitmap over the playing video.
-#include "CaptureSink.h"
+#include "tests/support/CaptureSink.h"
 
 #include "media/GraphHelpers.h"
 #include "media/Osd.h"

@@ -110,7 +110,7 @@ protected:
 
     std::wstring recordPath() const { return folder_.wfile("rec.mp4"); }
 
-    TempFolder folder_;
+    ScratchFolder folder_;
     HWND main_ = nullptr, owner_ = nullptr, video_ = nullptr;
     std::map<UINT, int> mainMessages_, ownerMessages_;
     std::unique_ptr<KQ_AV_Player> player_;
@@ -261,8 +261,8 @@ TEST_F(PlayerTest, TheScreenSaverIsHeldOffWhileThePicturePlays) {
     EXPECT_EQ(screenSaver.released.load(), 6); // the live views' stops, the file's pause and stops, the end
 }
 
-TEST_F(PlayerTest, LiveViewFallsBackToTheVmr7) {
 // Without the VMR-9 the live graph takes the VMR-7, through whose interfaces the display draws too.
+TEST_F(PlayerTest, LiveViewFallsBackToTheVmr7) {
     platform::dshow::SetVmr9CreationFails(true);
     const HRESULT started = player_->StartLive();
     platform::dshow::SetVmr9CreationFails(false);

@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
 
     platform::mfc::EnsureToolkit();
     auto* box = new FakeBoxClient;
-    auto* player = new FakePlayer;
+    auto* player = new FakePlayerPort;
     AppServices services;
     services.makeBoxClient = [box](KQ_AppConfig&) { return std::unique_ptr<BoxClientPort>(box); };
     services.makePlayer = [player](KQ_AppConfig&) { return std::unique_ptr<PlayerPort>(player); };

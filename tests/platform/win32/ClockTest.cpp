@@ -2,7 +2,7 @@
 #include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 
-#include "ScaledTime.h"
+#include "tests/support/ScaledTime.h"
 
 #include <chrono>
 
