@@ -1,5 +1,6 @@
 # make run   installs the dependencies, builds, lays out the runnable folder and starts the program.
-# make test  installs the dependencies, builds and runs every test headless, then a short fuzz run of every target side by side.
+# make test  installs the dependencies, builds, checks the includes against the arrows, runs every test headless,
+#            then a short fuzz run of every target side by side.
 # make screenshots  renders the windows offscreen into build/<preset>/screenshots/.
 # make demo  builds, starts the test box on 127.0.0.1 and Veloq beside it, all on loopback.
 # make bench-live  what live view costs against ffplay on the same stream, under Xvfb (not part of make test).
@@ -38,6 +39,7 @@ bench-live: build
 	@$(BUILD)/bench-bin/bench_live $(BENCH_LIVE_ARGS)
 
 test: build
+	@./scripts/check-includes.sh
 	@ctest --preset $(PRESET) -j $(JOBS)
 	@$(MAKE) --no-print-directory fuzz-smoke
 

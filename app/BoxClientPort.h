@@ -1,6 +1,6 @@
 // What the windows use of the box connection manager. The application gives the windows the program's
 // connection manager behind this interface; tests give them a fake. Results come back as the box link's
-// posted messages (LinkMessages.h) to the window passed in.
+// posted messages (boxlink/BoxMessages.h) to the window passed in.
 //
 // Threads: Login runs on the login pane's worker thread, everything else on the UI thread.
 #pragma once

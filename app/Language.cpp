@@ -1,4 +1,5 @@
 #include "app/Language.h"
+#include "app/LanguageHooks.h"
 
 #include "platform/mfc/Menu.h"
 #include "platform/win32/Profile.h"

@@ -28,7 +28,6 @@ void SetLanguageNameSink(std::wstring* sink);
 void RelabelMenus(CMenu& popup, CMenu& skin, CMenu& file);
 // Builds the Language sub-menu; false when it was built before.
 bool BuildLanguageMenu(CMenu& languageMenu);
-void ResetLanguageMenuForTests();
 
 constexpr unsigned kLanguageMenuPlaceholder = 32887;
 constexpr unsigned kLanguageMenuFirst = 32889; // language 1

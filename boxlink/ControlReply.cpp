@@ -10,6 +10,13 @@ namespace {
 
 constexpr DWORD kScanTimeoutMs = 8000;
 constexpr DWORD kMaxChannelNumber = 128;
+// The pauses before a user, scan or firmware result is reported keep the pace of the box maker's own
+// client: the window's next command (the user list read again after a change, the channel list after a
+// scan started) reaches the box no sooner after its answer than that client's did. They hold only this
+// dispatcher thread; the frames that follow wait in the receive ring.
+constexpr DWORD kReportPauseMs = 10;
+// After an infrared upload the keep-alives stay held off this much longer while the box takes the table in.
+constexpr DWORD kIrStorePauseMs = 500;
 
 // A text field of a reply, up to its first NUL.
 std::string textAt(const BoxControlFrame& reply, std::size_t at, std::size_t length) {
@@ -86,19 +93,16 @@ void KQ_TCP_ControlChannel::HandleReply(const BoxControlFrame& reply) {
         if (value == 0)
             PostToWindow(window, WM_BOX_CHANNEL_TABLE_FAILED);
         return;
-    case 0xFDFD2017:
-        Sleep(10);
-        return;
     case BOX_CMD_SET_PICTURE:
         if (value == 1)
             flush(true);
         return;
     case BOX_CMD_ADD_USER:
-        Sleep(10);
+        Sleep(kReportPauseMs);
         result(WM_BOX_USER_ADDED, WM_BOX_USER_ADD_FAILED);
         return;
     case BOX_CMD_GET_USERS:
-        Sleep(10);
+        Sleep(kReportPauseMs);
         if (value == 1) {
             std::lock_guard lock(valuesMutex_);
             std::memcpy(userBlock_.data(), reply.bytes.data() + BoxControlFrame::kPayloadAt,
@@ -108,12 +112,12 @@ void KQ_TCP_ControlChannel::HandleReply(const BoxControlFrame& reply) {
         return;
     case BOX_CMD_CHANGE_PASSWORD:
         if (value == 1 || value == 0) {
-            Sleep(10);
+            Sleep(kReportPauseMs);
             result(WM_BOX_PASSWORD_CHANGED, WM_BOX_PASSWORD_CHANGE_FAILED);
         }
         return;
     case BOX_CMD_DELETE_USER:
-        Sleep(10);
+        Sleep(kReportPauseMs);
         result(WM_BOX_USER_DELETED, WM_BOX_USER_DELETE_FAILED);
         return;
     case BOX_CMD_LEARN_IR_KEY:
@@ -133,7 +137,7 @@ void KQ_TCP_ControlChannel::HandleReply(const BoxControlFrame& reply) {
         if (value == 1) {
             link_.keepAlive = 0;
             const bool sent = UploadIrData();
-            Sleep(500);
+            Sleep(kIrStorePauseMs);
             PostToWindow(window, sent ? WM_BOX_IR_UPLOAD_OK : WM_BOX_IR_UPLOAD_FAILED);
         } else if (value == 0) {
             PostToWindow(window, WM_BOX_IR_UPLOAD_FAILED);
@@ -153,7 +157,7 @@ void KQ_TCP_ControlChannel::HandleReply(const BoxControlFrame& reply) {
         if (value == 1) {
             link_.keepAlive = 0;
             PostToWindow(window, UploadFirmwareImage() ? WM_BOX_FIRMWARE_SENT : WM_BOX_FIRMWARE_FAILED);
-            Sleep(10);
+            Sleep(kReportPauseMs);
         } else {
             PostToWindow(window, WM_BOX_FIRMWARE_FAILED);
         }
@@ -277,7 +281,7 @@ void KQ_TCP_ControlChannel::handleScan(const BoxControlFrame& reply) {
         return;
     }
     if (value == 200)
-        Sleep(10);
+        Sleep(kReportPauseMs);
     // The scan stays pending across its replies; each known one gives it another full period.
     const bool known = value == 200 || value == 250 || value <= kMaxChannelNumber;
     HWND window = nullptr;

@@ -1,4 +1,5 @@
-# One static library per room. DEPS lists the rooms and libraries the room may use (its arrows).
+# One static library per room. DEPS lists the rooms and libraries the room uses, no more; their includes are
+# held to the arrows by scripts/check-includes.sh.
 function(veloq_room name)
   cmake_parse_arguments(ARG "SHARED" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
   if(ARG_SHARED)

@@ -1,4 +1,5 @@
 #include "decodefilter/TessaneFilter.h"
+#include "decodefilter/TessaneFilterHooks.h"
 
 #include "platform/com/Com.h"
 #include "platform/win32/DebugOutput.h"
@@ -26,7 +27,7 @@ std::atomic<bool> g_decoderAllocationFails{false};
 
 } // namespace
 
-void TessaneFilter::SetDecoderAllocationFails(bool fails) {
+void SetTessaneDecoderAllocationFails(bool fails) {
     g_decoderAllocationFails = fails;
 }
 

@@ -44,8 +44,6 @@ public:
 
     // The decoder object, for tests; null when it could not be made.
     Tessane* Decoder() const { return decoder.get(); }
-    // Test hook: while set, filters are made without their decoder object, as when its allocation fails.
-    static void SetDecoderAllocationFails(bool fails);
 
 private:
     explicit TessaneFilter(LPUNKNOWN outer);

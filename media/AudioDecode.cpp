@@ -7,8 +7,6 @@
 #include "platform/win32/Clock.h"
 #include "platform/win32/Sync.h"
 
-#include <neaacdec.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -141,15 +139,14 @@ bool KQ_AV_AudioDecode::decodeUnit(const BYTE* aac, DWORD length, int duration) 
     if (length > kInputBufferSize)
         return true; // more than any AAC frame: dropped
     std::memcpy(input_.get(), aac, length);
-    NeAACDecFrameInfo info{};
-    const void* pcm = NeAACDecDecode(decoder_, &info, input_.get(), length);
-    if (!pcm || info.error != 0 || info.samples == 0)
+    platform::aac::DecodedFrame frame;
+    if (!decoder_.decode(input_.get(), length, &frame))
         return true;
-    if (info.samplerate != kSampleRate || info.channels != kChannels) {
+    if (frame.rate != kSampleRate || frame.channels != kChannels) {
         // The audio pin plays 32000 Hz stereo only; anything else would play at the wrong pace.
         if (!formatReported_)
             std::fprintf(stderr, "live audio: %lu Hz with %d channels dropped (32000 Hz stereo expected)\n",
-                         info.samplerate, static_cast<int>(info.channels));
+                         frame.rate, static_cast<int>(frame.channels));
         formatReported_ = true;
         return true;
     }
@@ -158,8 +155,8 @@ bool KQ_AV_AudioDecode::decodeUnit(const BYTE* aac, DWORD length, int duration) 
     if (!waitForSample(&sample, &size))
         return false;
     const LONG bytes =
-        static_cast<LONG>(std::min<unsigned long>(info.samples * 2, static_cast<unsigned long>(size)));
-    std::memcpy(sample, pcm, static_cast<size_t>(bytes));
+        static_cast<LONG>(std::min<unsigned long>(frame.samples * 2, static_cast<unsigned long>(size)));
+    std::memcpy(sample, frame.pcm, static_cast<size_t>(bytes));
     filter_->DeliverAudio(duration, bytes);
     return true;
 }
@@ -185,20 +182,11 @@ int KQ_AV_AudioDecode::OpenDecoder(const BYTE* data, DWORD length) {
         input_.reset();
         return 1;
     }
-    decoder_ = NeAACDecOpen();
-    if (!decoder_) {
+    if (!decoder_.open()) {
         input_.reset();
         return 1;
     }
-    NeAACDecConfigurationPtr config = NeAACDecGetCurrentConfiguration(decoder_);
-    config->defObjectType = LC;
-    config->outputFormat = FAAD_FMT_16BIT;
-    config->downMatrix = 0;
-    config->useOldADTSFormat = 0;
-    NeAACDecSetConfiguration(decoder_, config);
-    unsigned long rate = 0;
-    unsigned char channels = 0;
-    if (NeAACDecInit(decoder_, input_.get() + tag, kInputBufferSize - tag, &rate, &channels) < 0) {
+    if (!decoder_.initFromAdts(input_.get() + tag, kInputBufferSize - tag, nullptr, nullptr)) {
         closeDecoder();
         return 1;
     }
@@ -206,8 +194,6 @@ int KQ_AV_AudioDecode::OpenDecoder(const BYTE* data, DWORD length) {
 }
 
 void KQ_AV_AudioDecode::closeDecoder() {
-    if (decoder_)
-        NeAACDecClose(decoder_);
-    decoder_ = nullptr;
+    decoder_.close();
     input_.reset();
 }

@@ -11,6 +11,7 @@
 // the thread. While too little is queued it waits on the live context for more (or the stop).
 #pragma once
 
+#include "platform/aac/AacDecoder.h"
 #include "platform/win32/Types.h"
 
 #include <atomic>
@@ -30,7 +31,7 @@ public:
     static constexpr int kChannels = 2;
 
     KQ_AV_AudioDecode(KQ_AV_LiveContext* live, KQ_AV_SourceFilter* filter, KQ_AV_RingBuffer* ring);
-    ~KQ_AV_AudioDecode(); // closes FAAD2; the thread must have been stopped
+    ~KQ_AV_AudioDecode(); // closes the decoder; the thread must have been stopped
     KQ_AV_AudioDecode(const KQ_AV_AudioDecode&) = delete;
     KQ_AV_AudioDecode& operator=(const KQ_AV_AudioDecode&) = delete;
 
@@ -39,8 +40,8 @@ public:
     // Clears the run flag and waits for the thread to end.
     void Stop();
 
-    // Opens FAAD2 on the first unit's AAC data as FAAD2's own front end opens a stream: 0 on success, 1 on
-    // failure (then nothing is ever decoded by this object).
+    // Opens the AAC decoder on the first unit's AAC data as FAAD2's own front end opens a stream: 0 on
+    // success, 1 on failure (then nothing is ever decoded by this object).
     int OpenDecoder(const BYTE* data, DWORD length);
 
 private:
@@ -67,8 +68,8 @@ private:
     HANDLE exitEvent_ = nullptr;
     HANDLE thread_ = nullptr;
 
-    bool decoderOpened_ = false;    // the one attempt to open was made
-    void* decoder_ = nullptr;       // NeAACDecHandle
+    bool decoderOpened_ = false; // the one attempt to open was made
+    platform::aac::AacDecoder decoder_;
     std::unique_ptr<BYTE[]> input_; // kInputBufferSize; absent until opened and after a failed open
     std::unique_ptr<BYTE[]> unit_;  // kReadBufferSize
     DWORD previousTimestamp_ = 0;

@@ -62,7 +62,12 @@ void KQ_AV_Player::FlushVideo() {
         context->FlushVideo();
 }
 
-HRESULT KQ_AV_Player::prepareGraph() {
+HRESULT KQ_AV_Player::prepareStart() {
+    if (mode_ != PLAYER_MODE_NONE) {
+        const HRESULT hr = stopLocked(false);
+        if (FAILED(hr))
+            return hr;
+    }
     if (graph_)
         return S_OK;
     auto graph = std::make_unique<KQ_AV_Graph>();
@@ -127,12 +132,7 @@ HRESULT KQ_AV_Player::StartLive() {
 }
 
 HRESULT KQ_AV_Player::startLiveLocked() {
-    if (mode_ != PLAYER_MODE_NONE) {
-        const HRESULT hr = stopLocked(false);
-        if (FAILED(hr))
-            return hr;
-    }
-    HRESULT hr = prepareGraph();
+    HRESULT hr = prepareStart();
     if (FAILED(hr))
         return hr;
     std::shared_ptr<KQ_AV_LiveContext> context;

@@ -147,8 +147,9 @@ public:
 private:
     HRESULT stopLocked(bool releaseGraph);
     HRESULT startLiveLocked();
-    // The graph holder and manager for a start: kept from the last one, or new.
-    HRESULT prepareGraph();
+    // Stops what plays (the graph stays), then the graph holder and manager for a start: kept from the last
+    // one, or new.
+    HRESULT prepareStart();
     void releaseGraph();
     std::shared_ptr<KQ_AV_LiveContext> live() const;
     void setLive(std::shared_ptr<KQ_AV_LiveContext> live);

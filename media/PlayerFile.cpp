@@ -29,12 +29,7 @@ void KQ_AV_Player::tearDownFile() {
 
 HRESULT KQ_AV_Player::PlayFile(const std::wstring& path) {
     std::lock_guard lock(lock_);
-    if (mode_ != PLAYER_MODE_NONE) {
-        const HRESULT hr = stopLocked(false);
-        if (FAILED(hr))
-            return hr;
-    }
-    HRESULT hr = prepareGraph();
+    HRESULT hr = prepareStart();
     if (FAILED(hr))
         return hr;
     fileGraph_ = std::make_unique<FileGraphRecord>(FileGraphRecord{graph_->GetGraph()});

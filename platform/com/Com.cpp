@@ -57,39 +57,9 @@ HRESULT serverFactory(REFCLSID clsid, REFIID iid, void** out) {
     return entry(clsid, iid, out);
 }
 
-thread_local int t_initCount = 0;
 std::atomic<long> g_serverLocks{0};
 
 } // namespace
-
-HRESULT CoInitialize(LPVOID reserved) {
-    return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED);
-}
-
-HRESULT CoInitializeEx(LPVOID, DWORD) {
-    return t_initCount++ == 0 ? S_OK : S_FALSE;
-}
-
-void CoUninitialize() {
-    if (t_initCount > 0)
-        --t_initCount;
-}
-
-HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID, REFIID iid, LPVOID* out) {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (!(context & CLSCTX_INPROC))
-        return CLASS_E_CLASSNOTAVAILABLE;
-    if (platform::ClassCreator creator = findBuiltin(clsid)) {
-        auto* factory = new platform::CClassFactory(creator);
-        factory->AddRef();
-        const HRESULT hr = factory->QueryInterface(iid, out);
-        factory->Release();
-        return hr;
-    }
-    return serverFactory(clsid, iid, out);
-}
 
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, LPVOID* out) {
     if (!out)

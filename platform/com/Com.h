@@ -11,8 +11,6 @@
 constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 constexpr DWORD CLSCTX_INPROC_HANDLER = 0x2;
 constexpr DWORD CLSCTX_INPROC = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
-constexpr DWORD COINIT_APARTMENTTHREADED = 0x2;
-constexpr DWORD COINIT_MULTITHREADED = 0x0;
 
 inline constexpr IID IID_IClassFactory = platform::MakeGuid("00000001-0000-0000-C000-000000000046");
 
@@ -24,17 +22,10 @@ protected:
     ~IClassFactory() = default;
 };
 
-// Every thread may create objects; initialising only balances the calls (S_OK, then S_FALSE when the
-// calling thread is already initialised).
-HRESULT CoInitialize(LPVOID reserved);
-HRESULT CoInitializeEx(LPVOID reserved, DWORD flags);
-void CoUninitialize();
-
 // With an outer object only IID_IUnknown may be asked for (CLASS_E_NOAGGREGATION otherwise).
 // REGDB_E_CLASSNOTREG for an unknown class; CO_E_DLLNOTFOUND when the registered library cannot be
 // loaded; CO_E_ERRORINDLL when it has no DllGetClassObject.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, LPVOID* out);
-HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID reserved, REFIID iid, LPVOID* out);
 
 // Memory handed between objects: what one side allocates the other frees. Null frees nothing.
 LPVOID CoTaskMemAlloc(SIZE_T size);

@@ -33,10 +33,6 @@ constexpr bool operator==(const GUID& a, const GUID& b) {
 
 inline constexpr GUID GUID_NULL{};
 
-inline bool IsEqualGUID(REFGUID a, REFGUID b) {
-    return a == b;
-}
-
 namespace platform {
 
 namespace detail {

@@ -166,8 +166,6 @@ public:
         if (T* p = std::exchange(p_, nullptr))
             p->Release();
     }
-    // Gives the reference to the caller.
-    T* Detach() { return std::exchange(p_, nullptr); }
 
     T* Get() const { return p_; }
     T* operator->() const { return p_; }

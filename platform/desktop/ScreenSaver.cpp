@@ -1,4 +1,5 @@
 #include "platform/desktop/ScreenSaver.h"
+#include "platform/desktop/ScreenSaverHooks.h"
 
 #include <cstdlib>
 #include <mutex>

@@ -28,12 +28,6 @@ public:
 std::unique_ptr<ScreenSaverInhibitor> MakeScreenSaverInhibitor(const std::string& program,
                                                                const std::string& reason);
 
-// Tests: what MakeScreenSaverInhibitor makes from now on (a fake); an empty function restores the
-// desktop's.
-using ScreenSaverFactory = std::function<std::unique_ptr<ScreenSaverInhibitor>(const std::string& program,
-                                                                               const std::string& reason)>;
-void SetScreenSaverFactory(ScreenSaverFactory factory);
-
 // The two mechanisms on their own, for their tests: the freedesktop inhibit on the session bus at
 // `address` (the D-Bus address form), and the X11 suspend on `display` (empty: $DISPLAY).
 std::unique_ptr<ScreenSaverInhibitor> MakeBusScreenSaverInhibitor(const std::string& address,

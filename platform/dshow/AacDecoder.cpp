@@ -33,9 +33,7 @@ AacDecoder::~AacDecoder() {
 }
 
 void AacDecoder::closeDecoder() {
-    if (decoder_)
-        NeAACDecClose(decoder_);
-    decoder_ = nullptr;
+    decoder_.close();
     rate_ = 0;
     channels_ = 0;
     needsAdtsInit_ = false;
@@ -57,17 +55,11 @@ HRESULT AacDecoder::SetMediaType(PIN_DIRECTION direction, const CMediaType* type
         return S_OK;
     closeDecoder();
     const WAVEFORMATEX* wave = waveOf(type);
-    decoder_ = NeAACDecOpen();
-    if (!decoder_)
+    if (!decoder_.open())
         return E_OUTOFMEMORY;
-    NeAACDecConfigurationPtr config = NeAACDecGetCurrentConfiguration(decoder_);
-    config->outputFormat = FAAD_FMT_16BIT;
-    config->defObjectType = LC;
-    config->downMatrix = 0;
-    NeAACDecSetConfiguration(decoder_, config);
     if (wave->cbSize > 0) {
-        auto* asc = const_cast<unsigned char*>(reinterpret_cast<const unsigned char*>(wave + 1));
-        if (NeAACDecInit2(decoder_, asc, wave->cbSize, &rate_, &channels_) < 0) {
+        const auto* asc = reinterpret_cast<const unsigned char*>(wave + 1);
+        if (!decoder_.initFromConfig(asc, wave->cbSize, &rate_, &channels_)) {
             closeDecoder();
             return VFW_E_TYPE_NOT_ACCEPTED;
         }
@@ -137,33 +129,29 @@ HRESULT AacDecoder::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERT
 HRESULT AacDecoder::Transform(IMediaSample* in, IMediaSample* out) {
     BYTE* data = nullptr;
     BYTE* pcm = nullptr;
-    if (!decoder_ || FAILED(in->GetPointer(&data)) || FAILED(out->GetPointer(&pcm)))
+    if (!decoder_.isOpen() || FAILED(in->GetPointer(&data)) || FAILED(out->GetPointer(&pcm)))
         return S_FALSE;
     const LONG length = in->GetActualDataLength();
     if (length <= 0)
         return S_FALSE;
     if (needsAdtsInit_) {
-        unsigned long rate = 0;
-        unsigned char channels = 0;
-        if (NeAACDecInit(decoder_, data, static_cast<unsigned long>(length), &rate, &channels) < 0)
+        if (!decoder_.initFromAdts(data, static_cast<unsigned long>(length), nullptr, nullptr))
             return S_FALSE;
         needsAdtsInit_ = false;
     }
-    NeAACDecFrameInfo info{};
-    void* samples = NeAACDecDecode(decoder_, &info, data, static_cast<unsigned long>(length));
-    if (!samples || info.error != 0 || info.samples == 0 || info.channels != channels_)
+    platform::aac::DecodedFrame frame;
+    if (!decoder_.decode(data, static_cast<unsigned long>(length), &frame) || frame.channels != channels_)
         return S_FALSE; // a damaged frame, or one whose layout the connection does not carry, is dropped
-    const unsigned long bytes = info.samples * 2;
+    const unsigned long bytes = frame.samples * 2;
     if (bytes > static_cast<unsigned long>(out->GetSize()))
         return S_FALSE;
-    std::memcpy(pcm, samples, bytes);
+    std::memcpy(pcm, frame.pcm, bytes);
     out->SetActualDataLength(static_cast<LONG>(bytes));
     return S_OK;
 }
 
 HRESULT AacDecoder::EndFlush() {
-    if (decoder_)
-        NeAACDecPostSeekReset(decoder_, 0);
+    decoder_.resetAfterSeek();
     return CTransformFilter::EndFlush();
 }
 

@@ -1,11 +1,11 @@
-// Inside the DirectShow layer: "KQ Audio Decode", the AAC decoder of the box maker, on FAAD2. It takes
-// raw AAC frames (the AudioSpecificConfig after the WAVEFORMATEX) or ADTS frames and gives 16-bit PCM at
-// the stream's rate and channel count, one output sample per frame with the input's times.
+// Inside the DirectShow layer: "KQ Audio Decode", the AAC decoder filter of the box maker, on the AAC decoder
+// of platform/aac. It takes raw AAC frames (the AudioSpecificConfig after the WAVEFORMATEX) or ADTS frames
+// and gives 16-bit PCM at the stream's rate and channel count, one output sample per frame with the input's
+// times.
 #pragma once
 
+#include "platform/aac/AacDecoder.h"
 #include "platform/dshow/TransformFilter.h"
-
-#include <neaacdec.h>
 
 namespace platform::dshow {
 
@@ -27,7 +27,7 @@ private:
     AacDecoder();
     void closeDecoder();
 
-    NeAACDecHandle decoder_ = nullptr;
+    platform::aac::AacDecoder decoder_;
     unsigned long rate_ = 0;
     unsigned char channels_ = 0;
     bool needsAdtsInit_ = false; // no AudioSpecificConfig: the first ADTS frame opens the decoder

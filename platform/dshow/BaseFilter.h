@@ -56,14 +56,12 @@ public:
     // The pins, borrowed: GetPin adds no reference; null for an index out of range.
     virtual int GetPinCount() = 0;
     virtual CBasePin* GetPin(int index) = 0;
-    virtual const AMOVIESETUP_FILTER* GetSetupData() { return nullptr; }
 
     HRESULT NotifyEvent(LONG code, LONG_PTR param1, LONG_PTR param2);
     // Stream time now: the clock's time less the start given to Run. VFW_E_NO_CLOCK without a clock.
     HRESULT StreamTime(REFERENCE_TIME& time);
     bool IsStopped() const { return m_State == State_Stopped; }
     bool IsActive() const { return m_State != State_Stopped; }
-    IFilterGraph* GetFilterGraph() const { return m_pGraph; }
 
 protected:
     std::atomic<FILTER_STATE> m_State{State_Stopped};

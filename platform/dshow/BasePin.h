@@ -50,7 +50,6 @@ public:
     const CMediaType& CurrentMediaType() const { return m_mt; }
     LPCWSTR Name() const { return m_pName.c_str(); }
     bool IsStopped() const { return m_pFilter->IsStopped(); }
-    REFERENCE_TIME CurrentStartTime() const { return m_tStart; }
 
 protected:
     HRESULT AgreeMediaType(IPin* receive, const CMediaType* type);
@@ -122,7 +121,6 @@ public:
 
     // VFW_E_WRONG_STATE while stopped, S_FALSE while flushing, VFW_E_RUNTIME_ERROR after an error.
     virtual HRESULT CheckStreaming();
-    bool IsFlushing() const { return m_bFlushing; }
 
 protected:
     IMemAllocator* m_pAllocator = nullptr; // with a reference

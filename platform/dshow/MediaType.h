@@ -105,7 +105,6 @@ public:
     bool operator!=(const CMediaType& other) const { return !(*this == other); }
 
     HRESULT Set(const AM_MEDIA_TYPE& type);
-    bool IsValid() const { return majortype != GUID_NULL; }
     const GUID* Type() const { return &majortype; }
     void SetType(const GUID* type) { majortype = *type; }
     const GUID* Subtype() const { return &subtype; }

@@ -15,10 +15,3 @@ extern const CLSID CLSID_DSoundRender;
 extern const CLSID CLSID_AsyncReader;
 extern const CLSID CLSID_KqMp4Demux;    // "KQ MP4 DeMux"
 extern const CLSID CLSID_KqAudioDecode; // "KQ Audio Decode"
-
-namespace platform::dshow {
-
-// Test hook: while set, creating the VMR-9 fails (E_FAIL), so the VMR-7 paths run.
-void SetVmr9CreationFails(bool fails);
-
-} // namespace platform::dshow

@@ -3,6 +3,7 @@
 
 #include "platform/dshow/SystemClock.h"
 #include "platform/dshow/Uuids.h"
+#include "platform/dshow/VideoRendererHooks.h"
 #include "platform/gdi/WindowDc.h"
 #include "platform/win32/Clock.h"
 

@@ -71,20 +71,4 @@ SIZE ShownSizeForWindow(HWND window, const RECT& source, const RECT& destination
     return SIZE{source.right - source.left, source.bottom - source.top};
 }
 
-void HeadlessVideoSurface::Present(const VideoFrame& frame) {
-    std::lock_guard lock(mutex_);
-    ++presented_;
-    last_ = frame;
-}
-
-int HeadlessVideoSurface::presented() const {
-    std::lock_guard lock(mutex_);
-    return presented_;
-}
-
-VideoFrame HeadlessVideoSurface::last() const {
-    std::lock_guard lock(mutex_);
-    return last_;
-}
-
 } // namespace platform::dshow

@@ -1,7 +1,7 @@
 // Where the video renderer's pictures go: the surface registered for the renderer's clipping window. The
-// window's video area (app/VideoBox) registers itself for its window handle; tests use HeadlessVideoSurface.
-// The registry is thread-safe, so a renderer restarted on another thread, or one whose clipping window is
-// now the full-screen window, finds the right surface at its next frame.
+// window's video area (app/VideoBox) registers itself for its window handle; tests register a fake of their
+// own. The registry is thread-safe, so a renderer restarted on another thread, or one whose clipping window
+// is now the full-screen window, finds the right surface at its next frame.
 #pragma once
 
 #include "platform/dshow/MediaType.h"
@@ -54,18 +54,5 @@ void UnregisterVideoSurface(HWND window);
 bool PresentToWindow(HWND window, const VideoFrame& frame);
 // The window's surface's ShownSize; the source's size when none is registered.
 SIZE ShownSizeForWindow(HWND window, const RECT& source, const RECT& destination);
-
-// Keeps the last frame it was given.
-class HeadlessVideoSurface final : public VideoSurface {
-public:
-    void Present(const VideoFrame& frame) override;
-    int presented() const;
-    VideoFrame last() const;
-
-private:
-    mutable std::mutex mutex_;
-    int presented_ = 0;
-    VideoFrame last_;
-};
 
 } // namespace platform::dshow

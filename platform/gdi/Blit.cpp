@@ -220,13 +220,6 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int
                                                                                                 : FALSE;
 }
 
-BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
-    const Rop r = ropOf(rop);
-    if (needsSource(r))
-        return FALSE;
-    return blit(dc, x, y, width, height, nullptr, 0, 0, 0, 0, r, false, 0) ? TRUE : FALSE;
-}
-
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                 int srcHeight, DWORD rop) {
     return blit(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, ropOf(rop), false, 0) ? TRUE

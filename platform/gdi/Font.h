@@ -65,11 +65,8 @@ HFONT CreateFontW(int height, int width, int escapement, int orientation, int we
 constexpr int TRANSPARENT = 1;
 constexpr int OPAQUE = 2;
 COLORREF SetTextColor(HDC dc, COLORREF colour); // the previous colour; CLR_INVALID on failure
-COLORREF GetTextColor(HDC dc);
 COLORREF SetBkColor(HDC dc, COLORREF colour);
-COLORREF GetBkColor(HDC dc);
 int SetBkMode(HDC dc, int mode); // the previous mode; 0 on failure
-int GetBkMode(HDC dc);
 
 BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics);
 BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, SIZE* size);

@@ -102,8 +102,7 @@ struct BITMAP {
 // an opaque white background.
 HDC CreateCompatibleDC(HDC reference); // the reference (or null) only tells the format: always 32 bits
 BOOL DeleteDC(HDC dc);
-HGDIOBJ SelectObject(HDC dc, HGDIOBJ object); // the previous object of its kind; null on failure
-HGDIOBJ GetCurrentObject(HDC dc, UINT kind);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);         // the previous object of its kind; null on failure
 BOOL DeleteObject(HGDIOBJ object);                    // stock objects are not deleted (TRUE)
 int GetObjectW(HGDIOBJ object, int size, LPVOID out); // BITMAP, LOGBRUSH-free: bitmaps and fonts only
 constexpr UINT OBJ_BRUSH = 2;
@@ -157,7 +156,6 @@ constexpr DWORD BLACKNESS = 0x00000042;
 constexpr DWORD WHITENESS = 0x00FF0062;
 
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
-BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 // Nearest-pixel scaling; a negative width or height mirrors.
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                 int srcHeight, DWORD rop);

@@ -86,14 +86,3 @@ int CImage::GetHeight() const {
     BITMAP info{};
     return bitmap_ && GetObjectW(bitmap_, sizeof info, &info) ? info.bmHeight : 0;
 }
-
-BOOL CImage::Draw(HDC dc, int x, int y, int width, int height) const {
-    if (!bitmap_)
-        return FALSE;
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(memory, bitmap_);
-    const BOOL ok = StretchBlt(dc, x, y, width, height, memory, 0, 0, GetWidth(), GetHeight(), SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    return ok;
-}

@@ -27,9 +27,6 @@ public:
     bool IsNull() const { return bitmap_ == nullptr; }
     int GetWidth() const;
     int GetHeight() const;
-    int GetBPP() const { return bitmap_ ? 32 : 0; }
-    // Stretches the whole image into the destination rectangle.
-    BOOL Draw(HDC dc, int x, int y, int width, int height) const;
     operator HBITMAP() const { return bitmap_; }
 
 private:

@@ -183,23 +183,6 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
     return previous;
 }
 
-HGDIOBJ GetCurrentObject(HDC dc, UINT kind) {
-    auto state = findDc(dc);
-    if (!state)
-        return nullptr;
-    std::lock_guard lock(state->mutex);
-    switch (kind) {
-    case OBJ_BITMAP:
-        return state->bitmapHandle;
-    case OBJ_BRUSH:
-        return state->brushHandle;
-    case OBJ_FONT:
-        return state->fontHandle;
-    default:
-        return nullptr;
-    }
-}
-
 BOOL DeleteObject(HGDIOBJ handle) {
     auto object = findObject(handle);
     if (!object)

@@ -250,16 +250,8 @@ COLORREF SetTextColor(HDC dc, COLORREF colour) {
     return swapColour(dc, &DcObject::textColour, colour);
 }
 
-COLORREF GetTextColor(HDC dc) {
-    return readColour(dc, &DcObject::textColour);
-}
-
 COLORREF SetBkColor(HDC dc, COLORREF colour) {
     return swapColour(dc, &DcObject::backColour, colour);
-}
-
-COLORREF GetBkColor(HDC dc) {
-    return readColour(dc, &DcObject::backColour);
 }
 
 int SetBkMode(HDC dc, int mode) {
@@ -268,14 +260,6 @@ int SetBkMode(HDC dc, int mode) {
         return 0;
     std::lock_guard lock(state->mutex);
     return std::exchange(state->backMode, mode);
-}
-
-int GetBkMode(HDC dc) {
-    auto state = findDc(dc);
-    if (!state)
-        return 0;
-    std::lock_guard lock(state->mutex);
-    return state->backMode;
 }
 
 BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics) {

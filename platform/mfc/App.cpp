@@ -140,10 +140,6 @@ void EndModalLoop(void* handle, int code) {
         static_cast<QEventLoop*>(handle)->exit(code);
 }
 
-int ModalDepth() {
-    return static_cast<int>(g_modalLoops.size());
-}
-
 void QuitLoops(int exitCode) {
     for (QEventLoop* loop : g_modalLoops)
         loop->exit(kLoopQuit);

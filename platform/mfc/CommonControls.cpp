@@ -129,11 +129,6 @@ DWORD CListCtrl::SetExtendedStyle(DWORD exStyle) {
     return previous;
 }
 
-DWORD CListCtrl::GetExtendedStyle() const {
-    auto* list = faceOf<ListViewFace>(this);
-    return list ? list->extendedStyle() : 0;
-}
-
 int CListCtrl::InsertColumn(int column, const std::wstring& heading, int format, int width) {
     auto* list = faceOf<ListViewFace>(this);
     if (!list || column < 0)

@@ -99,7 +99,6 @@ class CListCtrl : public CWnd {
 public:
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
     DWORD SetExtendedStyle(DWORD exStyle); // the previous extended style
-    DWORD GetExtendedStyle() const;
     // width in pixels; -1 fits the heading. Returns the new column's index, or -1.
     int InsertColumn(int column, const std::wstring& heading, int format = LVCFMT_LEFT, int width = -1);
     BOOL SetColumn(int column, const LVCOLUMN* col); // LVCF_TEXT, LVCF_WIDTH

@@ -38,10 +38,6 @@ bool CButton::IsPushed() const {
     return part() && part()->pressed && part()->hot;
 }
 
-bool CButton::IsHot() const {
-    return part() && part()->hot;
-}
-
 BOOL CStatic::Create(const std::wstring& text, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
     return CreateEx(0, L"Static", text.c_str(), style | WS_CHILD, rect, parent, id);
 }
@@ -53,13 +49,6 @@ BOOL CEdit::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
 void CEdit::LimitText(int characters) {
     if (auto* edit = FaceAs<QLineEdit>(this))
         edit->setMaxLength(characters > 0 ? characters : 32767);
-}
-
-void CEdit::SetReadOnly(BOOL readOnly) {
-    if (auto* edit = FaceAs<QLineEdit>(this))
-        edit->setReadOnly(readOnly);
-    else if (auto* multi = FaceAs<QPlainTextEdit>(this))
-        multi->setReadOnly(readOnly);
 }
 
 BOOL CComboBox::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {

@@ -20,7 +20,6 @@ public:
     void SetCheck(int check);
     // Pushed (the left button held over an owner-drawn button).
     bool IsPushed() const;
-    bool IsHot() const;
 };
 
 class CStatic : public CWnd {
@@ -32,7 +31,6 @@ class CEdit : public CWnd {
 public:
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
     void LimitText(int characters);
-    void SetReadOnly(BOOL readOnly = TRUE);
 };
 
 class CComboBox : public CWnd {
@@ -70,7 +68,6 @@ public:
     void Activate(BOOL active);
     bool IsActive() const { return active_; }
     std::wstring GetText(CWnd* control) const;
-    void RelayEvent(MSG*) {} // the toolkit follows the mouse itself
 
 private:
     void apply(CWnd* control) const;

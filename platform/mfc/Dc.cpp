@@ -281,10 +281,6 @@ int CDC::DrawText(const std::wstring& text, RECT* rect, UINT format) {
     return DrawTextW(target_->dc, lines.c_str(), static_cast<int>(lines.size()), rect, format | DT_NOPREFIX);
 }
 
-BOOL CDC::TextOut(int x, int y, const std::wstring& text) {
-    return target_->dc && TextOutW(target_->dc, x, y, text.c_str(), static_cast<int>(text.size()));
-}
-
 void CDC::Draw3dRect(const RECT& rect, COLORREF topLeft, COLORREF bottomRight) {
     const int w = rect.right - rect.left;
     const int h = rect.bottom - rect.top;
@@ -331,13 +327,6 @@ CPaintDC::CPaintDC(CWnd* window) {
         target_->firstFont = ::SelectObject(target_->dc, part->font->handle());
     if (part && part->kind == platform::mfc::FaceKind::Plain)
         window->WindowProc(WM_ERASEBKGND, reinterpret_cast<WPARAM>(static_cast<CDC*>(this)), 0);
-}
-
-BOOL CRgn::CreateRectRgn(int left, int top, int right, int bottom) {
-    rects_.clear();
-    if (right > left && bottom > top)
-        rects_.push_back(RECT{left, top, right, bottom});
-    return TRUE;
 }
 
 BOOL CRgn::CreateFromBitmap(const CBitmap& bitmap, COLORREF key) {

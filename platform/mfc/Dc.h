@@ -96,7 +96,6 @@ public:
     COLORREF SetBkColor(COLORREF colour);
     int SetBkMode(int mode);
     int DrawText(const std::wstring& text, RECT* rect, UINT format);
-    BOOL TextOut(int x, int y, const std::wstring& text);
     void Draw3dRect(const RECT& rect, COLORREF topLeft, COLORREF bottomRight);
     void FrameRect(const RECT& rect, COLORREF colour);
     BOOL DrawFrameControl(RECT* rect, UINT type, UINT state);

@@ -54,7 +54,6 @@ public:
     // Dialog units of the template's font to pixels.
     void MapDialogRect(RECT* rect) const;
     const DialogTemplate& GetTemplate() const { return template_; }
-    bool IsModal() const { return modal_; }
 
 protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;

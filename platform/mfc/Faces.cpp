@@ -91,10 +91,6 @@ QColor ToColor(COLORREF c) {
     return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
 }
 
-COLORREF FromColor(const QColor& c) {
-    return RGB(static_cast<BYTE>(c.red()), static_cast<BYTE>(c.green()), static_cast<BYTE>(c.blue()));
-}
-
 QFont MapFont(const std::wstring& face, int pixelHeight, bool bold) {
     // The faces the program names are the Windows ones; DejaVu stands for all of them here.
     QFont font(platform::EqualsNoCase(face, L"Courier New") ? QStringLiteral("DejaVu Sans Mono")

@@ -102,12 +102,6 @@ BOOL CMenu::LoadMenu(const MenuTemplate& menu) {
     return TRUE;
 }
 
-BOOL CMenu::DestroyMenu() {
-    items_.clear();
-    created_ = false;
-    return TRUE;
-}
-
 UINT CMenu::GetMenuItemCount() const {
     return static_cast<UINT>(items_.size());
 }
@@ -256,13 +250,6 @@ BOOL TranslateAccelerator(HWND window, const AcceleratorTable& table, const MSG*
         return TRUE;
     }
     return FALSE;
-}
-
-short GetKeyState(int virtualKey) {
-    const bool down = (virtualKey == VK_CONTROL && g_modifiers.control) ||
-                      (virtualKey == VK_SHIFT && g_modifiers.shift) ||
-                      (virtualKey == VK_MENU && g_modifiers.alt);
-    return down ? static_cast<short>(0x8000) : 0;
 }
 
 namespace platform::mfc {

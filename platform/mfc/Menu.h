@@ -45,7 +45,6 @@ public:
 
     BOOL CreatePopupMenu();
     BOOL LoadMenu(const MenuTemplate& menu);
-    BOOL DestroyMenu();
     bool IsNull() const { return !created_; }
 
     UINT GetMenuItemCount() const;
@@ -101,8 +100,6 @@ using AcceleratorTable = std::vector<ACCEL>;
 
 // The command of a WM_KEYDOWN in the table is sent to the window as WM_COMMAND (cmd, 1); TRUE then.
 BOOL TranslateAccelerator(HWND window, const AcceleratorTable& table, const MSG* msg);
-// High bit set while the key (VK_SHIFT, VK_CONTROL, VK_MENU) is held during the key press being handled.
-short GetKeyState(int virtualKey);
 
 namespace platform::mfc {
 

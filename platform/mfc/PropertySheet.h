@@ -105,7 +105,6 @@ public:
 
     // Wizard mode, before DoModal or Create: no tabs; Back, Next, Finish and Cancel.
     void SetWizardMode();
-    bool IsWizard() const { return wizard_; }
     void SetWizardButtons(DWORD flags);
     // Shows Finish, enabled and with this text, and hides Back and Next until the next SetWizardButtons.
     void SetFinishText(const std::wstring& text);

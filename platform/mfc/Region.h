@@ -9,11 +9,9 @@ class CBitmap;
 
 class CRgn {
 public:
-    BOOL CreateRectRgn(int left, int top, int right, int bottom);
     // Every pixel of the bitmap that is not the key colour, as runs of rows.
     BOOL CreateFromBitmap(const CBitmap& bitmap, COLORREF key);
     BOOL PtInRegion(int x, int y) const;
-    bool IsEmpty() const { return rects_.empty(); }
     const std::vector<RECT>& rects() const { return rects_; }
 
 private:

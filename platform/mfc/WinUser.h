@@ -203,12 +203,6 @@ public:
     LONG Height() const { return bottom - top; }
     bool IsRectEmpty() const { return right <= left || bottom <= top; }
     bool PtInRect(POINT p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
-    void OffsetRect(LONG dx, LONG dy) {
-        left += dx;
-        right += dx;
-        top += dy;
-        bottom += dy;
-    }
     bool operator==(const CRect& o) const {
         return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
     }

@@ -324,11 +324,6 @@ int CWnd::GetDlgCtrlID() const {
     return part_ ? part_->id : 0;
 }
 
-void CWnd::SetDlgCtrlID(int id) {
-    if (part_)
-        part_->id = id;
-}
-
 std::vector<CWnd*> CWnd::Children() const {
     return part_ ? part_->children : std::vector<CWnd*>{};
 }
@@ -383,13 +378,6 @@ void CWnd::GetWindowRect(RECT* rect) const {
     QWidget* face = part_->face;
     QRect r = part_->topLevel ? face->frameGeometry() : QRect(face->mapToGlobal(QPoint(0, 0)), face->size());
     *rect = RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
-}
-
-void CWnd::ClientToScreen(POINT* point) const {
-    if (part_ && part_->face) {
-        const QPoint g = part_->face->mapToGlobal(QPoint(point->x, point->y));
-        *point = POINT{g.x(), g.y()};
-    }
 }
 
 void CWnd::ScreenToClient(POINT* point) const {
@@ -665,11 +653,6 @@ void CWnd::SetIcon(int systemIcon, BOOL) {
     const QStyle::StandardPixmap pixmap =
         systemIcon == IDI_INFORMATION ? QStyle::SP_MessageBoxInformation : QStyle::SP_ComputerIcon;
     part_->face->setWindowIcon(part_->face->style()->standardIcon(pixmap));
-}
-
-void CWnd::SetMenuOwner(CMenu* menu) {
-    if (part_)
-        part_->menuOwner = menu;
 }
 
 void CWnd::UpdateDialogControls() {

@@ -64,7 +64,6 @@ public:
     CWnd* GetParent() const;
     CWnd* GetDlgItem(int id) const;
     int GetDlgCtrlID() const;
-    void SetDlgCtrlID(int id);
     std::vector<CWnd*> Children() const;
 
     // Geometry: children in the parent's client coordinates, top-level windows in screen coordinates.
@@ -73,7 +72,6 @@ public:
     BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
     void GetClientRect(RECT* rect) const;
     void GetWindowRect(RECT* rect) const; // screen coordinates
-    void ClientToScreen(POINT* point) const;
     void ScreenToClient(POINT* point) const;
     void ScreenToClient(RECT* rect) const;
     void CenterWindow();
@@ -112,7 +110,6 @@ public:
     void SetIcon(int systemIcon, BOOL big);
 
     // Menus and update-UI.
-    void SetMenuOwner(CMenu* menu); // where TrackPopupMenu sends its command
     // Runs the MapUpdateUI handlers of this window for its child controls (enable, check, text).
     void UpdateDialogControls();
     // Runs this window's update-UI handler for ui->m_nID; false when it has none.

@@ -1,4 +1,5 @@
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 
 #include <algorithm>
 #include <thread>
@@ -73,10 +74,6 @@ ULONGLONG GetTickCount64() {
 
 DWORD GetTickCount() {
     return static_cast<DWORD>(GetTickCount64());
-}
-
-DWORD timeGetTime() {
-    return GetTickCount();
 }
 
 void Sleep(DWORD milliseconds) {

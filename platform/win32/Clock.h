@@ -11,7 +11,6 @@
 
 DWORD GetTickCount(); // milliseconds of the scaled clock, wrapping at 2^32; compare with unsigned differences
 ULONGLONG GetTickCount64();
-DWORD timeGetTime();            // the same clock, as the multimedia timer reports it
 void Sleep(DWORD milliseconds); // Sleep(0) yields the processor
 
 // The multimedia timer resolution calls: the scaled clock already has millisecond resolution.
@@ -31,9 +30,7 @@ using Duration = std::chrono::nanoseconds;
 // Time of the scaled clock since the process started.
 Duration Now();
 
-// Test hook: sets the process-wide time scale (> 0; 1 is real time). Takes effect at once for every clock
-// reader; waits already in progress pick the new scale up when they next wake.
-void SetTimeScale(double scale);
+// The process-wide time scale (1 is real time; tests set it through ClockHooks.h).
 double TimeScale();
 
 // Real time that corresponds to a span of the scaled clock at the current scale.

@@ -333,10 +333,6 @@ LRESULT DispatchMessage(const MSG* msg) {
     return result;
 }
 
-BOOL TranslateMessage(const MSG*) {
-    return FALSE;
-}
-
 void PostQuitMessage(int exitCode) {
     Queue& q = *currentQueue();
     std::unique_lock lock(q.mutex);

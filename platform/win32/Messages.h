@@ -66,7 +66,6 @@ LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL GetMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax); // 0 for WM_QUIT
 BOOL PeekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
 LRESULT DispatchMessage(const MSG* msg);
-BOOL TranslateMessage(const MSG* msg); // no keyboard translation headless: FALSE
 void PostQuitMessage(int exitCode);
 
 BOOL IsWindow(HWND window);

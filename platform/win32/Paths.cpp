@@ -1,4 +1,5 @@
 #include "platform/win32/Paths.h"
+#include "platform/win32/PathsHooks.h"
 
 #include "platform/win32/Text.h"
 

@@ -37,10 +37,8 @@ namespace platform {
 // taken as they are on disk; the rest are kept as given.
 std::filesystem::path NativePath(std::wstring_view path);
 
-// The folder of the executable, and a test hook that sets the executable's path (a test gives the program
-// a temporary folder of its own).
+// The folder of the executable.
 std::filesystem::path ExecutableFolder();
-void SetExecutablePath(const std::filesystem::path& path);
 
 // A native path in the code's form, with backslashes.
 std::wstring BackslashPath(const std::filesystem::path& path);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/Language.h"
+#include "app/LanguageHooks.h"
 #include "app/LoginDialog.h"
 #include "app/Panes.h"
 #include "app/UiMessages.h"
@@ -65,7 +66,7 @@ protected:
     // Start-up, then the main window's initialisation (which makes the panes' windows).
     void start() {
         box = boxFactory ? nullptr : new FakeBoxClient;
-        player = playerFactory ? nullptr : new FakePlayer;
+        player = playerFactory ? nullptr : new FakePlayerPort;
         AppServices services;
         if (boxFactory)
             services.makeBoxClient = boxFactory;
@@ -138,7 +139,7 @@ protected:
     std::unique_ptr<KQ_UI_VeloqDlg> main;
     FakeBoxClient* box = nullptr; // owned by the application (unless boxFactory makes another)
     std::function<std::unique_ptr<BoxClientPort>(KQ_AppConfig&)> boxFactory;
-    FakePlayer* player = nullptr; // owned by the application (unless playerFactory makes another)
+    FakePlayerPort* player = nullptr; // owned by the application (unless playerFactory makes another)
     std::function<std::unique_ptr<PlayerPort>(KQ_AppConfig&)> playerFactory;
     FakePower* power = nullptr;
     int shutdowns = 0;

@@ -1,6 +1,7 @@
 #include "AppFixture.h"
 
 #include "app/Language.h"
+#include "app/LanguageHooks.h"
 #include "app/Menus.h"
 #include "app/Templates.h"
 

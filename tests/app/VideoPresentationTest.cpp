@@ -17,7 +17,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/WindowDc.h"
 #include "platform/mfc/detail/WindowPart.h"
-#include "tests/media/CaptureSink.h"
+#include "tests/support/CaptureSink.h"
 #include "tests/support/RgbModel.h"
 
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "boxlink/AccessUnitCutter.h"
 #include "boxlink/AccessUnitAssembler.h"
-#include "tests/media/NalBuilder.h"
+#include "tests/support/NalBuilder.h"
 #include "tests/support/fakes/StreamFixture.h"
 
 #include <gtest/gtest.h>

@@ -102,7 +102,7 @@ struct BoxRig {
     platform::ScopedNetEnvironment environment;
     Recorder main;
     Recorder dialog;
-    FakePlayer player;
+    FakePlayerControl player;
     std::shared_ptr<FakeReceiver::Log> receiver = std::make_shared<FakeReceiver::Log>();
     std::shared_ptr<FakeRelay::Log> relay = std::make_shared<FakeRelay::Log>();
     KQ_TCP_BoxClient client;

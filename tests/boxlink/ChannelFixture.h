@@ -103,7 +103,7 @@ protected:
     }
 
     BoxLinkState link;
-    FakePlayer player;
+    FakePlayerControl player;
     Recorder window;
     Recorder main;
     std::unique_ptr<KQ_TCP_ControlChannel> channel;

@@ -4,6 +4,7 @@
 // source change whose reply comes after its time-out.
 #include "tests/boxlink/LiveBoxRig.h"
 
+#include "platform/win32/ClockHooks.h"
 #include "tests/support/testbox/HostileStream.h"
 #include "tests/support/testbox/LiveBox.h"
 

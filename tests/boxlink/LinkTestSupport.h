@@ -5,6 +5,7 @@
 
 #include "media/PlayerControl.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 
 #include <gtest/gtest.h>
@@ -57,7 +58,7 @@ private:
 
 // Records the calls in order; RestartLive also notes whether the source/country message was already queued
 // for the window under watch and what the restarted generation was at that moment.
-class FakePlayer : public PlayerControl {
+class FakePlayerControl : public PlayerControl {
 public:
     void FlushAudio() override { add("flush audio"); }
     void FlushVideo() override { add("flush video"); }

@@ -1,5 +1,6 @@
 // The test box program as the demo runs it: started on ephemeral ports, logged in to by IP 127.0.0.1,
 // streaming the fixture in a loop; it ends when its standard input closes.
+#include "platform/win32/ClockHooks.h"
 #include "tests/boxlink/LiveBoxRig.h"
 
 #include <chrono>

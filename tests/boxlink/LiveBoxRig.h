@@ -195,7 +195,7 @@ struct LiveRig {
     platform::ScopedNetEnvironment environment;
     NoteWindow main;
     std::unique_ptr<NoteWindow> dialog;
-    FakePlayer player;
+    FakeLivePlayer player;
     KQ_TCP_BoxClient client;
 };
 

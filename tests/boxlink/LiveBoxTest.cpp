@@ -2,6 +2,7 @@
 // person logs in to (the test box program's own script) and per stream connection.
 #include "tests/boxlink/LiveBoxRig.h"
 
+#include "platform/win32/ClockHooks.h"
 #include "tests/boxlink/StreamTestSupport.h"
 #include "tests/support/fakes/TempFolder.h"
 #include "tests/support/testbox/LiveBox.h"

@@ -2,7 +2,7 @@
 #include "tests/boxlink/UpnpRig.h"
 
 #include "platform/net/Resolver.h"
-#include "tests/platform/win32/ScaledTime.h"
+#include "tests/support/ScaledTime.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Finding the router: the SSDP search and the description, against the fake gateway's variants.
 #include "tests/boxlink/UpnpRig.h"
-#include "tests/platform/win32/ScaledTime.h"
+#include "tests/support/ScaledTime.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include "boxlink/relay/Rendezvous.h"
 #include "platform/net/NetEnvironment.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "tests/support/fakes/FakeRelay.h"
 
 #include <gtest/gtest.h>

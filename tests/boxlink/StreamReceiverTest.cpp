@@ -3,6 +3,7 @@
 #include "boxlink/BoxControlFrame.h"
 #include "boxlink/BoxMessages.h"
 #include "platform/net/NetEnvironment.h"
+#include "platform/win32/ClockHooks.h"
 #include "tests/boxlink/StreamTestSupport.h"
 #include "tests/support/fakes/FakeLive.h"
 #include "tests/support/fakes/TempFolder.h"
@@ -61,7 +62,7 @@ protected:
     platform::ScopedNetEnvironment environment{environmentFor(box.Port())};
     RecordingWindow window;
     KQ_TCP_BoxClient client;
-    FakePlayer player;
+    FakeLivePlayer player;
     KQ_TCP_StreamReceiver receiver{client};
 };
 

@@ -2,6 +2,7 @@
 #include "boxlink/BoxClient.h"
 #include "boxlink/BoxMessages.h"
 #include "boxlink/StreamDownload.h"
+#include "platform/win32/ClockHooks.h"
 #include "tests/boxlink/StreamTestSupport.h"
 #include "tests/support/fakes/FakeLive.h"
 #include "tests/support/fakes/TempFolder.h"
@@ -39,7 +40,7 @@ protected:
 
     RecordingWindow window;
     KQ_TCP_BoxClient client;
-    FakePlayer player;
+    FakeLivePlayer player;
     KQ_TCP_RingBuffer ring{0x40000};
     std::atomic<bool> stop{false};
     StreamRecordParser parser{client, ring, stop};

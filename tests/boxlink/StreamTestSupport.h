@@ -3,7 +3,7 @@
 
 #include "platform/win32/Clock.h"
 #include "platform/win32/Messages.h"
-#include "tests/media/NalBuilder.h"
+#include "tests/support/NalBuilder.h"
 #include "tests/support/fakes/StreamFixture.h"
 
 #include <mutex>

@@ -8,7 +8,7 @@
 #include "platform/ddraw/DirectDraw.h"
 #include "platform/dshow/Allocator.h"
 
-#include "tests/platform/dshow/TestFilters.h"
+#include "tests/support/TestFilters.h"
 
 #include <gtest/gtest.h>
 

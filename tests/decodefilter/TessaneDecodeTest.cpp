@@ -111,9 +111,9 @@ protected:
 // fixture, 96 x 64), UYVY at the probed pitch and YUY2.
 TEST_F(TessaneDecodeTest, FieldPairsAndFramesInBothFormats) {
     const Segment fields =
-        segment(folder_, "fields", picref::readBytes(kFixtures + "/stream/video.264"), 720, 288, true);
+        segment(folder_, "fields", picref::readFile(kFixtures + "/stream/video.264"), 720, 288, true);
     const Segment frames =
-        segment(folder_, "frames", picref::readBytes(kFixtures + "/recorder/stream.264"), 96, 64, false);
+        segment(folder_, "frames", picref::readFile(kFixtures + "/recorder/stream.264"), 96, 64, false);
     ASSERT_EQ(fields.planar.size(), 40u);
     ASSERT_EQ(frames.planar.size(), 40u);
     struct Row {
@@ -163,7 +163,7 @@ TEST_F(TessaneDecodeTest, KindAndSizeChangeWithinAStream) {
 // The output packs in the format of the type it connected with, however its types are enumerated later.
 TEST_F(TessaneDecodeTest, TheConnectionsTypeDecidesThePacking) {
     const Segment frames =
-        segment(folder_, "frames", picref::readBytes(kFixtures + "/recorder/stream.264"), 96, 64, false);
+        segment(folder_, "frames", picref::readFile(kFixtures + "/recorder/stream.264"), 96, 64, false);
     for (const char* subtype : {"UYVY", "YUY2"}) {
         SCOPED_TRACE(subtype);
         TessaneFilter& filter = filterFor(96, 64, 1);
@@ -189,7 +189,7 @@ TEST_F(TessaneDecodeTest, TheConnectionsTypeDecidesThePacking) {
 // An input whose pictures end in a first field still delivers the frame that came out before it.
 TEST_F(TessaneDecodeTest, AFrameBeforeAFirstFieldInOneInputIsDelivered) {
     const Segment frames =
-        segment(folder_, "frames", picref::readBytes(kFixtures + "/recorder/stream.264"), 96, 64, false);
+        segment(folder_, "frames", picref::readFile(kFixtures + "/recorder/stream.264"), 96, 64, false);
     const Bytes fieldStream = picref::makeStream((folder_ / "fields.264").string(), 256, 96, 2, true);
     ASSERT_FALSE(fieldStream.empty());
     // All the frames, then a field pair's first field and the start of its second, as one input.
@@ -208,7 +208,7 @@ TEST_F(TessaneDecodeTest, AFrameBeforeAFirstFieldInOneInputIsDelivered) {
 // whole.
 TEST_F(TessaneDecodeTest, CopiesStayInTheSampleAndLargePitchesPack) {
     const Segment fields =
-        segment(folder_, "fields", picref::readBytes(kFixtures + "/stream/video.264"), 720, 288, true);
+        segment(folder_, "fields", picref::readFile(kFixtures + "/stream/video.264"), 720, 288, true);
     const std::vector<Bytes> inputs = inputsOf({fields});
     struct Row {
         const char* name;

@@ -4,6 +4,7 @@
 #include "DecodeFilterFixture.h"
 #include "TestSample.h"
 
+#include "decodefilter/TessaneFilterHooks.h"
 #include "platform/win32/DebugOutput.h"
 #include "tests/support/PictureReference.h"
 
@@ -229,7 +230,7 @@ TEST_F(DecodeFilterFixture, ThePitchRule) {
 // The recorder fixture's pictures (96 x 64 frames), one input each.
 const std::vector<picref::Bytes>& frameInputs() {
     static const std::vector<picref::Bytes> units =
-        picref::accessUnits(picref::readBytes(std::string(VELOQ_FIXTURES_DIR) + "/recorder/stream.264"));
+        picref::accessUnits(picref::readFile(std::string(VELOQ_FIXTURES_DIR) + "/recorder/stream.264"));
     return units;
 }
 
@@ -280,10 +281,10 @@ TEST_F(DecodeFilterFixture, AnOutputSampleTakesTheInputsProperties) {
 
 // Without its decoder object (its allocation failed) the filter delivers nothing at all.
 TEST_F(DecodeFilterFixture, WithoutADecoderObjectNothingIsDelivered) {
-    TessaneFilter::SetDecoderAllocationFails(true);
+    SetTessaneDecoderAllocationFails(true);
     const CMediaType input = h264Type(96, 64);
     TessaneFilter& filter = make(&input);
-    TessaneFilter::SetDecoderAllocationFails(false);
+    SetTessaneDecoderAllocationFails(false);
     ASSERT_EQ(filter.Decoder(), nullptr);
     for (size_t i = 0; i < 3; ++i) {
         TestSample in(frameInputs()[i]), out(64 * 1024);

@@ -7,6 +7,7 @@
 #include "app/Menus.h"
 #include "dialogs/SetSheet.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "tests/support/Ffprobe.h"
 
 #include <ctime>

@@ -69,9 +69,4 @@ std::string md5Hex(const std::vector<Frame>& frames) {
     return md5.hexDigest();
 }
 
-std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 } // namespace h264test

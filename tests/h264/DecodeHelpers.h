@@ -3,6 +3,7 @@
 
 #include "h264/Decoder.h"
 #include "h264/DecoderHooks.h"
+#include "tests/support/ReadFile.h"
 
 #include <cstdint>
 #include <string>
@@ -30,6 +31,6 @@ Decoded decodeStream(const std::vector<uint8_t>& stream, const H264DecoderConfig
 std::string
 md5Hex(const std::vector<Frame>& frames); // of the cropped-free planes, as h264dec --md5 without crop
 
-std::vector<uint8_t> readFile(const std::string& path);
+using ::readFile;
 
 } // namespace h264test

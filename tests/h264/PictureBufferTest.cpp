@@ -72,9 +72,16 @@ struct Sequence {
         appendNal(stream, 0, 1, w.bytes());
     }
     std::vector<int> lumas(const H264DecoderConfig& config = smallConfig()) const {
+        return outputs(config, [](const Frame& f) { return int(f.y[0]); });
+    }
+    // The order counts of the pictures in output order.
+    std::vector<int> pocs(const H264DecoderConfig& config = smallConfig()) const {
+        return outputs(config, [](const Frame& f) { return f.poc; });
+    }
+    template <class Of> std::vector<int> outputs(const H264DecoderConfig& config, Of of) const {
         std::vector<int> out;
         for (const Frame& f : decodeStream(stream, config).frames)
-            out.push_back(f.y[0]);
+            out.push_back(of(f));
         return out;
     }
 };
@@ -229,10 +236,8 @@ TEST(PictureBuffer, FieldPairSeiMarksPicturesAsFields) {
     appendNal(off, 0, 6, {0xE0, 0x01, 0x00, 0x80});
     q.add(off);
     q.reference(40, 3);
-    std::vector<int> kinds;
-    for (const Frame& f : decodeStream(q.stream, smallConfig()).frames)
-        kinds.push_back(f.kind);
-    EXPECT_EQ(kinds, (std::vector<int>{1, 2, 1, 0}));
+    EXPECT_EQ(q.outputs(smallConfig(), [](const Frame& f) { return int(f.kind); }),
+              (std::vector<int>{1, 2, 1, 0}));
 }
 
 TEST(PictureBuffer, OutputOrderFollowsTheOrderCountsOnlyWithZeroCopy) {
@@ -243,14 +248,8 @@ TEST(PictureBuffer, OutputOrderFollowsTheOrderCountsOnlyWithZeroCopy) {
     const uint32_t lsbs[] = {12, 4, 8};
     for (int i = 0; i < 3; ++i)
         q.probe(1, {}, lsbs[i]);
-    std::vector<int> pocs;
-    for (const Frame& f : decodeStream(q.stream, smallConfig()).frames)
-        pocs.push_back(f.poc);
-    EXPECT_EQ(pocs, (std::vector<int>{0, 12, 4, 8}));
-    pocs.clear();
-    for (const Frame& f : decodeStream(q.stream, smallConfig(16, H264_FLAG_ZERO_COPY)).frames)
-        pocs.push_back(f.poc);
-    EXPECT_EQ(pocs, (std::vector<int>{0, 4, 8, 12}));
+    EXPECT_EQ(q.pocs(), (std::vector<int>{0, 12, 4, 8}));
+    EXPECT_EQ(q.pocs(smallConfig(16, H264_FLAG_ZERO_COPY)), (std::vector<int>{0, 4, 8, 12}));
 }
 
 TEST(PictureBuffer, OrderCountTypesZeroAndOne) {
@@ -263,10 +262,7 @@ TEST(PictureBuffer, OrderCountTypesZeroAndOne) {
         s.pocLsb = lsbs[i];
         zero.add(ipcmPicture(s, zero.sps, zero.pps, 20));
     }
-    std::vector<int> pocs;
-    for (const Frame& f : decodeStream(zero.stream, smallConfig()).frames)
-        pocs.push_back(f.poc);
-    EXPECT_EQ(pocs, (std::vector<int>{0, 8, 14, 18, 26}));
+    EXPECT_EQ(zero.pocs(), (std::vector<int>{0, 8, 14, 18, 26}));
 
     Sequence one(4, 1);
     one.sps.offsetForRefFrame = {2};
@@ -276,10 +272,7 @@ TEST(PictureBuffer, OrderCountTypesZeroAndOne) {
     one.reference(20, 1);
     one.probe(2);
     one.reference(30, 2);
-    pocs.clear();
-    for (const Frame& f : decodeStream(one.stream, smallConfig()).frames)
-        pocs.push_back(f.poc);
-    EXPECT_EQ(pocs, (std::vector<int>{0, 2, 1, 4}));
+    EXPECT_EQ(one.pocs(), (std::vector<int>{0, 2, 1, 4}));
 }
 
 // Order counts of type 0 that pass 2^31 on a long stream without an IDR picture wrap to negative values;

@@ -4,51 +4,10 @@
 
 namespace h264test {
 
-void BitWriter::bits(uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i) {
-        if (count_ % 8 == 0)
-            bytes_.push_back(0);
-        bytes_.back() |= uint8_t(((value >> i) & 1) << (7 - count_ % 8));
-        ++count_;
-    }
-}
-
-void BitWriter::ue(uint32_t value) {
-    const uint64_t v = uint64_t(value) + 1;
-    int width = 0;
-    while (v >> width)
-        ++width;
-    bits(0, width - 1);
-    for (int i = width - 1; i >= 0; --i)
-        bits(uint32_t(v >> i) & 1, 1);
-}
-
-void BitWriter::se(int32_t value) {
-    ue(value > 0 ? uint32_t(2 * value - 1) : uint32_t(-2 * int64_t(value)));
-}
-
-void BitWriter::alignZero() {
-    while (count_ % 8)
-        bits(0, 1);
-}
-
-void BitWriter::trailing() {
-    bits(1, 1);
-    alignZero();
-}
-
 void appendNal(std::vector<uint8_t>& stream, int nalRefIdc, int nalUnitType,
                const std::vector<uint8_t>& payload) {
     stream.insert(stream.end(), {0, 0, 0, 1, uint8_t(nalRefIdc << 5 | nalUnitType)});
-    int zeros = 0;
-    for (uint8_t b : payload) {
-        if (zeros >= 2 && b <= 3) {
-            stream.push_back(3);
-            zeros = 0;
-        }
-        stream.push_back(b);
-        zeros = b == 0 ? zeros + 1 : 0;
-    }
+    appendEscaped(stream, payload);
 }
 
 std::vector<uint8_t> spsPayload(const SpsParams& s) {

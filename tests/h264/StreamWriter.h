@@ -3,26 +3,14 @@
 // motion vectors) written bit by bit, with emulation prevention and 4-byte start codes.
 #pragma once
 
+#include "tests/support/BitWriter.h"
+
 #include <cstdint>
 #include <vector>
 
 namespace h264test {
 
-class BitWriter {
-public:
-    void bits(uint32_t value, int count);
-    void flag(bool value) { bits(value ? 1 : 0, 1); }
-    void ue(uint32_t value);
-    void se(int32_t value);
-    void alignZero();
-    void trailing(); // rbsp_stop_one_bit and alignment
-    bool aligned() const { return count_ % 8 == 0; }
-    const std::vector<uint8_t>& bytes() const { return bytes_; }
-
-private:
-    std::vector<uint8_t> bytes_;
-    int count_ = 0;
-};
+using ::BitWriter;
 
 // Appends 00 00 00 01, the NAL header and the payload with emulation-prevention bytes.
 void appendNal(std::vector<uint8_t>& stream, int nalRefIdc, int nalUnitType,

@@ -1,17 +1,14 @@
 // Test support: fixture files and a plain Annex B splitter of the tests' own.
 #pragma once
 
+#include "tests/support/ReadFile.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
-
-inline std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 inline std::string fixturePath(const std::string& name) {
     return std::string(VELOQ_FIXTURES_DIR) + "/recorder/" + name;

@@ -1,11 +1,12 @@
 // The live audio thread: opening FAAD2 on the first unit, the 8192-byte buffering, the published clock, the
 // PCM it delivers, and frames in a form the audio pin cannot play.
 #include "AacReference.h"
-#include "CaptureSink.h"
+#include "tests/support/CaptureSink.h"
 
 #include "media/AudioDecode.h"
 #include "media/LiveContext.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "tests/support/fakes/StreamFixture.h"
 
 #include <gtest/gtest.h>

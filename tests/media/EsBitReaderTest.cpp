@@ -1,6 +1,6 @@
 #include "media/EsBitReader.h"
 
-#include "tests/media/NalBuilder.h"
+#include "tests/support/NalBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "media/EsH264.h"
 
 #include "tests/media/AnnexB.h"
-#include "tests/media/NalBuilder.h"
+#include "tests/support/NalBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -25,10 +25,12 @@
 #include "platform/dshow/Mp4Demux.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/dshow/VideoRenderer.h"
+#include "platform/dshow/VideoRendererHooks.h"
 #include "platform/dshow/Vmr.h"
 #include "platform/gdi/WindowDc.h"
 #include "platform/win32/Messages.h"
 #include "platform/win32/Text.h"
+#include "tests/support/FilterGraphSetup.h"
 #include "tests/support/PictureReference.h"
 #include "tests/support/RgbModel.h"
 #include "tests/support/fakes/TempFolder.h"
@@ -247,7 +249,7 @@ TEST_F(FileGraphTest, ARecordingPlaysToItsEndWithItsPicturesAndSound) {
     Bytes pcm;
     for (const Bytes& samples : aacref::decode(filerecording::recordedAudio()))
         pcm.insert(pcm.end(), samples.begin(), samples.end());
-    const Bytes played = picref::readBytes(pcmFile);
+    const Bytes played = picref::readFile(pcmFile);
     const capture::Match match = capture::findSamples(played, pcm);
     ASSERT_NE(match.begin, std::string::npos) << "the sound was not played";
     EXPECT_EQ(match.agreeing, pcm.size()) << "of " << pcm.size() << " bytes";
@@ -432,10 +434,8 @@ TEST_F(FileGraphTest, EachMissingPieceFailsItsStep) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         row.breakIt();
-        platform::ComPtr<IGraphBuilder> graph;
-        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph.ReleaseAndGetVoidAddressOf()),
-                  S_OK);
+        const platform::ComPtr<IGraphBuilder> graph = MakeFilterGraph();
+        ASSERT_TRUE(graph);
         FileGraphRecord record{graph.Get()};
         EXPECT_EQ(BuildFileGraph(&record, row.path, video_, main_), E_FAIL);
         EXPECT_TRUE(filterNames(graph.Get()).empty());

@@ -2,7 +2,7 @@
 // failing on demand), and a UYVY picture source for the video renderer.
 #pragma once
 
-#include "tests/platform/dshow/TestFilters.h"
+#include "tests/support/TestFilters.h"
 
 #include "platform/com/Com.h"
 #include "platform/dshow/Enumerators.h"

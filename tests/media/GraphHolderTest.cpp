@@ -2,10 +2,12 @@
 
 #include "media/AvGraph.h"
 #include "media/GraphHelpers.h"
+#include "platform/dshow/VideoRendererHooks.h"
 #include "platform/dshow/VideoSurface.h"
 #include "platform/dshow/Vmr.h"
 #include "platform/gdi/WindowDc.h"
 #include "platform/win32/Messages.h"
+#include "tests/support/fakes/HeadlessVideoSurface.h"
 
 #include <gtest/gtest.h>
 
@@ -330,7 +332,7 @@ TEST_F(GraphHolderTest, VolumeMuteAndRepaint) {
     EXPECT_EQ(volume, -2994);
     EXPECT_EQ(holder_.SetVolume(5), E_FAIL);
 
-    platform::dshow::HeadlessVideoSurface surface;
+    HeadlessVideoSurface surface;
     platform::dshow::RegisterVideoSurface(window_, &surface);
     platform::gdi::SetWindowClientSize(window_, 720, 480);
     TestSourcePin* video = videoInto(CLSID_VideoMixingRenderer9, L"Video Mixing Renderer 9");

@@ -5,6 +5,7 @@
 #include "media/AvGraph.h"
 
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 
 #include <gtest/gtest.h>
 

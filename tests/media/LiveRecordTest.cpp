@@ -5,6 +5,7 @@
 #include "media/PlayerMessages.h"
 
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 
 #include "tests/media/Mp4Readback.h"
@@ -109,7 +110,7 @@ protected:
     std::wstring path(const std::string& name) const { return folder_.wfile(name); }
     bool exists(const std::string& name) const { return std::filesystem::exists(folder_.file(name)); }
 
-    TempFolder folder_;
+    ScratchFolder folder_;
     HWND window_ = nullptr;
     std::unique_ptr<KQ_AV_LiveContext> live_;
     std::thread feeder_;
@@ -251,7 +252,7 @@ TEST_F(LiveRecordTest, RollsOverByTheClock) {
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.sizeClass << " " << row.after << " " << row.firstNameTaken);
         newContext();
-        TempFolder folder;
+        ScratchFolder folder;
         if (row.firstNameTaken)
             std::filesystem::create_directory(folder.file("rec_01.mp4"));
         ASSERT_EQ(live_->SetPictureSize(row.sizeClass, 1), S_OK);
@@ -356,7 +357,7 @@ TEST_F(LiveRecordTest, NewParameterSetsStartANewFile) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         newContext();
-        TempFolder folder;
+        ScratchFolder folder;
         ASSERT_EQ(live_->SetPictureSize(4, 1), S_OK);
         done_ = false;
         feed(recordstream::makeStream(200, 200, {{0, oldSps}, {44, newSps}}), firstCycleEnd);
@@ -435,7 +436,7 @@ TEST_F(LiveRecordTest, FailedWriteIsToldOnce) {
 // folder that cannot be asked gives no answer (and so counts as too little space).
 TEST(RecordEnvironmentTest, FreeSpaceOfTheRecordFolder) {
     const RecordEnvironment environment = DefaultRecordEnvironment();
-    TempFolder folder;
+    ScratchFolder folder;
     const std::wstring file = folder.wfile("rec.mp4");
     ULONGLONG bytes = 0;
     ASSERT_TRUE(environment.freeSpace(file.substr(0, file.rfind(L'/')), &bytes));

@@ -1,7 +1,7 @@
 #include "media/Mp4Recorder.h"
 
 #include "tests/media/Mp4Readback.h"
-#include "tests/media/NalBuilder.h"
+#include "tests/support/NalBuilder.h"
 #include "tests/media/RecorderTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +48,7 @@ protected:
     }
     Bytes slice(SliceFields s, int startCode = 4) const { return makeSlice(sps, s, startCode); }
 
-    TempFolder folder;
+    ScratchFolder folder;
     SpsFields sps;
     Bytes spsNal;
     const Bytes pps = makeNal(0x68, {0xCE, 0x3C, 0x80});

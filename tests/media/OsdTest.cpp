@@ -1,12 +1,13 @@
 // The on-screen display: which items an added one replaces, ageing and blinking, the volume bar, the
 // window path and the mixer bitmap over the playing video.
-#include "CaptureSink.h"
+#include "tests/support/CaptureSink.h"
 
 #include "media/GraphHelpers.h"
 #include "media/Osd.h"
 #include "platform/dshow/VideoSurface.h"
 #include "platform/gdi/WindowDc.h"
 #include "platform/win32/Messages.h"
+#include "tests/support/fakes/HeadlessVideoSurface.h"
 
 #include <gtest/gtest.h>
 
@@ -147,7 +148,7 @@ TEST(OsdTest, WindowPathDrawsOnlyTheTexts) {
 // the overlay is switched off.
 TEST(OsdTest, MixerBitmapOverThePlayingVideo) {
     HWND window = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
-    platform::dshow::HeadlessVideoSurface surface;
+    HeadlessVideoSurface surface;
     platform::dshow::RegisterVideoSurface(window, &surface);
     capture::SourceBench bench(capture::kWidth, capture::kHeight, 2 * capture::kWidth);
     ASSERT_EQ(AddFilterByClsid(bench.graph_.Get(), CLSID_VideoMixingRenderer9, L"Video Mixing Renderer 9"),

@@ -11,6 +11,7 @@
 #include "platform/com/Com.h"
 #include "platform/dshow/AudioRenderer.h"
 #include "platform/dshow/Uuids.h"
+#include "platform/dshow/VideoRendererHooks.h"
 #include "platform/gdi/WindowDc.h"
 #include "platform/win32/Clock.h"
 #include "platform/win32/Messages.h"
@@ -109,7 +110,7 @@ protected:
 
     std::wstring recordPath() const { return folder_.wfile("rec.mp4"); }
 
-    TempFolder folder_;
+    ScratchFolder folder_;
     HWND main_ = nullptr, owner_ = nullptr, video_ = nullptr;
     std::map<UINT, int> mainMessages_, ownerMessages_;
     std::unique_ptr<KQ_AV_Player> player_;
@@ -176,7 +177,6 @@ TEST_F(PlayerTest, FailedStartsLeaveNothing) {
     EXPECT_EQ(player_->StartLive(), S_OK);
 }
 
-// Without the VMR-9 the live graph takes the VMR-7, through whose interfaces the display draws too.
 // The file position in thousandths of the duration when the file has no length, or none can be read:
 // no division by zero, an answer in 0..1000, and the failure of the duration query passed on.
 TEST_F(PlayerTest, PositionOfAFileWithoutADuration) {
@@ -261,6 +261,7 @@ TEST_F(PlayerTest, TheScreenSaverIsHeldOffWhileThePicturePlays) {
     EXPECT_EQ(screenSaver.released.load(), 6); // the live views' stops, the file's pause and stops, the end
 }
 
+// Without the VMR-9 the live graph takes the VMR-7, through whose interfaces the display draws too.
 TEST_F(PlayerTest, LiveViewFallsBackToTheVmr7) {
     platform::dshow::SetVmr9CreationFails(true);
     const HRESULT started = player_->StartLive();

@@ -5,6 +5,7 @@
 //   media_record_child FIXTURE_FOLDER RECORD_PATH TIME_SCALE
 #include "tests/media/MarkedFeed.h"
 
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Text.h"
 
 #include <cstdio>

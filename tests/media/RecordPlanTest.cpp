@@ -2,7 +2,7 @@
 // share of a cycle's audio time among its video units, and the first units a file takes.
 #include "media/RecordPlan.h"
 
-#include "tests/media/NalBuilder.h"
+#include "tests/support/NalBuilder.h"
 
 #include <gtest/gtest.h>
 

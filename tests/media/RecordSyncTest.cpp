@@ -12,7 +12,9 @@
 #include "platform/dshow/MediaType.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Text.h"
+#include "tests/support/FilterGraphSetup.h"
 
 #include "tests/media/MarkedFeed.h"
 #include "tests/media/RecorderTestSupport.h"
@@ -90,7 +92,7 @@ protected:
     std::unique_ptr<streamfixture::Fixture> fixture_;
     recordsync::SoundReference reference_;
     std::vector<Bytes> sourceAudio_;
-    TempFolder folder_;
+    ScratchFolder folder_;
 };
 
 TEST_F(RecordSyncTest, AChainOfFilesStaysInStepAndLosesNothing) {
@@ -220,32 +222,20 @@ TEST_F(RecordSyncTest, TheFilePlaybackDemultiplexerReadsARecording) {
     const double lengthMs = file.pictures.back().ms + file.pictures.back().durationMs;
 
     using platform::ComPtr;
-    ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.ReleaseAndGetVoidAddressOf()),
-              S_OK);
+    const ComPtr<IGraphBuilder> graph = MakeFilterGraph();
+    ASSERT_TRUE(graph);
     const auto add = [&](REFCLSID clsid, const wchar_t* name) {
-        ComPtr<IBaseFilter> filter;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                   filter.ReleaseAndGetVoidAddressOf()),
-                  S_OK);
-        EXPECT_EQ(graph->AddFilter(filter.Get(), name), S_OK);
-        return filter;
-    };
-    const auto pin = [](IBaseFilter* filter, const wchar_t* name) {
-        ComPtr<IPin> found;
-        filter->FindPin(name, found.ReleaseAndGetAddressOf());
-        return found;
+        return AddFilterOf(graph.Get(), clsid, name);
     };
     const ComPtr<IBaseFilter> source = add(CLSID_AsyncReader, L"File Source Filter");
     const ComPtr<IBaseFilter> demux = add(CLSID_KqMp4Demux, L"KQ MP4 DeMux");
     ASSERT_EQ(platform::Query<IFileSourceFilter>(source.Get(), IID_IFileSourceFilter)
                   ->Load(platform::FromUtf8(folder_.file("rec.mp4")).c_str(), nullptr),
               S_OK);
-    ASSERT_EQ(
-        graph->ConnectDirect(pin(source.Get(), L"Output").Get(), pin(demux.Get(), L"Input").Get(), nullptr),
-        S_OK);
-    const ComPtr<IPin> video = pin(demux.Get(), L"Video 1"), audio = pin(demux.Get(), L"Audio 2");
+    ASSERT_EQ(graph->ConnectDirect(PinOf(source.Get(), L"Output").Get(), PinOf(demux.Get(), L"Input").Get(),
+                                   nullptr),
+              S_OK);
+    const ComPtr<IPin> video = PinOf(demux.Get(), L"Video 1"), audio = PinOf(demux.Get(), L"Audio 2");
     ASSERT_TRUE(video && audio);
     ComPtr<IEnumMediaTypes> types;
     AM_MEDIA_TYPE* type = nullptr;

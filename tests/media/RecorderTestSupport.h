@@ -1,4 +1,4 @@
-// Test support for the recorder: a temporary folder and sample layout helpers.
+// Test support for the recorder: a scratch folder and sample layout helpers.
 #pragma once
 
 #include <cstdint>
@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
-class TempFolder {
+// A private temporary folder for the files a test writes, removed with them at its end. Unlike TempFolder
+// (tests/support/fakes) it leaves the program's folder where it is.
+class ScratchFolder {
 public:
-    TempFolder() {
+    ScratchFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "veloq-recorder-XXXXXX").string();
         if (mkdtemp(pattern.data()))
             path_ = pattern;
     }
-    ~TempFolder() {
+    ~ScratchFolder() {
         std::error_code ignored;
         if (!path_.empty())
             std::filesystem::remove_all(path_, ignored);

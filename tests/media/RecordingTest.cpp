@@ -56,7 +56,7 @@ protected:
     static void SetUpTestSuite() {
         units_ = new std::vector<Unit>(cutUnits(splitNals(readFile(fixturePath("stream.264")))));
         audio_ = new std::vector<Bytes>(adtsFrames(readFile(fixturePath("audio.aac"))));
-        folder_ = new TempFolder;
+        folder_ = new ScratchFolder;
         path_ = new std::string(folder_->file("recording.mp4"));
 
         // The record thread's order: the video track from the first ten units, the audio track from
@@ -95,14 +95,14 @@ protected:
 
     static std::vector<Unit>* units_;
     static std::vector<Bytes>* audio_;
-    static TempFolder* folder_;
+    static ScratchFolder* folder_;
     static std::string* path_;
     static Bytes* file_;
 };
 
 std::vector<Unit>* Recording::units_;
 std::vector<Bytes>* Recording::audio_;
-TempFolder* Recording::folder_;
+ScratchFolder* Recording::folder_;
 std::string* Recording::path_;
 Bytes* Recording::file_;
 

@@ -9,6 +9,7 @@
 #include "platform/win32/Paths.h"
 #include "platform/win32/Text.h"
 
+#include "platform/dshow/VideoRendererHooks.h"
 #include "tests/support/fakes/TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // The live source filter: its pins and types, the connection it accepts, buffer sizes and sample times.
-#include "CaptureSink.h"
+#include "tests/support/CaptureSink.h"
+#include "tests/support/TestFilters.h"
 
 #include "media/SourceFilter.h"
 #include "platform/com/Com.h"
@@ -14,21 +15,7 @@ using platform::ComPtr;
 namespace {
 
 CMediaType videoType(const GUID& subtype, bool fixedSize = true) {
-    CMediaType type;
-    type.SetType(&MEDIATYPE_Video);
-    type.SetSubtype(&subtype);
-    type.SetFormatType(&FORMAT_VideoInfo);
-    auto* info = reinterpret_cast<VIDEOINFOHEADER*>(type.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
-    info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info->bmiHeader.biWidth = 64;
-    info->bmiHeader.biHeight = 64;
-    info->bmiHeader.biBitCount = 16;
-    info->bmiHeader.biCompression = subtype.Data1;
-    if (fixedSize)
-        type.SetSampleSize(64 * 64 * 2);
-    else
-        type.SetVariableSize();
-    return type;
+    return testfilters::videoType(subtype, 64, 64, 16, fixedSize ? 64 * 64 * 2 : 0);
 }
 
 CMediaType audioType(WORD channels, DWORD rate, WORD bits) {

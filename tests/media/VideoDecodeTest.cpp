@@ -1,6 +1,6 @@
 // The live video thread: durations against the audio clock, packing at a pitch, field pairs joined into
 // frames in either packing, a change of picture size, and the stall message when no frame is taken.
-#include "CaptureSink.h"
+#include "tests/support/CaptureSink.h"
 
 #include "media/LiveContext.h"
 #include "media/PlayerMessages.h"
@@ -8,6 +8,7 @@
 #include "media/VideoPacer.h"
 #include "media/VideoPacking.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 #include "tests/support/fakes/StreamFixture.h"
 

@@ -6,6 +6,7 @@
 
 #include "h264/deinterlace/Deinterlace.h"
 #include "media/VideoPacking.h"
+#include "tests/support/ReadFile.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -16,12 +17,9 @@
 
 namespace picref {
 
-using Bytes = std::vector<uint8_t>;
+using ::readFile;
 
-inline Bytes readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using Bytes = std::vector<uint8_t>;
 
 inline bool run(const std::string& command) {
     return std::system(command.c_str()) == 0;
@@ -33,7 +31,7 @@ inline std::vector<Bytes> ffmpegPictures(const std::string& input, const std::st
                                          int height) {
     if (!run("ffmpeg -v error -y -i '" + input + "' -f rawvideo -pix_fmt yuv420p '" + raw + "'"))
         return {};
-    const Bytes all = readBytes(raw);
+    const Bytes all = readFile(raw);
     const size_t size = static_cast<size_t>(width) * height * 3 / 2;
     std::vector<Bytes> pictures;
     for (size_t at = 0; at + size <= all.size(); at += size)
@@ -94,7 +92,7 @@ inline Bytes makeStream(const std::string& path, int width, int height, int pict
              "--scenecut 0 -o '" + encoded + "' - 2>/dev/null"))
         return {};
     Bytes stream = fieldPairSei(fields);
-    const Bytes coded = readBytes(encoded);
+    const Bytes coded = readFile(encoded);
     stream.insert(stream.end(), coded.begin(), coded.end());
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));

@@ -10,6 +10,7 @@
 #include "platform/net/NetEnvironment.h"
 #include "platform/net/Resolver.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 
 #include <gtest/gtest.h>
 

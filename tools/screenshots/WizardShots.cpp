@@ -5,6 +5,7 @@
 #include "platform/mfc/Controls.h"
 #include "platform/net/NetEnvironment.h"
 #include "platform/win32/Paths.h"
+#include "platform/win32/PathsHooks.h"
 #include "tools/screenshots/Shots.h"
 #include "wizard/WizardFrame.h"
 #include "wizard/WizardTemplates.h"

@@ -13,6 +13,7 @@
 #include "platform/mfc/FileDialog.h"
 #include "platform/mfc/detail/WindowPart.h"
 #include "platform/win32/Paths.h"
+#include "platform/win32/PathsHooks.h"
 #include "tests/support/fakes/FakeServices.h"
 #include "tools/screenshots/SettingsShots.h"
 #include "tools/screenshots/Shots.h"
@@ -187,7 +188,7 @@ int main(int argc, char** argv) {
 
     platform::mfc::EnsureToolkit();
     auto* box = new FakeBoxClient;
-    auto* player = new FakePlayer;
+    auto* player = new FakePlayerPort;
     AppServices services;
     services.makeBoxClient = [box](KQ_AppConfig&) { return std::unique_ptr<BoxClientPort>(box); };
     services.makePlayer = [player](KQ_AppConfig&) { return std::unique_ptr<PlayerPort>(player); };

@@ -9,7 +9,6 @@ constexpr int kLoopQuit = -0x7171;
 // handle names the running loop (null once it returned) for EndModalLoop.
 int RunModalLoop(void** handle);
 void EndModalLoop(void* handle, int code);
-int ModalDepth();
 void QuitLoops(int exitCode);
 
 } // namespace platform::mfc

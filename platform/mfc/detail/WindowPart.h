@@ -53,7 +53,6 @@ struct WindowPart {
     bool topLevel = false;
     std::vector<CWnd*> children;               // children and owned top-level windows, in creation order
     std::vector<std::unique_ptr<CWnd>> spares; // template controls that no object subclassed
-    CMenu* menuOwner = nullptr;
 
     // Owner-drawn buttons: pushed while the left button is held over them; hot while the mouse is over.
     bool pressed = false;
@@ -91,7 +90,6 @@ void CreateFace(WindowPart& part, QWidget* parentFace, const std::wstring& text)
 void ApplyTopLevelFlags(WindowPart& part);
 QFont MapFont(const std::wstring& face, int pixelHeight, bool bold);
 QColor ToColor(COLORREF colour);
-COLORREF FromColor(const QColor& colour);
 
 // The pixels of a CBitmap: a 32-bit DIB section of the GDI, deleted with the last CBitmap that holds it.
 struct Picture {

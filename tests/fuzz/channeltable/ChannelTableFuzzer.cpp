@@ -2,6 +2,7 @@
 // loaded again comes back the same after one save.
 #include "config/AppConfig.h"
 #include "platform/win32/Paths.h"
+#include "platform/win32/PathsHooks.h"
 
 #include <cstdlib>
 #include <filesystem>

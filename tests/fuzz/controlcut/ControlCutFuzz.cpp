@@ -3,6 +3,7 @@
 // frames can answer them and announce the lengths of the messages that follow.
 #include "boxlink/ControlChannel.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 
 #include <fcntl.h>
@@ -35,7 +36,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const HWND window = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    static const HWND window =
+        platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0)
         return 0;
@@ -50,16 +52,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const BYTE block[8] = {10, 1, 2, 3, 4, 5, 6, 7};
         FirmwareImage image;
         image.bytes.assign(1500, 0x42);
-        channel.SendGetIrData(window);                           // 0xF001
-        channel.SendGetFileList(window);                         // 0xF002
-        channel.SendGetBoxInfo(window);                          // 0xF003
-        channel.SendGetChannelTable(window);                     // 0xF004
-        channel.SendStartScan(window, 0, 1, true, 0, 0);         // 0xF005
-        channel.SendLogin(window, L"u", L"p", 'T', 0, 0, 0, 0);  // 0xF006
-        channel.SendPutIrData(sizeof block, block, window);      // 0xF007
-        channel.SendFirmwareUpdate(window, image);               // 0xF008
-        channel.SendSetSource(window, 'T');                      // 0xF009
-        channel.SendSetVideoQuality(0, 0, window, 0, 1);         // 0xF00A
+        channel.SendGetIrData(window);                          // 0xF001
+        channel.SendGetFileList(window);                        // 0xF002
+        channel.SendGetBoxInfo(window);                         // 0xF003
+        channel.SendGetChannelTable(window);                    // 0xF004
+        channel.SendStartScan(window, 0, 1, true, 0, 0);        // 0xF005
+        channel.SendLogin(window, L"u", L"p", 'T', 0, 0, 0, 0); // 0xF006
+        channel.SendPutIrData(sizeof block, block, window);     // 0xF007
+        channel.SendFirmwareUpdate(window, image);              // 0xF008
+        channel.SendSetSource(window, 'T');                     // 0xF009
+        channel.SendSetVideoQuality(0, 0, window, 0, 1);        // 0xF00A
         drain(pair[1]);
         for (std::size_t at = 0; at < size;) {
             const DWORD n = static_cast<DWORD>(std::min<std::size_t>(size - at, 4096));

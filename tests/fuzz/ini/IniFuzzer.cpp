@@ -2,6 +2,7 @@
 // reads back unchanged, and the profile functions read any file within their buffers.
 #include "platform/win32/IniText.h"
 #include "platform/win32/Paths.h"
+#include "platform/win32/PathsHooks.h"
 #include "platform/win32/Profile.h"
 #include "platform/win32/Text.h"
 

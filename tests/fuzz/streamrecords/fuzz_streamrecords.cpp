@@ -7,6 +7,7 @@
 #include "boxlink/BoxClient.h"
 #include "boxlink/StreamRecordParser.h"
 #include "media/PlayerControl.h"
+#include "tests/support/fakes/FakeLive.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -34,17 +35,7 @@ private:
     DWORD checksum = 0;
 };
 
-class Player final : public PlayerControl {
-public:
-    void FlushAudio() override {}
-    void FlushVideo() override {}
-    void SetSizeClass(int) override {}
-    void SetVideoStandard(int) override {}
-    HRESULT RestartLive() override { return S_OK; }
-    std::shared_ptr<LiveUnitSink> LiveSink() override { return live ? sink : nullptr; }
-    bool live = true;
-    std::shared_ptr<DiscardingSink> sink = std::make_shared<DiscardingSink>();
-};
+using Player = FakeLivePlayerOf<DiscardingSink>;
 
 struct Harness {
     Harness() {

@@ -1,8 +1,9 @@
-#include "TestFilters.h"
+#include "tests/support/TestFilters.h"
 
 #include "platform/com/Com.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/win32/Clock.h"
+#include "tests/support/FilterGraphSetup.h"
 
 #include <gtest/gtest.h>
 
@@ -30,14 +31,11 @@ CMediaType pcm(WORD channels, DWORD rate, WORD bits, WORD tag = WAVE_FORMAT_PCM)
 class AudioRendererTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph_.ReleaseAndGetVoidAddressOf()),
-                  S_OK);
+        graph_ = MakeFilterGraph();
+        ASSERT_TRUE(graph_);
         control_ = Query<IMediaControl>(graph_.Get(), IID_IMediaControl);
-        ASSERT_EQ(CoCreateInstance(CLSID_DSoundRender, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                   renderer_.ReleaseAndGetVoidAddressOf()),
-                  S_OK);
-        ASSERT_EQ(graph_->AddFilter(renderer_.Get(), L"Default DirectSound Device"), S_OK);
+        renderer_ = AddFilterOf(graph_.Get(), CLSID_DSoundRender, L"Default DirectSound Device");
+        ASSERT_TRUE(renderer_);
         clock_ = Query<IReferenceClock>(renderer_.Get(), IID_IReferenceClock);
         ASSERT_TRUE(clock_);
     }

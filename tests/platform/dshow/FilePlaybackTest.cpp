@@ -1,10 +1,11 @@
-#include "TestFilters.h"
+#include "tests/support/TestFilters.h"
 
 #include "platform/com/Com.h"
 #include "platform/dshow/AvcSamples.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/Text.h"
+#include "tests/support/FilterGraphSetup.h"
 
 #include <gtest/gtest.h>
 
@@ -83,33 +84,19 @@ std::wstring fixture(const char* name) {
 class FilePlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph_.ReleaseAndGetVoidAddressOf()),
-                  S_OK);
+        graph_ = MakeFilterGraph();
+        ASSERT_TRUE(graph_);
         control_ = Query<IMediaControl>(graph_.Get(), IID_IMediaControl);
         events_ = Query<IMediaEventEx>(graph_.Get(), IID_IMediaEventEx);
-        demux_ = add(CLSID_KqMp4Demux, L"KQ MP4 DeMux");
-        source_ = add(CLSID_AsyncReader, L"File Source Filter");
+        demux_ = AddFilterOf(graph_.Get(), CLSID_KqMp4Demux, L"KQ MP4 DeMux");
+        source_ = AddFilterOf(graph_.Get(), CLSID_AsyncReader, L"File Source Filter");
     }
     void TearDown() override { control_->Stop(); }
-    ComPtr<IBaseFilter> add(REFCLSID clsid, const wchar_t* name) {
-        ComPtr<IBaseFilter> f;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                   f.ReleaseAndGetVoidAddressOf()),
-                  S_OK);
-        EXPECT_EQ(graph_->AddFilter(f.Get(), name), S_OK);
-        return f;
-    }
-    ComPtr<IPin> pinOf(IBaseFilter* filter, const wchar_t* name) {
-        ComPtr<IPin> pin;
-        filter->FindPin(name, pin.ReleaseAndGetAddressOf());
-        return pin;
-    }
     HRESULT load(const std::wstring& path) {
         auto file = Query<IFileSourceFilter>(source_.Get(), IID_IFileSourceFilter);
         const HRESULT loaded = file->Load(path.c_str(), nullptr);
-        const HRESULT connected = graph_->ConnectDirect(pinOf(source_.Get(), L"Output").Get(),
-                                                        pinOf(demux_.Get(), L"Input").Get(), nullptr);
+        const HRESULT connected = graph_->ConnectDirect(PinOf(source_.Get(), L"Output").Get(),
+                                                        PinOf(demux_.Get(), L"Input").Get(), nullptr);
         return FAILED(loaded) ? loaded : connected;
     }
     ComPtr<IGraphBuilder> graph_;
@@ -120,7 +107,7 @@ protected:
 
 TEST_F(FilePlaybackTest, DemultiplexerOffersTheTracksUnderTheirTrackNumbers) {
     ASSERT_EQ(load(fixture("clip.mp4")), S_OK);
-    ComPtr<IPin> video = pinOf(demux_.Get(), L"Video 1"), audio = pinOf(demux_.Get(), L"Audio 2");
+    ComPtr<IPin> video = PinOf(demux_.Get(), L"Video 1"), audio = PinOf(demux_.Get(), L"Audio 2");
     ASSERT_TRUE(video);
     ASSERT_TRUE(audio);
     AM_MEDIA_TYPE* type = nullptr;
@@ -151,22 +138,22 @@ TEST_F(FilePlaybackTest, DemultiplexerOffersTheTracksUnderTheirTrackNumbers) {
 
 TEST_F(FilePlaybackTest, FilesThatAreMissingOrNotMp4AreRefused) {
     EXPECT_EQ(load(fixture("absent.mp4")), static_cast<HRESULT>(0x80070002u));
-    EXPECT_FALSE(pinOf(demux_.Get(), L"Video 1"));
+    EXPECT_FALSE(PinOf(demux_.Get(), L"Video 1"));
     EXPECT_TRUE(FAILED(load(fixture("make-fixtures.sh"))));
-    EXPECT_FALSE(pinOf(demux_.Get(), L"Video 1"));
+    EXPECT_FALSE(PinOf(demux_.Get(), L"Video 1"));
 }
 
 TEST_F(FilePlaybackTest, PlaysToTheEndThroughTheAudioDecoderAndSeeks) {
     ASSERT_EQ(load(fixture("clip.mp4")), S_OK);
-    ComPtr<IBaseFilter> decoder = add(CLSID_KqAudioDecode, L"KQ Audio Decode");
-    ComPtr<IBaseFilter> sound = add(CLSID_DSoundRender, L"Default DirectSound Device");
+    ComPtr<IBaseFilter> decoder = AddFilterOf(graph_.Get(), CLSID_KqAudioDecode, L"KQ Audio Decode");
+    ComPtr<IBaseFilter> sound = AddFilterOf(graph_.Get(), CLSID_DSoundRender, L"Default DirectSound Device");
     ComPtr<IBaseFilter> sink = ComPtr<IBaseFilter>::Adopt(H264Sink::make());
     ASSERT_EQ(graph_->AddFilter(sink.Get(), L"sink"), S_OK);
-    ASSERT_EQ(graph_->Render(pinOf(demux_.Get(), L"Video 1").Get()), S_OK);
-    ASSERT_EQ(graph_->Render(pinOf(demux_.Get(), L"Audio 2").Get()), S_OK); // through "KQ Audio Decode"
-    EXPECT_TRUE(pinOf(decoder.Get(), L"Output"));
+    ASSERT_EQ(graph_->Render(PinOf(demux_.Get(), L"Video 1").Get()), S_OK);
+    ASSERT_EQ(graph_->Render(PinOf(demux_.Get(), L"Audio 2").Get()), S_OK); // through "KQ Audio Decode"
+    EXPECT_TRUE(PinOf(decoder.Get(), L"Output"));
     AM_MEDIA_TYPE pcm{};
-    ASSERT_EQ(pinOf(decoder.Get(), L"Output")->ConnectionMediaType(&pcm), S_OK);
+    ASSERT_EQ(PinOf(decoder.Get(), L"Output")->ConnectionMediaType(&pcm), S_OK);
     EXPECT_EQ(pcm.subtype, MEDIASUBTYPE_PCM);
     EXPECT_EQ(reinterpret_cast<const WAVEFORMATEX*>(pcm.pbFormat)->nSamplesPerSec, 32000u);
     FreeMediaType(pcm);

@@ -1,9 +1,10 @@
 #include "TestFilterServer.h"
-#include "TestFilters.h"
+#include "tests/support/TestFilters.h"
 
 #include "platform/com/Com.h"
 #include "platform/com/Registry.h"
 #include "platform/dshow/Uuids.h"
+#include "tests/support/FilterGraphSetup.h"
 
 #include "tests/support/fakes/TempFolder.h"
 
@@ -33,10 +34,8 @@ TEST(FilterServerTest, RegisteredLibraryServesItsFilterIntoAGraph) {
 
     void* library = nullptr;
     {
-        ComPtr<IGraphBuilder> graph;
-        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph.ReleaseAndGetVoidAddressOf()),
-                  S_OK);
+        ComPtr<IGraphBuilder> graph = MakeFilterGraph();
+        ASSERT_TRUE(graph);
         ComPtr<IBaseFilter> served;
         ASSERT_EQ(CoCreateInstance(CLSID_TestServedTransform, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                    served.ReleaseAndGetVoidAddressOf()),

@@ -1,10 +1,12 @@
-#include "TestFilters.h"
+#include "tests/support/TestFilters.h"
 
 #include "platform/com/Com.h"
 #include "platform/dshow/Allocator.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
+#include "tests/support/FilterGraphSetup.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +27,8 @@ constexpr GUID kR2 = FourCCGuid(MakeFourCC('R', '2', '_', '_'));
 class GraphTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph_.ReleaseAndGetVoidAddressOf()),
-                  S_OK);
+        graph_ = MakeFilterGraph();
+        ASSERT_TRUE(graph_);
         control_ = platform::Query<IMediaControl>(graph_.Get(), IID_IMediaControl);
         events_ = platform::Query<IMediaEventEx>(graph_.Get(), IID_IMediaEventEx);
     }

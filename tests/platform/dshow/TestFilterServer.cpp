@@ -1,7 +1,7 @@
 // A filter library served through COM, as the decode filter library is: one transform filter class,
 // registered by the regsvr tool in the tests.
 #include "TestFilterServer.h"
-#include "TestFilters.h"
+#include "tests/support/TestFilters.h"
 
 #include "platform/dshow/Server.h"
 

@@ -1,13 +1,17 @@
-#include "TestFilters.h"
+#include "tests/support/TestFilters.h"
 
 #include "platform/com/Com.h"
 #include "platform/dshow/Uuids.h"
+#include "platform/dshow/VideoRendererHooks.h"
 #include "platform/dshow/VideoSurface.h"
 #include "platform/dshow/Vmr.h"
 #include "platform/gdi/WindowDc.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
+#include "tests/support/FilterGraphSetup.h"
 #include "tests/support/RgbModel.h"
+#include "tests/support/fakes/HeadlessVideoSurface.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +23,6 @@ namespace {
 using namespace testfilters;
 using platform::ComPtr;
 using platform::Query;
-using platform::dshow::HeadlessVideoSurface;
 
 constexpr int kWidth = 16, kHeight = 8;
 
@@ -46,9 +49,8 @@ std::vector<BYTE> uyvy(int pitch, BYTE y, BYTE u, BYTE v) {
 class VideoRendererTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph_.ReleaseAndGetVoidAddressOf()),
-                  S_OK);
+        graph_ = MakeFilterGraph();
+        ASSERT_TRUE(graph_);
         control_ = Query<IMediaControl>(graph_.Get(), IID_IMediaControl);
         window_ = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
         platform::gdi::SetWindowClientSize(window_, 320, 240);
@@ -63,10 +65,8 @@ protected:
     }
     // The VMR-9 fed by a source offering `type`, clipped to the test window.
     void build(const CMediaType& type, LONG bufferSize) {
-        ASSERT_EQ(CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                   vmr_.ReleaseAndGetVoidAddressOf()),
-                  S_OK);
-        ASSERT_EQ(graph_->AddFilter(vmr_.Get(), L"Video Mixing Renderer 9"), S_OK);
+        vmr_ = AddFilterOf(graph_.Get(), CLSID_VideoMixingRenderer9, L"Video Mixing Renderer 9");
+        ASSERT_TRUE(vmr_);
         source_ = ComPtr<IBaseFilter>::Adopt(TestSource::make({{type}}));
         ASSERT_EQ(graph_->AddFilter(source_.Get(), L"source"), S_OK);
         pin()->bufferSize = bufferSize;

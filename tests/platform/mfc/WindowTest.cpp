@@ -3,6 +3,7 @@
 #include "platform/mfc/Controls.h"
 #include "platform/mfc/Region.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -2,6 +2,7 @@
 #include "platform/net/Resolver.h"
 #include "platform/net/Winsock.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 
 #include <gtest/gtest.h>
 

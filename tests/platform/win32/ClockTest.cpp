@@ -1,7 +1,8 @@
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 
-#include "ScaledTime.h"
+#include "tests/support/ScaledTime.h"
 
 #include <chrono>
 

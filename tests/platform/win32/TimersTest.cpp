@@ -1,7 +1,7 @@
 #include "platform/win32/Messages.h"
 #include "platform/win32/Sync.h"
 
-#include "ScaledTime.h"
+#include "tests/support/ScaledTime.h"
 
 #include <atomic>
 #include <thread>

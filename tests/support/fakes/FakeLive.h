@@ -78,7 +78,9 @@ private:
     int waiting_ = 0;
 };
 
-class FakePlayer final : public PlayerControl {
+// The player as the box link's stream side meets it: live units go to `sink` while `live` holds. The fuzz
+// targets give it a sink that drops what it is given.
+template <class Sink> class FakeLivePlayerOf final : public PlayerControl {
 public:
     void FlushAudio() override {}
     void FlushVideo() override {}
@@ -88,5 +90,7 @@ public:
     std::shared_ptr<LiveUnitSink> LiveSink() override { return live ? sink : nullptr; }
 
     std::atomic<bool> live{true};
-    std::shared_ptr<FakeLiveSink> sink = std::make_shared<FakeLiveSink>();
+    std::shared_ptr<Sink> sink = std::make_shared<Sink>();
 };
+
+using FakeLivePlayer = FakeLivePlayerOf<FakeLiveSink>;

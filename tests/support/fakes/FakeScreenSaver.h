@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/desktop/ScreenSaver.h"
+#include "platform/desktop/ScreenSaverHooks.h"
 
 #include <atomic>
 #include <memory>

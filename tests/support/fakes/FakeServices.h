@@ -146,9 +146,10 @@ private:
     std::vector<std::wstring> calls_;
 };
 
-class FakePlayer : public PlayerPort {
+// The application's player: notes the calls and keeps the mode they would leave the player in.
+class FakePlayerPort : public PlayerPort {
 public:
-    ~FakePlayer() override {
+    ~FakePlayerPort() override {
         if (onDestroy)
             onDestroy();
     }

@@ -3,6 +3,8 @@
 // video body is a u32 the box fills with a running count, the u32 timestamp in ms and the payload.
 #pragma once
 
+#include "tests/support/ReadFile.h"
+
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -12,6 +14,8 @@
 #include <vector>
 
 namespace streamfixture {
+
+using ::readFile;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -50,13 +54,6 @@ struct Unit {
     std::string kind; // params, idr or picture
     Bytes media;      // the MediaUnit: timestamp, then each NAL unit behind 00 00 00 01
 };
-
-inline Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class Fixture {
 public:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/win32/Paths.h"
+#include "platform/win32/PathsHooks.h"
 
 #include <cstdlib>
 #include <filesystem>

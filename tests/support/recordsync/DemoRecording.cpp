@@ -6,6 +6,7 @@
 #include "platform/gdi/WindowDc.h"
 #include "platform/net/NetEnvironment.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 #include "platform/win32/Messages.h"
 #include "platform/win32/Text.h"
 #include "tests/support/testbox/StreamSide.h"

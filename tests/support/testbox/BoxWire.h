@@ -31,6 +31,16 @@ constexpr std::uint32_t kGetFileList = 0xFDFD20B0;
 constexpr std::uint32_t kStartFileTransfer = 0xFDFD20B2;
 using Frame = std::array<std::uint8_t, 188>;
 
+// The frames of a record (any type with a `command`) that carry `command`, in their order.
+template <class Received>
+std::vector<Received> FramesWithCommand(const std::vector<Received>& frames, std::uint32_t command) {
+    std::vector<Received> of;
+    for (const Received& f : frames)
+        if (f.command == command)
+            of.push_back(f);
+    return of;
+}
+
 std::uint32_t Get32(const std::uint8_t* p);
 void Put32(std::uint8_t* p, std::uint32_t v);
 

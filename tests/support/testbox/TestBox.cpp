@@ -508,11 +508,7 @@ std::vector<ReceivedFrame> TestBox::Frames() const {
 
 std::vector<ReceivedFrame> TestBox::FramesOf(std::uint32_t command) const {
     std::lock_guard lock(mutex_);
-    std::vector<ReceivedFrame> of;
-    for (const ReceivedFrame& f : frames_)
-        if (f.command == command)
-            of.push_back(f);
-    return of;
+    return FramesWithCommand(frames_, command);
 }
 
 std::vector<Bytes> TestBox::LanProbes() const {

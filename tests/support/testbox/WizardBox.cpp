@@ -271,11 +271,7 @@ std::vector<WizardFrame> WizardBox::Frames() const {
 
 std::vector<WizardFrame> WizardBox::FramesOf(std::uint32_t command) const {
     std::lock_guard lock(mutex_);
-    std::vector<WizardFrame> of;
-    for (const WizardFrame& f : frames_)
-        if (f.command == command)
-            of.push_back(f);
-    return of;
+    return FramesWithCommand(frames_, command);
 }
 
 int WizardBox::Connections() const {

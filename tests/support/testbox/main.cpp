@@ -15,6 +15,7 @@
 
 #include "platform/net/NetEnvironmentVariables.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 
 #include <csignal>
 #include <cstdio>

@@ -7,6 +7,7 @@
 #include "platform/com/Com.h"
 #include "platform/dshow/BasePin.h"
 #include "platform/dshow/Uuids.h"
+#include "tests/support/FilterGraphSetup.h"
 
 #include <gtest/gtest.h>
 
@@ -131,9 +132,7 @@ public:
         source_ = new KQ_AV_SourceFilter();
         source_->AddRef();
         source_->VideoPin()->SetPictureFormat(width, height, pitch);
-        EXPECT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph_.ReleaseAndGetVoidAddressOf()),
-                  S_OK);
+        graph_ = MakeFilterGraph();
         EXPECT_EQ(graph_->AddFilter(source_, L"NetSource Video"), S_OK);
     }
     ~SourceBench() {

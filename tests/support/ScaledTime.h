@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/win32/Clock.h"
+#include "platform/win32/ClockHooks.h"
 
 #include <gtest/gtest.h>
 

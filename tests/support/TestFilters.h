@@ -16,17 +16,24 @@
 
 namespace testfilters {
 
-inline CMediaType videoType(const GUID& subtype) {
+// A VIDEOINFOHEADER type of `subtype` (its FOURCC as the compression): fixed samples of `sampleSize` bytes,
+// variable-size samples for 0.
+inline CMediaType videoType(const GUID& subtype, LONG width = 16, LONG height = 16, WORD bitCount = 0,
+                            ULONG sampleSize = 512) {
     CMediaType t;
     t.SetType(&MEDIATYPE_Video);
     t.SetSubtype(&subtype);
     t.SetFormatType(&FORMAT_VideoInfo);
     VIDEOINFOHEADER* vih = reinterpret_cast<VIDEOINFOHEADER*>(t.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
     vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih->bmiHeader.biWidth = 16;
-    vih->bmiHeader.biHeight = 16;
+    vih->bmiHeader.biWidth = width;
+    vih->bmiHeader.biHeight = height;
+    vih->bmiHeader.biBitCount = bitCount;
     vih->bmiHeader.biCompression = subtype.Data1;
-    t.SetSampleSize(512);
+    if (sampleSize)
+        t.SetSampleSize(sampleSize);
+    else
+        t.SetVariableSize();
     return t;
 }
 

@@ -2,62 +2,18 @@
 // codes and emulation prevention, so that parser tests can state their input field by field.
 #pragma once
 
+#include "tests/support/BitWriter.h"
+
 #include <cstdint>
 #include <optional>
 #include <vector>
-
-class BitWriter {
-public:
-    void bits(uint32_t value, int n) {
-        for (int i = n - 1; i >= 0; --i)
-            bit((value >> i) & 1);
-    }
-    void bit(uint32_t b) {
-        if (used_ % 8 == 0)
-            bytes_.push_back(0);
-        if (b)
-            bytes_.back() |= static_cast<uint8_t>(0x80 >> (used_ % 8));
-        ++used_;
-    }
-    void ue(uint32_t value) {
-        const uint64_t code = uint64_t{value} + 1;
-        int length = 0;
-        while ((code >> length) > 1)
-            ++length;
-        bits(0, length);
-        for (int i = length; i >= 0; --i)
-            bit((code >> i) & 1);
-    }
-    void se(int32_t value) {
-        ue(value > 0 ? 2 * static_cast<uint32_t>(value) - 1 : 2 * static_cast<uint32_t>(-value));
-    }
-    // rbsp_trailing_bits
-    void trailing() {
-        bit(1);
-        while (used_ % 8)
-            bit(0);
-    }
-    const std::vector<uint8_t>& bytes() const { return bytes_; }
-
-private:
-    std::vector<uint8_t> bytes_;
-    size_t used_ = 0;
-};
 
 // Start code, header byte, then the payload with 03 inserted wherever 00 00 is followed by 0 to 3.
 inline std::vector<uint8_t> makeNal(uint8_t header, const std::vector<uint8_t>& rbsp, int startCode = 4) {
     std::vector<uint8_t> nal(startCode - 1, 0);
     nal.push_back(1);
     nal.push_back(header);
-    int zeros = 0;
-    for (uint8_t b : rbsp) {
-        if (zeros == 2 && b <= 3) {
-            nal.push_back(3);
-            zeros = 0;
-        }
-        nal.push_back(b);
-        zeros = b == 0 ? zeros + 1 : 0;
-    }
+    appendEscaped(nal, rbsp);
     return nal;
 }
 
