@@ -104,11 +104,16 @@ QFont MapFont(const std::wstring& face, int pixelHeight, bool bold) {
     return font;
 }
 
+// A toolkit window of its own (a file dialog, a message box, a completer's or a combo box's popup) is
+// nobody's window here, even though its parent chain goes on to the window that opened it: its keys and
+// clicks are its own.
 CWnd* OwnerOf(const QWidget* widget) {
     for (const QWidget* w = widget; w; w = w->parentWidget()) {
         const QVariant v = w->property(kHwndProperty);
         if (v.isValid())
             return CWnd::FromHandle(reinterpret_cast<HWND>(v.value<quintptr>()));
+        if (w->isWindow())
+            return nullptr;
     }
     return nullptr;
 }
