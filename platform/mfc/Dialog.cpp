@@ -110,8 +110,6 @@ BOOL CDialog::createWindow(CWnd* parent) {
         return FALSE;
     // The client area is the template's size, whatever frame the window system adds.
     part()->face->resize(r.right - r.left, r.bottom - r.top);
-    const int fontPixels = mulDiv(template_.pointSize, 96, 72);
-    SetFont(template_.font, fontPixels);
     for (const DialogItem& item : template_.items) {
         RECT ir{item.x, item.y, item.x + item.cx, item.y + item.cy};
         MapDialogRect(&ir);
@@ -120,6 +118,8 @@ BOOL CDialog::createWindow(CWnd* parent) {
                           static_cast<UINT>(item.id));
         part()->spares.push_back(std::move(control));
     }
+    // As a dialog gives its controls its font: the owner-drawn ones draw their texts in it too.
+    SetFont(template_.font, mulDiv(template_.pointSize, 96, 72));
     if ((template_.style & DS_CENTER) && !child)
         CenterWindow();
     OnInitDialog();
