@@ -223,10 +223,14 @@ int KQ_UI_VeloqDlg::ApplyUiState(int flags) {
         apply(maximize_, row.maximise);
         apply(record_, row.record);
         apply(mute_, row.mute);
+        // Where the table leaves the source button unchanged, a live state that can change its source has
+        // it enabled (after a recording too), unless a source change is under way.
         if (row.source != Source::Unchanged)
             source_.EnableWindow(row.source == Source::Enabled);
-        if (g_settingsButtonLock == 1)
-            Button(IDC_BTN_PROPERTY).EnableWindow(FALSE);
+        else if (SourceChoosable(state))
+            source_.EnableWindow(pendingSource_ < 0);
+        if (ButtonCell(state, IDC_BTN_PROPERTY - kFirstMainButton) == Cell::ShownEnabled)
+            Button(IDC_BTN_PROPERTY).EnableWindow(settingsAvailable());
         if (CMenu* main = popup_.GetSubMenu(0)) {
             const int source = SourceOfState(state);
             for (int i = 0; i < 3; ++i)

@@ -83,6 +83,11 @@ private:
     void setToolTips();
     void applySkin();
     void placeSwitches();
+    // A control the user can press now (shown and enabled); a menu item or key that stands for a button
+    // acts and is enabled exactly then.
+    bool canPress(int id) const;
+    // The settings sheet can open: the state allows it and there is one.
+    bool settingsAvailable() const;
 
     // Commands.
     void onClose();
@@ -92,6 +97,8 @@ private:
     void onOpen();
     void onOpenLocalFile();
     void onMenuButton();
+    void onSettings();
+    void onSchedule();
     void onLoginPane();
     void onMute();
     void onSourceButton();
@@ -110,6 +117,10 @@ private:
     void onChannelStep(int step);
     void onVolumeStep(int step);
     void onFullScreen();
+    // Back to live view of the current source after a file (played, or failed to open): the live graph
+    // running again, the live state and the source's name on the picture. When live view cannot start, the
+    // error dialog says why and the program logs out as the login button would.
+    void returnToLive();
 
     // Messages.
     LRESULT onSetState(WPARAM state);

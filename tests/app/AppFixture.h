@@ -75,6 +75,7 @@ protected:
             services.makePlayer = playerFactory;
         else
             services.makePlayer = [this](KQ_AppConfig&) { return std::unique_ptr<PlayerPort>(player); };
+        services.openSettings = openSettings;
         services.makePower = [this] {
             auto made = std::make_unique<FakePower>();
             made->shutdowns = &shutdowns;
@@ -140,6 +141,7 @@ protected:
     std::function<std::unique_ptr<BoxClientPort>(KQ_AppConfig&)> boxFactory;
     FakePlayer* player = nullptr; // owned by the application (unless playerFactory makes another)
     std::function<std::unique_ptr<PlayerPort>(KQ_AppConfig&)> playerFactory;
+    std::function<void(CWnd*)> openSettings; // the settings sheet the program is given (none by default)
     FakePower* power = nullptr;
     int shutdowns = 0;
     std::vector<ShownMessage> messages;

@@ -7,7 +7,8 @@ namespace {
 
 // The button table, one digit per button 1000..1016 (0 shown and disabled, 1 shown and enabled, 2 hidden),
 // the switches 1134/1018/1019 (+ enabled, - disabled, = unchanged) and the source button (= e d), and the
-// sliders 1020/1021 as digits.
+// sliders 1020/1021 as digits. The table leaves the source button unchanged in the live states 2, 5 and 8;
+// there it is enabled, as the source menu is. The program here has a settings sheet.
 struct Row {
     int state;
     const char* buttons;
@@ -16,10 +17,10 @@ struct Row {
 };
 constexpr Row kRows[] = {
     {0, "12120111102222222", "+--=", "02"},  {1, "02020010002222222", "---=", "02"},
-    {2, "12121111112222222", "+++=", "12"},  {3, "12121010022222222", "+++d", "12"},
-    {4, "02020010002222222", "-++=", "02"},  {5, "12121111112222222", "+++=", "12"},
+    {2, "12121111112222222", "+++e", "12"},  {3, "12121010022222222", "+++d", "12"},
+    {4, "02020010002222222", "-++=", "02"},  {5, "12121111112222222", "+++e", "12"},
     {6, "12121010022222222", "+++d", "12"},  {7, "02020010002222222", "+++d", "02"},
-    {8, "12121111112222222", "+++=", "12"},  {9, "12121010022222222", "+++d", "12"},
+    {8, "12121111112222222", "+++e", "12"},  {9, "12121010022222222", "+++d", "12"},
     {10, "02020010002222222", "+++=", "02"}, {11, "12121111122221111", "+-+=", "11"},
     {12, "12121111122210102", "+-+=", "11"}, {13, "12120111122210002", "+--=", "11"},
     {14, "12121111122211110", "+-+=", "11"}, {15, "12121111122211110", "+-+=", "11"},
@@ -37,6 +38,7 @@ char cellOf(CWnd& w) {
 class UiStateTest : public AppFixture {};
 
 TEST_F(UiStateTest, EveryStateShowsItsRowOfButtonsSwitchesAndSliders) {
+    openSettings = [](CWnd*) {};
     start();
     bool source = main->SourceButton().IsWindowEnabled();
     bool switches[3] = {};
@@ -84,6 +86,7 @@ TEST_F(UiStateTest, PlaceHoldersStayHiddenButPlaceTheSwitchesAndTheSourceButton)
 }
 
 TEST_F(UiStateTest, StatesOutsideTheTableAreIgnoredAndTheSettingsLockGreysSettings) {
+    openSettings = [](CWnd*) {};
     start();
     setState(UI_STATE_TV_PLAY);
     for (WPARAM bad : {WPARAM{22}, WPARAM{1000}, static_cast<WPARAM>(-1)}) {
