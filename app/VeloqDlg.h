@@ -42,10 +42,12 @@ public:
     // The side pane (TV pane for the tuner, remote pane for the other sources): shown or hidden.
     void ToggleSidePane();
     void HideSidePanes();
+    // The shown panes beside the window on the work area (Docking.h); on every move of the window.
     void DockPanes();
+    bool IsMaximized() const { return maximized_; }
     bool IsMuted() const { return muted_; }
     bool IsSidePaneShown() const { return tvPaneShown_ || remotePaneShown_; }
-    void SetLoginPaneShown(bool shown) { loginPaneShown_ = shown; }
+    void SetLoginPaneShown(bool shown); // a pane about to show is docked first
     // The settings can be opened: something opens the sheet, and the UI state gives it pages.
     bool CanOpenSettings() const;
     // The settings sheet, modal, on the tab of the page when the state gives it (else the first).
@@ -159,6 +161,7 @@ private:
     bool loginPaneShown_ = true;
     bool initialized_ = false;
     bool muted_ = false;
+    bool docking_ = false; // DockPanes is moving the window
     int aspect_ = 0;
     // A scheduled recording: its end on the scaled clock, what follows it, and the source it waits for.
     bool scheduledRecording_ = false;

@@ -206,7 +206,7 @@ void HostFace::mousePressEvent(QMouseEvent* event) {
                 if (!system) {
                     p->dragMode = hit == HTCAPTION ? 1 : 2;
                     p->dragOrigin = global;
-                    p->dragStart = geometry();
+                    p->dragStart = QRect(frameGeometry().topLeft(), size()); // move() places the frame
                 }
                 return;
             }
