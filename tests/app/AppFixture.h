@@ -64,6 +64,15 @@ protected:
 
     // Start-up, then the main window's initialisation (which makes the panes' windows).
     void start() {
+        makeApp();
+        app->StartUp();
+        main = std::make_unique<KQ_UI_VeloqDlg>();
+        app->m_pMainWnd = main.get();
+        ASSERT_TRUE(main->Create());
+    }
+
+    // The application object with the test's services, not yet started.
+    void makeApp() {
         box = boxFactory ? nullptr : new FakeBoxClient;
         player = playerFactory ? nullptr : new FakePlayer;
         AppServices services;
@@ -83,10 +92,6 @@ protected:
             return made;
         };
         app = std::make_unique<KQ_UI_VeloqApp>(std::move(services));
-        app->StartUp();
-        main = std::make_unique<KQ_UI_VeloqDlg>();
-        app->m_pMainWnd = main.get();
-        ASSERT_TRUE(main->Create());
     }
 
     void stop() {

@@ -5,6 +5,7 @@
 #include "UiFixture.h"
 
 #include "platform/mfc/FileDialog.h"
+#include "tests/support/Keyboard.h"
 #include "tests/support/fakes/TempFolder.h"
 
 #include <QAbstractItemView>
@@ -47,31 +48,6 @@ protected:
     void OnClose() override { ++closes; }
 };
 
-// The key as the keyboard gives it: to the widget that has the keyboard focus.
-void press(int key, const QString& text = QString(), Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* target = QApplication::focusWidget();
-    ASSERT_NE(target, nullptr) << "nothing has the keyboard";
-    QKeyEvent down(QEvent::KeyPress, key, modifiers, text);
-    QApplication::sendEvent(target, &down);
-    QKeyEvent up(QEvent::KeyRelease, key, modifiers, text);
-    QApplication::sendEvent(target, &up);
-}
-
-// Runs `act` once the toolkit's modal dialog is up and has the keyboard.
-void whenModal(std::function<void(QWidget* dialog)> act) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, poll] {
-        QWidget* modal = QApplication::activeModalWidget();
-        QWidget* focus = QApplication::focusWidget();
-        if (modal && focus && modal->isAncestorOf(focus)) {
-            act(modal);
-            return;
-        }
-        QTimer::singleShot(5, *poll);
-    };
-    QTimer::singleShot(0, *poll);
-}
-
 class KeyboardTest : public UiTest {};
 
 TEST_F(KeyboardTest, AMessageBoxOverAWindowAnswersEnterAndEscapeItself) {
@@ -90,7 +66,7 @@ TEST_F(KeyboardTest, AMessageBoxOverAWindowAnswersEnterAndEscapeItself) {
     main.ShowWindow(SW_SHOW);
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "type " << c.type << " key " << c.key);
-        whenModal([&](QWidget*) { press(c.key); });
+        WhenModal([&](QWidget*) { PressKey(c.key); });
         EXPECT_EQ(main.MessageBox(L"Take it over?", L"Solvane Player", c.type), c.answer);
     }
     EXPECT_EQ(main.keysSeen, 0) << "the window behind saw the box's keys";
@@ -119,7 +95,7 @@ TEST_F(KeyboardTest, EnterPressesATemplateDialogsDefaultButtonAndEscapeCancels) 
     ASSERT_TRUE(main.Create());
     main.ShowWindow(SW_SHOW);
     for (const auto& [key, result] : {std::pair{Qt::Key_Return, 7}, std::pair{Qt::Key_Escape, IDCANCEL}}) {
-        whenModal([key = key](QWidget*) { press(key); });
+        WhenModal([key = key](QWidget*) { PressKey(key); });
         Ask ask(t, &main);
         EXPECT_EQ(ask.DoModal(), result) << key;
     }
@@ -149,26 +125,14 @@ TEST_F(KeyboardTest, EveryKeyTypedIntoTheFileDialogsNameFieldArrives) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
         QString field;
-        whenModal([&](QWidget* dialog) {
+        WhenModal([&](QWidget* dialog) {
             auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             ASSERT_NE(name, nullptr);
             ASSERT_EQ(QApplication::focusWidget(), name) << "the name field has the keyboard";
-            for (QChar ch : c.typed) {
-                // A key goes where the keyboard is: the completer's list while it shows, else the field.
-                const int key = ch.isLetter() ? Qt::Key_A + (ch.toUpper().unicode() - 'A')
-                                : ch == '/'   ? Qt::Key_Slash
-                                : ch == '.'   ? Qt::Key_Period
-                                              : Qt::Key_0 + (ch.unicode() - '0');
-                QWidget* popup = name->completer() ? name->completer()->popup() : nullptr;
-                QWidget* target = popup && popup->isVisible() ? popup : QApplication::focusWidget();
-                QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, QString(ch));
-                QApplication::sendEvent(target, &down);
-                platform::mfc::PumpUiFor(5);
-            }
+            TypeInto(*name, c.typed);
             field = name->text();
-            if (QWidget* popup = name->completer() ? name->completer()->popup() : nullptr)
-                popup->hide();
-            press(c.last);
+            CloseCompletion(*name);
+            PressKey(c.last);
         });
         const std::wstring chosen = GetOpenFilePath(&main, L"Open", folder.root().wstring(), L"MP4 (*.mp4)");
         EXPECT_EQ(field, c.typed);
