@@ -146,7 +146,7 @@ protected:
     std::function<std::unique_ptr<BoxClientPort>(KQ_AppConfig&)> boxFactory;
     FakePlayer* player = nullptr; // owned by the application (unless playerFactory makes another)
     std::function<std::unique_ptr<PlayerPort>(KQ_AppConfig&)> playerFactory;
-    std::function<void(CWnd*)> openSettings; // the settings sheet the program is given (none by default)
+    std::function<void(CWnd*, int)> openSettings; // the settings sheet the program is given (none by default)
     FakePower* power = nullptr;
     int shutdowns = 0;
     std::vector<ShownMessage> messages;

@@ -64,7 +64,7 @@ TEST_F(ButtonRulesTest, ButtonsAndTheirMenuItemsAgreeAndSourceStaysChoosableAfte
         SCOPED_TRACE(c.withSheet ? "with a settings sheet" : "without one");
         int opened = 0;
         const std::size_t sourceRequests = testBox.FramesOf(kSetSource).size();
-        openSettings = c.withSheet ? std::function<void(CWnd*)>([&](CWnd*) { ++opened; }) : nullptr;
+        openSettings = c.withSheet ? std::function<void(CWnd*, int)>([&](CWnd*, int) { ++opened; }) : nullptr;
         startAndWatch();
         app->m_config.m_recordPath = (temp / "record").wstring();
         expectAgreement("logged out");

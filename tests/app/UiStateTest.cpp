@@ -38,7 +38,7 @@ char cellOf(CWnd& w) {
 class UiStateTest : public AppFixture {};
 
 TEST_F(UiStateTest, EveryStateShowsItsRowOfButtonsSwitchesAndSliders) {
-    openSettings = [](CWnd*) {};
+    openSettings = [](CWnd*, int) {};
     start();
     bool source = main->SourceButton().IsWindowEnabled();
     bool switches[3] = {};
@@ -86,7 +86,7 @@ TEST_F(UiStateTest, PlaceHoldersStayHiddenButPlaceTheSwitchesAndTheSourceButton)
 }
 
 TEST_F(UiStateTest, StatesOutsideTheTableAreIgnoredAndTheSettingsLockGreysSettings) {
-    openSettings = [](CWnd*) {};
+    openSettings = [](CWnd*, int) {};
     start();
     setState(UI_STATE_TV_PLAY);
     for (WPARAM bad : {WPARAM{22}, WPARAM{1000}, static_cast<WPARAM>(-1)}) {
