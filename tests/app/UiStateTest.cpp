@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 
+#include "app/SettingsPages.h"
 #include "app/Templates.h"
 #include "app/UiState.h"
 
@@ -48,7 +49,10 @@ TEST_F(UiStateTest, EveryStateShowsItsRowOfButtonsSwitchesAndSliders) {
         std::string buttons;
         for (int id = 1000; id <= 1016; ++id)
             buttons += cellOf(main->Button(id));
-        EXPECT_EQ(buttons, row.buttons) << "state " << row.state;
+        std::string expected = row.buttons;
+        if (SettingsPagesOf(row.state).empty() && expected[7] == '1')
+            expected[7] = '0'; // a state whose settings sheet has no page greys the settings button
+        EXPECT_EQ(buttons, expected) << "state " << row.state;
         KQ_UI_SwitchButton* s[3] = {&main->MaximizeSwitch(), &main->RecordSwitch(), &main->MuteSwitch()};
         for (int i = 0; i < 3; ++i) {
             if (row.switches[i] != '=')
