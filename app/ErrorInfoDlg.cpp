@@ -93,7 +93,8 @@ BOOL KQ_UI_ErrorInfoDlg::OnInitDialog() {
     GetWindowRect(&full_);
     expanded_ = false;
     SetWindowPos(nullptr, 0, 0, full_.right - full_.left, collapsedHeight(), SWP_NOMOVE | SWP_NOZORDER);
-    return TRUE;
+    GetDlgItem(IDOK)->SetFocus(); // Enter presses OK, not the detail button
+    return FALSE;
 }
 
 // Only the summary and the two buttons show: the client area ends at the separator.

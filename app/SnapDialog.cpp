@@ -1,8 +1,18 @@
 #include "app/SnapDialog.h"
 
+#include "app/Docking.h"
+#include "app/LoginDialog.h"
+#include "app/Panes.h"
 #include "app/Templates.h"
+#include "app/VeloqApp.h"
 
 #include <algorithm>
+
+namespace {
+
+constexpr int kTitleBand = 28; // the main window's title bar, never covered
+
+} // namespace
 
 KQ_UI_SnapDialog::KQ_UI_SnapDialog() : CDialog(SnapDialogTemplate()) {
     MapNotify(IDC_SNAP_LIST, CBN_SELCHANGE, [this] { showSelected(); });
@@ -33,7 +43,34 @@ void KQ_UI_SnapDialog::AddSnapshot(const std::wstring& path) {
         combo->SetCurSel(combo->GetCount() - 1);
     }
     showSelected();
+    if (!IsWindowVisible())
+        placeBesideTheMainWindow();
     ShowWindow(SW_SHOWNA);
+}
+
+void KQ_UI_SnapDialog::placeBesideTheMainWindow() {
+    CWnd* main = GetParent();
+    KQ_UI_VeloqApp* a = VeloqApp();
+    if (!main || !a)
+        return;
+    RECT group, work, own;
+    main->GetWindowRect(&group);
+    for (CWnd* pane : {static_cast<CWnd*>(a->m_pLoginDlg), static_cast<CWnd*>(a->m_pTvPane),
+                       static_cast<CWnd*>(a->m_pRemotePane)})
+        if (pane && pane->IsWindowVisible()) {
+            RECT r;
+            pane->GetWindowRect(&r);
+            group.left = std::min(group.left, r.left); // tops stay the main window's
+            group.right = std::max(group.right, r.right);
+        }
+    GetWorkArea(&work);
+    GetWindowRect(&own);
+    const POINT at = PlaceBeside(work, group, SIZE{own.right - own.left, own.bottom - own.top}, kTitleBand);
+    SetWindowPos(nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT KQ_UI_SnapDialog::OnNcHitTest(POINT) {
+    return HTCAPTION;
 }
 
 void KQ_UI_SnapDialog::showSelected() {
@@ -60,6 +97,7 @@ void KQ_UI_SnapDialog::Preview::DrawItem(LPDRAWITEMSTRUCT item) {
     CDC memory;
     memory.CreateCompatibleDC(&dc);
     memory.SelectObject(&picture);
+    dc.SetStretchBltMode(HALFTONE);
     dc.StretchBlt(box.left + (box.Width() - w) / 2, box.top + (box.Height() - h) / 2, w, h, &memory, 0, 0,
                   size.cx, size.cy);
 }

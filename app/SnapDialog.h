@@ -1,4 +1,6 @@
-// KQ_UI_SnapDialog: the snapshot list. Each snapshot the user takes is added to it; choosing one shows it.
+// KQ_UI_SnapDialog: the snapshot list. Each snapshot the user takes is added to it; choosing one shows it,
+// scaled smoothly to the preview. It opens beside the main window and its panes, on the work area, and is
+// moved by its caption or by its surface (there is no caption without a window manager).
 #pragma once
 
 #include "platform/mfc/Controls.h"
@@ -20,6 +22,7 @@ public:
 
 protected:
     void OnCancel() override { ShowWindow(SW_HIDE); }
+    LRESULT OnNcHitTest(POINT screen) override;
     void OnOK() override {}
 
 private:
@@ -31,6 +34,7 @@ private:
         void DrawItem(LPDRAWITEMSTRUCT item) override;
     };
     void showSelected();
+    void placeBesideTheMainWindow();
 
     CComboBox* list() const;
     Preview preview_;

@@ -138,6 +138,10 @@ bool IsRecordingState(int state) {
     return state == 3 || state == 6 || state == 9 || state == 21;
 }
 
+bool SourceChoosable(int state) {
+    return IsLiveState(state) && !IsRecordingState(state);
+}
+
 int FileStateFor(int fileState, bool fromLive) {
     const int base = fileState >= UI_STATE_FILE_PLAY_L ? fileState - 5 : fileState;
     return fromLive ? base + 5 : base;

@@ -56,5 +56,7 @@ bool StatusLineShown(int state); // status line 1023 at the "infobar" place
 bool IsFileState(int state);     // 11..20
 bool IsLiveState(int state);     // the play and record states of the three sources, and 21
 bool IsRecordingState(int state);
+// The live states in which another source can be chosen (the source menu's items and the SRC button).
+bool SourceChoosable(int state);
 // The file states of a file opened from a live state carry the "_L" value.
 int FileStateFor(int fileState, bool fromLive);

@@ -1,5 +1,6 @@
 #include "app/VeloqDlg.h"
 
+#include "app/Docking.h"
 #include "app/FullScreenDlg.h"
 #include "app/Language.h"
 #include "app/LoginDialog.h"
@@ -18,6 +19,9 @@ constexpr int kMarginLeft = 12;
 constexpr int kMarginTop = 28;
 constexpr int kMarginRight = 13;
 constexpr int kMarginBottom = 94;
+// The mode label's place, from the bottom-right corner of the client area.
+constexpr int kModeRight = 186;
+constexpr int kModeBottom = 26;
 
 struct Tip {
     int id;
@@ -223,10 +227,14 @@ int KQ_UI_VeloqDlg::ApplyUiState(int flags) {
         apply(maximize_, row.maximise);
         apply(record_, row.record);
         apply(mute_, row.mute);
+        // Where the table leaves the source button unchanged, a live state that can change its source has
+        // it enabled (after a recording too), unless a source change is under way.
         if (row.source != Source::Unchanged)
             source_.EnableWindow(row.source == Source::Enabled);
-        if (g_settingsButtonLock == 1)
-            Button(IDC_BTN_PROPERTY).EnableWindow(FALSE);
+        else if (SourceChoosable(state))
+            source_.EnableWindow(pendingSource_ < 0);
+        if (ButtonCell(state, IDC_BTN_PROPERTY - kFirstMainButton) == Cell::ShownEnabled)
+            Button(IDC_BTN_PROPERTY).EnableWindow(settingsAvailable());
         if (CMenu* main = popup_.GetSubMenu(0)) {
             const int source = SourceOfState(state);
             for (int i = 0; i < 3; ++i)
@@ -241,8 +249,15 @@ int KQ_UI_VeloqDlg::ApplyUiState(int flags) {
         placeLabel(time_, c.m_clockLabel, *this);
         status_.MarkShown(StatusLineShown(state) || state == UI_STATE_LOGIN);
         placeLabel(status_, c.m_infoBarLabel, *this);
-        if (CWnd* mode = GetDlgItem(IDC_STATIC_MODE))
+        if (CWnd* mode = GetDlgItem(IDC_STATIC_MODE)) {
+            RECT client;
+            GetClientRect(&client);
+            RECT r;
+            mode->GetWindowRect(&r);
+            mode->MoveWindow(client.right - kModeRight, client.bottom - kModeBottom, r.right - r.left,
+                             r.bottom - r.top, TRUE);
             mode->ShowWindow(TimeLabelShown(state) ? SW_SHOWNA : SW_HIDE);
+        }
     }
     if (flags & 0x100) {
         for (int s = 0; s < 2; ++s) {
@@ -317,22 +332,48 @@ void KQ_UI_VeloqDlg::RestoreDefaultSize() {
     DockPanes();
 }
 
-// The login pane to the right of the window, the shown side pane to its left, tops aligned.
-void KQ_UI_VeloqDlg::DockPanes() {
-    KQ_UI_VeloqApp& a = app();
+namespace {
+
+// The size of a pane that shows (or is about to); {0, 0} for one that does not.
+SIZE paneSize(const CWnd* pane, bool shown) {
+    if (!pane || !pane->m_hWnd || !shown)
+        return SIZE{0, 0};
     RECT r;
+    pane->GetWindowRect(&r);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+void movePane(CWnd* pane, bool shown, POINT to) {
+    if (pane && pane->m_hWnd && shown)
+        pane->SetWindowPos(nullptr, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+} // namespace
+
+// A pane is docked as it is marked shown (before it shows), so that it never opens off the work area.
+void KQ_UI_VeloqDlg::DockPanes() {
+    if (docking_ || !m_hWnd)
+        return;
+    docking_ = true;
+    KQ_UI_VeloqApp& a = app();
+    RECT r, work;
     GetWindowRect(&r);
-    if (a.m_pLoginDlg && a.m_pLoginDlg->m_hWnd)
-        a.m_pLoginDlg->SetWindowPos(nullptr, r.right + 1, r.top, 0, 0,
-                                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (CDialog* pane : {static_cast<CDialog*>(a.m_pTvPane), static_cast<CDialog*>(a.m_pRemotePane)}) {
-        if (!pane || !pane->m_hWnd)
-            continue;
-        RECT p;
-        pane->GetWindowRect(&p);
-        pane->SetWindowPos(nullptr, r.left - (p.right - p.left) - 1, r.top, 0, 0,
-                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    GetWorkArea(&work);
+    CDialog* side =
+        tvPaneShown_ ? static_cast<CDialog*>(a.m_pTvPane) : static_cast<CDialog*>(a.m_pRemotePane);
+    const DockPlan plan = PlanDock(work, r, paneSize(a.m_pLoginDlg, loginPaneShown_),
+                                   paneSize(side, IsSidePaneShown()), !maximized_ && !IsIconic());
+    if (plan.main.x != r.left || plan.main.y != r.top)
+        SetWindowPos(nullptr, plan.main.x, plan.main.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    movePane(a.m_pLoginDlg, loginPaneShown_, plan.login);
+    movePane(side, IsSidePaneShown(), plan.side);
+    docking_ = false;
+}
+
+void KQ_UI_VeloqDlg::SetLoginPaneShown(bool shown) {
+    loginPaneShown_ = shown;
+    if (shown)
+        DockPanes();
 }
 
 void KQ_UI_VeloqDlg::HideSidePanes() {
@@ -354,9 +395,9 @@ void KQ_UI_VeloqDlg::ToggleSidePane() {
     CDialog* pane = tv ? static_cast<CDialog*>(a.m_pTvPane) : static_cast<CDialog*>(a.m_pRemotePane);
     if (!pane || !pane->m_hWnd)
         return;
+    (tv ? tvPaneShown_ : remotePaneShown_) = true;
     DockPanes();
     pane->ShowWindow(SW_SHOWNA);
-    (tv ? tvPaneShown_ : remotePaneShown_) = true;
 }
 
 BOOL KQ_UI_VeloqDlg::OnEraseBkgnd(CDC* dc) {

@@ -42,10 +42,12 @@ public:
     // The side pane (TV pane for the tuner, remote pane for the other sources): shown or hidden.
     void ToggleSidePane();
     void HideSidePanes();
+    // The shown panes beside the window on the work area (Docking.h); on every move of the window.
     void DockPanes();
+    bool IsMaximized() const { return maximized_; }
     bool IsMuted() const { return muted_; }
     bool IsSidePaneShown() const { return tvPaneShown_ || remotePaneShown_; }
-    void SetLoginPaneShown(bool shown) { loginPaneShown_ = shown; }
+    void SetLoginPaneShown(bool shown); // a pane about to show is docked first
     // The settings can be opened: something opens the sheet, and the UI state gives it pages.
     bool CanOpenSettings() const;
     // The settings sheet, modal, on the tab of the page when the state gives it (else the first).
@@ -83,6 +85,11 @@ private:
     void setToolTips();
     void applySkin();
     void placeSwitches();
+    // A control the user can press now (shown and enabled); a menu item or key that stands for a button
+    // acts and is enabled exactly then.
+    bool canPress(int id) const;
+    // The settings sheet can open: the state allows it and there is one.
+    bool settingsAvailable() const;
 
     // Commands.
     void onClose();
@@ -92,6 +99,8 @@ private:
     void onOpen();
     void onOpenLocalFile();
     void onMenuButton();
+    void onSettings();
+    void onSchedule();
     void onLoginPane();
     void onMute();
     void onSourceButton();
@@ -110,6 +119,10 @@ private:
     void onChannelStep(int step);
     void onVolumeStep(int step);
     void onFullScreen();
+    // Back to live view of the current source after a file (played, or failed to open): the live graph
+    // running again, the live state and the source's name on the picture. When live view cannot start, the
+    // error dialog says why and the program logs out as the login button would.
+    void returnToLive();
 
     // Messages.
     LRESULT onSetState(WPARAM state);
@@ -148,6 +161,7 @@ private:
     bool loginPaneShown_ = true;
     bool initialized_ = false;
     bool muted_ = false;
+    bool docking_ = false; // DockPanes is moving the window
     int aspect_ = 0;
     // A scheduled recording: its end on the scaled clock, what follows it, and the source it waits for.
     bool scheduledRecording_ = false;

@@ -1,5 +1,7 @@
 #include "app/VeloqDlg.h"
 
+#include "app/ErrorInfoDlg.h"
+#include "app/FileFailure.h"
 #include "app/FullScreenDlg.h"
 #include "app/Language.h"
 #include "app/LoginDialog.h"
@@ -11,6 +13,7 @@
 #include "app/VeloqApp.h"
 #include "platform/mfc/FileDialog.h"
 #include "platform/mfc/MessageBox.h"
+#include "platform/win32/Clock.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/Profile.h"
 
@@ -24,7 +27,10 @@ void KQ_UI_VeloqDlg::mapCommands() {
     MapCommand(IDC_BTN_SNAP, [this] { onSnapshot(); });
     MapCommand(IDC_BTN_OPEN, [this] { onOpen(); });
     MapCommand(IDC_BTN_MTS, [this] { onMenuButton(); });
-    MapCommand(IDC_BTN_PROPERTY, [this] { OpenSettings(SettingsPage::Channel); });
+    MapCommand(IDC_BTN_PROPERTY, [this] {
+        if (canPress(IDC_BTN_PROPERTY))
+            onSettings();
+    });
     MapCommand(IDC_BTN_POPUP_RIGHT, [this] { onLoginPane(); });
     MapCommand(IDC_BTN_POPUP_LEFT, [this] { ToggleSidePane(); });
     MapCommand(IDC_BTN_MUTE, [this] { onMute(); });
@@ -35,24 +41,32 @@ void KQ_UI_VeloqDlg::mapCommands() {
     MapCommand(IDC_BTN_FORWARD, [this] { onForward(); });
     MapCommand(IDC_BTN_BACKWARD, [this] { onBackward(); });
 
-    MapCommand(ID_MENU_STOP, [this] { onStopFile(); });
-    MapCommand(ID_MENU_PLAY, [this] { onPlay(); });
-    MapCommand(ID_MENU_RECORD, [this] { onRecord(); });
-    MapCommand(ID_MENU_SNAP, [this] { onSnapshot(); });
-    MapCommand(ID_MENU_SETTING, [this] { OpenSettings(SettingsPage::Channel); });
-    MapCommand(ID_MENU_SCHEDULE, [this] { OpenSettings(SettingsPage::Schedule); });
+    // A menu item (or its key) that stands for a button does what the button does, and only while the
+    // button can be pressed; the item is greyed exactly when the button is.
+    auto twin = [this](UINT command, int button, void (KQ_UI_VeloqDlg::*act)()) {
+        MapCommand(command, [this, button, act] {
+            if (canPress(button))
+                (this->*act)();
+        });
+    };
+    twin(ID_MENU_STOP, IDC_BTN_STOP, &KQ_UI_VeloqDlg::onStopFile);
+    twin(ID_MENU_PLAY, IDC_BTN_PLAY, &KQ_UI_VeloqDlg::onPlay);
+    twin(ID_MENU_RECORD, IDC_BTN_RECORD, &KQ_UI_VeloqDlg::onRecord);
+    twin(ID_MENU_SNAP, IDC_BTN_SNAP, &KQ_UI_VeloqDlg::onSnapshot);
+    twin(ID_MENU_MUTE, IDC_BTN_MUTE, &KQ_UI_VeloqDlg::onMute);
+    twin(ID_MENU_SETTING, IDC_BTN_PROPERTY, &KQ_UI_VeloqDlg::onSettings);
+    twin(ID_MENU_SCHEDULE, IDC_BTN_PROPERTY, &KQ_UI_VeloqDlg::onSchedule);
+    twin(ID_MENU_OPEN_LOCAL_FILE, IDC_BTN_OPEN, &KQ_UI_VeloqDlg::onOpenLocalFile);
     MapCommandRange(ID_MENU_SRC_TV, ID_MENU_SRC_SV,
                     [this](UINT id) { onSelectSource(static_cast<int>(id - ID_MENU_SRC_TV)); });
     MapCommandRange(ID_MENU_ASPECT_FREE, ID_MENU_ASPECT_WS,
                     [this](UINT id) { onAspect(static_cast<int>(id - ID_MENU_ASPECT_FREE)); });
     MapCommand(ID_MENU_TOPMOST, [this] { onTopMost(); });
-    MapCommand(ID_MENU_MUTE, [this] { onMute(); });
     MapCommand(ID_MENU_OSD, [this] { onOsd(); });
     MapCommandRange(ID_MENU_SKIN_FIRST, ID_MENU_SKIN_LAST,
                     [this](UINT id) { onSkin(static_cast<int>(id - ID_MENU_SKIN_FIRST)); });
     MapCommandRange(kLanguageMenuFirst, kLanguageMenuLast, [this](UINT id) { onLanguage(id); });
     MapCommandRange(ID_MENU_CHANNEL_FIRST, ID_MENU_CHANNEL_LAST, [this](UINT id) { onChannel(id); });
-    MapCommand(ID_MENU_OPEN_LOCAL_FILE, [this] { onOpenLocalFile(); });
     MapCommand(ID_KEY_PLAY_PAUSE, [this] {
         const int state = app().m_uiState;
         if (state == UI_STATE_FILE_PLAY || state == UI_STATE_FILE_PLAY_L)
@@ -66,28 +80,27 @@ void KQ_UI_VeloqDlg::mapCommands() {
     MapCommand(ID_KEY_VOLUME_UP, [this] { onVolumeStep(50); });
     MapCommand(ID_KEY_VOLUME_DOWN, [this] { onVolumeStep(-50); });
 
-    // Menu items greyed by the UI state: what the button table allows, and what exists here.
-    auto allowed = [this](int button) {
-        return ButtonCell(app().m_uiState, button - kFirstMainButton) == Cell::ShownEnabled;
-    };
-    MapUpdateUI(ID_MENU_PLAY, [allowed](CCmdUI* ui) { ui->Enable(allowed(IDC_BTN_PLAY)); });
-    MapUpdateUI(ID_MENU_STOP, [allowed](CCmdUI* ui) { ui->Enable(allowed(IDC_BTN_STOP)); });
-    MapUpdateUI(ID_MENU_SNAP, [allowed](CCmdUI* ui) { ui->Enable(allowed(IDC_BTN_SNAP)); });
+    // The menu items greyed as their buttons are, and those with nothing behind them here.
+    for (auto [command, button] :
+         {std::pair{ID_MENU_PLAY, IDC_BTN_PLAY}, std::pair{ID_MENU_STOP, IDC_BTN_STOP},
+          std::pair{ID_MENU_SNAP, IDC_BTN_SNAP}, std::pair{ID_MENU_SETTING, IDC_BTN_PROPERTY},
+          std::pair{ID_MENU_SCHEDULE, IDC_BTN_PROPERTY}, std::pair{ID_MENU_OPEN_LOCAL_FILE, IDC_BTN_OPEN}})
+        MapUpdateUI(command, [this, button](CCmdUI* ui) { ui->Enable(canPress(button)); });
     MapUpdateUI(ID_MENU_RECORD, [this](CCmdUI* ui) {
-        ui->Enable(IsLiveState(app().m_uiState) && app().m_uiState != UI_STATE_TV_SCHEDULE_RECORD);
+        ui->Enable(canPress(IDC_BTN_RECORD));
         ui->SetCheck(IsRecordingState(app().m_uiState));
     });
-    MapUpdateUI(ID_MENU_MUTE, [this](CCmdUI* ui) { ui->SetCheck(muted_); });
+    MapUpdateUI(ID_MENU_MUTE, [this](CCmdUI* ui) {
+        ui->Enable(canPress(IDC_BTN_MUTE));
+        ui->SetCheck(muted_);
+    });
     MapUpdateUI(ID_MENU_TOPMOST, [this](CCmdUI* ui) { ui->SetCheck(app().m_config.m_topMost != 0); });
     MapUpdateUI(ID_MENU_OSD, [this](CCmdUI* ui) { ui->SetCheck(app().m_config.m_osdEnable != 0); });
-    MapUpdateUI(ID_MENU_SETTING, [this](CCmdUI* ui) { ui->Enable(CanOpenSettings()); });
-    MapUpdateUI(ID_MENU_SCHEDULE, [this](CCmdUI* ui) { ui->Enable(CanOpenSettings()); });
     for (UINT id : {ID_MENU_UPDATE, ID_MENU_TRANFILE, ID_MENU_OPEN_BOX_FILE})
         MapUpdateUI(id, [](CCmdUI* ui) { ui->Enable(FALSE); });
     for (UINT id = ID_MENU_SRC_TV; id <= ID_MENU_SRC_SV; ++id)
-        MapUpdateUI(id, [this](CCmdUI* ui) {
-            ui->Enable(IsLiveState(app().m_uiState) && !IsRecordingState(app().m_uiState));
-        });
+        MapUpdateUI(
+            id, [this](CCmdUI* ui) { ui->Enable(SourceChoosable(app().m_uiState) && pendingSource_ < 0); });
     for (UINT id = ID_MENU_ASPECT_FREE; id <= ID_MENU_ASPECT_WS; ++id)
         MapUpdateUI(id, [this, id](CCmdUI* ui) {
             ui->SetCheck(aspect_ == static_cast<int>(id - ID_MENU_ASPECT_FREE));
@@ -96,6 +109,16 @@ void KQ_UI_VeloqDlg::mapCommands() {
         MapUpdateUI(id, [this, id](CCmdUI* ui) {
             ui->SetCheck(skinIndex_ == static_cast<int>(id - ID_MENU_SKIN_FIRST));
         });
+}
+
+bool KQ_UI_VeloqDlg::canPress(int id) const {
+    const CWnd* control = GetDlgItem(id);
+    return control && (control->GetStyle() & WS_VISIBLE) && control->IsWindowEnabled();
+}
+
+bool KQ_UI_VeloqDlg::settingsAvailable() const {
+    return ButtonCell(app().m_uiState, IDC_BTN_PROPERTY - kFirstMainButton) == Cell::ShownEnabled &&
+           CanOpenSettings() && g_settingsButtonLock != 1;
 }
 
 void KQ_UI_VeloqDlg::setState(int state) {
@@ -158,8 +181,15 @@ void KQ_UI_VeloqDlg::onRecord() {
     KQ_UI_VeloqApp& a = app();
     const int state = a.m_uiState;
     const int source = SourceOfState(state);
-    if (!a.m_pPlayer || source < 0 || state == UI_STATE_TV_SCHEDULE_RECORD)
+    if (!a.m_pPlayer || source < 0)
         return;
+    if (state == UI_STATE_TV_SCHEDULE_RECORD) {
+        // Stopped by the user, a scheduled recording ends as at its time, without what was to follow it.
+        scheduleAfterAction_ = 0;
+        scheduleEndTick_ = GetTickCount();
+        schedulePoll();
+        return;
+    }
     if (IsRecordingState(state)) {
         if (SUCCEEDED(a.m_pPlayer->SetRecord(0, L""))) {
             record_.SetOn(false);
@@ -205,7 +235,17 @@ void KQ_UI_VeloqDlg::onOpenLocalFile() {
     const bool fromLive = IsLiveState(state) || (IsFileState(state) && state >= UI_STATE_FILE_PLAY_L);
     const HRESULT hr = a.m_pPlayer->PlayFile(path);
     if (FAILED(hr)) {
-        MessageBox(LoadLanguageString(L"KQ_S_AV_E_FILE"), L"Solvane Player", MB_ICONINFORMATION);
+        // The player has let go of what it showed (live view, or the file before): live view comes back as
+        // it was, or, with no live view to go back to, the idle state; then the message says what failed.
+        const std::wstring message = FileFailureMessage(path, hr);
+        if (fromLive) {
+            returnToLive();
+        } else if (IsFileState(state)) {
+            time_.Reset();
+            SetStatusText(L"");
+            setState(UI_STATE_INIT);
+        }
+        MessageBox(message, L"Solvane Player", MB_ICONINFORMATION);
         return;
     }
     SetStatusText(path.substr(path.find_last_of(L"\\/") + 1));
@@ -230,6 +270,14 @@ void KQ_UI_VeloqDlg::OpenSettings(SettingsPage first) {
         return;
     g_settingsSheetWnd = nullptr;
     app().m_services.openSettings(this, std::max(0, SettingsPageIndex(app().m_uiState, first)));
+}
+
+void KQ_UI_VeloqDlg::onSettings() {
+    OpenSettings(SettingsPage::Channel);
+}
+
+void KQ_UI_VeloqDlg::onSchedule() {
+    OpenSettings(SettingsPage::Schedule);
 }
 
 void KQ_UI_VeloqDlg::onLoginPane() {
@@ -262,19 +310,39 @@ void KQ_UI_VeloqDlg::onSourceButton() {
         if (!a.m_pPlayer)
             return;
         a.m_pPlayer->Stop(0);
-        time_.Reset();
-        const HRESULT hr = a.m_pPlayer->StartLive();
-        if (FAILED(hr)) {
-            setState(UI_STATE_INIT);
-            return;
-        }
         SetStatusText(L"");
-        setState(LiveStateOf(a.m_session.sourceIndex));
+        returnToLive();
         return;
     }
     const int source = SourceOfState(state);
     if (source >= 0)
         onSelectSource((source + 1) % 3);
+}
+
+void KQ_UI_VeloqDlg::returnToLive() {
+    KQ_UI_VeloqApp& a = app();
+    KillTimer(kPositionTimer);
+    time_.Reset();
+    fileSlider_.SetPos(0);
+    const HRESULT hr = a.m_pPlayer ? a.m_pPlayer->StartLive() : E_FAIL;
+    if (FAILED(hr)) {
+        KQ_UI_ErrorInfoDlg error(this, static_cast<int>(hr));
+        error.DoModal();
+        if (KQ_UI_CLoginDialog* login = a.m_pLoginDlg; login && login->m_hWnd) {
+            if (login->IsLoggedIn())
+                login->OnLoginButton(); // logs out
+            SetLoginPaneShown(true);
+            login->ShowWindow(SW_SHOWNA);
+        }
+        return;
+    }
+    const int index = a.m_session.sourceIndex;
+    a.m_pPlayer->ReplaceInfoText(SourceName(index));
+    const auto& channels = a.m_config.m_channelTable;
+    const int channel = a.m_session.curChannelIndex;
+    if (index == kSourceTv && channel >= 0 && static_cast<std::size_t>(channel) < channels.size())
+        a.m_pPlayer->ShowInfoText(channels[static_cast<std::size_t>(channel)].name, false);
+    setState(LiveStateOf(index));
 }
 
 void KQ_UI_VeloqDlg::onSelectSource(int index) {

@@ -16,6 +16,12 @@
 
 void KQ_UI_VeloqDlg::mapMessages() {
     MapMessage(WM_UI_SET_STATE, [this](WPARAM w, LPARAM) { return onSetState(w); });
+    // However the window moved (dragged by its surface, by the window manager, restored), the panes follow.
+    MapMessage(WM_MOVE, [this](WPARAM, LPARAM) {
+        if (initialized_)
+            DockPanes();
+        return LRESULT{0};
+    });
     MapMessage(WM_UI_SLIDER_CHANGED, [this](WPARAM w, LPARAM) { return onSliderChanged(w); });
     MapMessage(WM_SETTINGCHANGE, [this](WPARAM, LPARAM) {
         if (app().m_pPlayer)

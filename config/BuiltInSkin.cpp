@@ -20,27 +20,28 @@ constexpr SkinItemLayout kWindowLayouts[5] = {{0, 120, 80, 408, 408, 1},
 constexpr std::int32_t kExtBitmaps[6] = {174, 180, 182, 181, 183, 187};
 
 // The 17 command buttons, ids 1000 to 1016: the title-bar buttons from the top-right corner, the side-pane
-// tabs in the two margins, the rest in the bottom band.
+// tabs in the two margins, the rest in the bottom band (those of its right half, and the volume slider,
+// from the bottom-right corner, so that they stay at the right edge in a larger window).
 constexpr std::array<SkinItemLayout, 17> kMainButtons = {{
     {1, 66, 5, 18, 18, 1},   // 1000 minimise
     {1, 46, 5, 18, 18, 1},   // 1001 place of the maximise switch
     {1, 26, 5, 18, 18, 1},   // 1002 close
     {2, 14, 82, 48, 52, 1},  // 1003 place of the record switch
-    {2, 214, 82, 28, 28, 1}, // 1004 snapshot
-    {2, 244, 82, 28, 28, 1}, // 1005 open file
-    {2, 274, 82, 28, 28, 1}, // 1006 MTS
-    {2, 304, 82, 28, 28, 1}, // 1007 settings
+    {3, 194, 82, 28, 28, 1}, // 1004 snapshot
+    {3, 164, 82, 28, 28, 1}, // 1005 open file
+    {3, 134, 82, 28, 28, 1}, // 1006 MTS
+    {3, 104, 82, 28, 28, 1}, // 1007 settings
     {1, 13, 130, 13, 56, 1}, // 1008 login pane (right margin)
     {0, 0, 130, 12, 56, 1},  // 1009 side pane (left margin)
-    {2, 214, 50, 22, 22, 1}, // 1010 place of the mute switch
-    {2, 334, 82, 58, 28, 1}, // 1011 place of the source button
+    {3, 194, 50, 22, 22, 1}, // 1010 place of the mute switch
+    {3, 74, 82, 58, 28, 1},  // 1011 place of the source button
     {2, 68, 26, 28, 22, 1},  // 1012 play
     {2, 98, 26, 28, 22, 1},  // 1013 backward
     {2, 128, 26, 28, 22, 1}, // 1014 stop
     {2, 158, 26, 28, 22, 1}, // 1015 forward
     {2, 188, 26, 28, 22, 1}, // 1016 pause
 }};
-constexpr std::array<SkinItemLayout, 2> kVolumeSlider = {{{2, 242, 45, 150, 8, 1}, {2, 242, 49, 10, 16, 1}}};
+constexpr std::array<SkinItemLayout, 2> kVolumeSlider = {{{3, 166, 45, 150, 8, 1}, {3, 166, 49, 10, 16, 1}}};
 constexpr std::array<SkinItemLayout, 2> kFileSlider = {{{2, 16, 90, 376, 6, 1}, {2, 16, 94, 10, 12, 1}}};
 constexpr std::array<std::int32_t, 4> kVideoBoxSizes{383, 286, 383, 286};
 constexpr SkinItemLayout kLoginButton{0, 40, 330, 100, 32, 1};

@@ -1,14 +1,22 @@
 #include "platform/mfc/App.h"
 
+#include "platform/mfc/Wnd.h"
 #include "platform/mfc/detail/Loop.h"
 #include "platform/win32/Clock.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -63,6 +71,35 @@ void installPump() {
     QObject::connect(pump, &QObject::destroyed, [] { pump = nullptr; });
 }
 
+constexpr int kEndSignals[] = {SIGTERM, SIGHUP, SIGINT};
+int g_signalPipe[2] = {-1, -1};
+
+// The handler only writes to the pipe; the toolkit's loop does the rest. The first signal also gives every
+// end signal back its default action, so that a second one ends a program that no longer answers.
+void onEndSignal(int signal) {
+    const int saved = errno;
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] const ssize_t n = write(g_signalPipe[1], &byte, 1);
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    for (int s : kEndSignals)
+        sigaction(s, &fallback, nullptr);
+    errno = saved;
+}
+
+// On the UI thread, in whichever loop runs: the main window closes as its close box closes it.
+void closeMainWindow() {
+    char bytes[16];
+    while (read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+    }
+    CWinApp* app = AfxGetApp();
+    CWnd* main = app ? app->m_pMainWnd : nullptr;
+    if (main && main->m_hWnd)
+        ::PostMessage(main->m_hWnd, WM_CLOSE, 0, 0);
+    else
+        PostQuitMessage(0);
+}
+
 } // namespace
 
 CWinApp::CWinApp() {
@@ -87,6 +124,7 @@ int CWinApp::Run(int argc, char** argv) {
     if (!qApp)
         toolkit.emplace(argc, argv);
     platform::mfc::EnsureToolkit();
+    platform::mfc::CloseOnEndSignals();
     int code = 0;
     if (InitInstance()) {
         g_mainLoopRunning = true;
@@ -143,8 +181,29 @@ void EndModalLoop(void* handle, int code) {
 void QuitLoops(int exitCode) {
     for (QEventLoop* loop : g_modalLoops)
         loop->exit(kLoopQuit);
+    // The toolkit's own modal dialogs (message boxes, the file dialog) run loops of their own.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible() && dialog->isModal())
+            dialog->reject();
     if (g_mainLoopRunning)
         QCoreApplication::exit(exitCode);
+}
+
+void CloseOnEndSignals() {
+    EnsureToolkit();
+    static QSocketNotifier* notifier = nullptr;
+    if (!notifier) {
+        if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
+        QObject::connect(notifier, &QSocketNotifier::activated, [] { closeMainWindow(); });
+    }
+    struct sigaction action {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int s : kEndSignals)
+        sigaction(s, &action, nullptr);
 }
 
 void PumpUiFor(DWORD milliseconds) {

@@ -46,6 +46,12 @@ namespace platform::mfc {
 // lets the toolkit's loop drive the calling thread's window queue. Idempotent.
 void EnsureToolkit();
 
+// The session's end (SIGTERM, SIGHUP) and Ctrl+C (SIGINT) close the program as its main window's close box
+// does: WM_CLOSE to the application's main window (WM_QUIT when there is none), sent from the toolkit's
+// loop, never from the signal handler. After one such signal a second ends the process at once. Run calls
+// it before InitInstance; calling it again arms the handlers again.
+void CloseOnEndSignals();
+
 // Loops of the UI thread for tests and modal dialogs: toolkit events and window messages together.
 void PumpUiFor(DWORD milliseconds);
 bool PumpUiUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);

@@ -233,6 +233,11 @@ int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
         box.setStandardButtons(QMessageBox::Ok);
         break;
     }
+    // Its keys are its own (Enter the default button, Escape the cancel or only one); without a window
+    // manager nobody else gives it the keyboard.
+    box.setWindowModality(Qt::ApplicationModal); // as exec makes it, before it shows
+    box.show();
+    box.activateWindow();
     switch (box.exec()) {
     case QMessageBox::Yes:
         return IDYES;

@@ -47,6 +47,32 @@ HDC sourceDc(CDC* source) {
     return source && source->target() ? source->target()->dc : nullptr;
 }
 
+// The source rectangle filtered to the destination's size by the toolkit, then copied there.
+BOOL smoothStretch(HDC dst, const RECT& to, HDC src, const RECT& from) {
+    const std::optional<Dib> piece = platform::gdi::ReadDc(src, from);
+    if (!piece || piece->width <= 0 || piece->height <= 0)
+        return FALSE;
+    const QImage scaled =
+        platform::mfc::ToImage(*piece)
+            .scaled(to.right - to.left, to.bottom - to.top, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_RGB32);
+    Dib out{scaled.width(), scaled.height(),
+            std::vector<std::uint32_t>(static_cast<std::size_t>(scaled.width()) * scaled.height())};
+    for (int row = 0; row < out.height; ++row) {
+        const auto* line = reinterpret_cast<const std::uint32_t*>(scaled.constScanLine(row));
+        for (int col = 0; col < out.width; ++col)
+            out.pixels[static_cast<std::size_t>(row) * out.width + col] = line[col] & 0x00FFFFFF;
+    }
+    HBITMAP bitmap = platform::gdi::CreateBitmapFromDib(out);
+    HDC memory = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    const BOOL done = ::BitBlt(dst, to.left, to.top, out.width, out.height, memory, 0, 0, SRCCOPY);
+    ::SelectObject(memory, old);
+    DeleteDC(memory);
+    ::DeleteObject(bitmap);
+    return done;
+}
+
 HBRUSH brush(COLORREF colour) {
     return CreateSolidBrush(colour);
 }
@@ -251,8 +277,18 @@ BOOL CDC::BitBlt(int x, int y, int cx, int cy, CDC* source, int sx, int sy, DWOR
 }
 
 BOOL CDC::StretchBlt(int x, int y, int cx, int cy, CDC* source, int sx, int sy, int scx, int scy, DWORD rop) {
-    return target_->dc && sourceDc(source) &&
-           ::StretchBlt(target_->dc, x, y, cx, cy, sourceDc(source), sx, sy, scx, scy, rop);
+    if (!target_->dc || !sourceDc(source))
+        return FALSE;
+    if (stretchMode_ == HALFTONE && rop == SRCCOPY && cx > 0 && cy > 0 && scx > 0 && scy > 0)
+        return smoothStretch(target_->dc, RECT{x, y, x + cx, y + cy}, sourceDc(source),
+                             RECT{sx, sy, sx + scx, sy + scy});
+    return ::StretchBlt(target_->dc, x, y, cx, cy, sourceDc(source), sx, sy, scx, scy, rop);
+}
+
+int CDC::SetStretchBltMode(int mode) {
+    const int before = stretchMode_;
+    stretchMode_ = mode;
+    return before;
 }
 
 BOOL CDC::TransparentBlt(int x, int y, int cx, int cy, CDC* source, int sx, int sy, int scx, int scy,

@@ -24,6 +24,10 @@ constexpr UINT DFCS_PUSHED = 0x200;
 constexpr UINT DFCS_CHECKED = 0x400;
 constexpr UINT DFCS_TRANSPARENT = 0x800;
 
+// Stretch modes: COLORONCOLOR keeps whole source pixels, HALFTONE filters them (smooth, for pictures).
+constexpr int COLORONCOLOR = 3;
+constexpr int HALFTONE = 4;
+
 namespace platform::mfc {
 struct Picture;    // pixels of a CBitmap
 struct DrawTarget; // what a CDC draws on
@@ -88,6 +92,8 @@ public:
     BOOL BitBlt(int x, int y, int cx, int cy, CDC* source, int sx, int sy, DWORD rop = SRCCOPY);
     BOOL StretchBlt(int x, int y, int cx, int cy, CDC* source, int sx, int sy, int scx, int scy,
                     DWORD rop = SRCCOPY);
+    // How StretchBlt scales (HALFTONE applies to SRCCOPY); returns the mode before.
+    int SetStretchBltMode(int mode);
     // Copies all pixels but those of the key colour.
     BOOL TransparentBlt(int x, int y, int cx, int cy, CDC* source, int sx, int sy, int scx, int scy,
                         COLORREF key);
@@ -104,6 +110,7 @@ public:
 
 protected:
     std::unique_ptr<platform::mfc::DrawTarget> target_;
+    int stretchMode_ = COLORONCOLOR;
 };
 
 // The paint context of a window inside its OnPaint; it erases the background first (OnEraseBkgnd).

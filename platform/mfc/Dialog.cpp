@@ -57,6 +57,18 @@ std::unique_ptr<CWnd> controlObject(const std::wstring& className, DWORD style) 
     return std::make_unique<CWnd>();
 }
 
+// The dialog's default push button when it can be pressed.
+QPushButton* defaultButton(const CWnd& dialog) {
+    for (CWnd* child : dialog.Children()) {
+        const platform::mfc::WindowPart* p = child->part();
+        if (p && !p->topLevel && p->kind == FaceKind::PushButton &&
+            (p->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && p->face && !p->face->isHidden() &&
+            child->IsWindowEnabled())
+            return static_cast<QPushButton*>(p->face.data());
+    }
+    return nullptr;
+}
+
 } // namespace
 
 CDialog::CDialog(const DialogTemplate& dialogTemplate, CWnd* parent)
@@ -98,8 +110,6 @@ BOOL CDialog::createWindow(CWnd* parent) {
         return FALSE;
     // The client area is the template's size, whatever frame the window system adds.
     part()->face->resize(r.right - r.left, r.bottom - r.top);
-    const int fontPixels = mulDiv(template_.pointSize, 96, 72);
-    SetFont(template_.font, fontPixels);
     for (const DialogItem& item : template_.items) {
         RECT ir{item.x, item.y, item.x + item.cx, item.y + item.cy};
         MapDialogRect(&ir);
@@ -108,6 +118,8 @@ BOOL CDialog::createWindow(CWnd* parent) {
                           static_cast<UINT>(item.id));
         part()->spares.push_back(std::move(control));
     }
+    // As a dialog gives its controls its font: the owner-drawn ones draw their texts in it too.
+    SetFont(template_.font, mulDiv(template_.pointSize, 96, 72));
     if ((template_.style & DS_CENTER) && !child)
         CenterWindow();
     OnInitDialog();
@@ -131,6 +143,7 @@ INT_PTR CDialog::DoModal() {
         // Like a modal dialog that disables its owner: the owner's family waits, other windows do not.
         part()->face->setWindowModality(parent ? Qt::WindowModal : Qt::NonModal);
         ShowWindow(SW_SHOW);
+        part()->face->activateWindow(); // the keyboard comes here, with or without a window manager
         const int code = platform::mfc::RunModalLoop(&loop_);
         if (code == platform::mfc::kLoopQuit)
             result_ = IDCANCEL;
@@ -206,6 +219,10 @@ BOOL CDialog::PreTranslateMessage(MSG* msg) {
         if (kind == FaceKind::Edit && focus->part() &&
             qobject_cast<QPlainTextEdit*>(focus->part()->face.data()))
             return FALSE;
+        if (QPushButton* button = defaultButton(*this)) {
+            button->click();
+            return TRUE;
+        }
         SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         return TRUE;
     case VK_ESCAPE:

@@ -48,7 +48,8 @@ public:
     virtual BOOL OnInitDialog();
     virtual void OnOK();
     virtual void OnCancel();
-    // Enter gives IDOK (unless the focus is on a push button or a multi-line edit), Escape IDCANCEL.
+    // Enter presses the focused push button, else the default push button (IDOK when there is none), but
+    // not in a multi-line edit; Escape gives IDCANCEL.
     BOOL PreTranslateMessage(MSG* msg) override;
 
     // Dialog units of the template's font to pixels.

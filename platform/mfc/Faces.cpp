@@ -100,11 +100,16 @@ QFont MapFont(const std::wstring& face, int pixelHeight, bool bold) {
     return font;
 }
 
+// A toolkit window of its own (a file dialog, a message box, a completer's or a combo box's popup) is
+// nobody's window here, even though its parent chain goes on to the window that opened it: its keys and
+// clicks are its own.
 CWnd* OwnerOf(const QWidget* widget) {
     for (const QWidget* w = widget; w; w = w->parentWidget()) {
         const QVariant v = w->property(kHwndProperty);
         if (v.isValid())
             return CWnd::FromHandle(reinterpret_cast<HWND>(v.value<quintptr>()));
+        if (w->isWindow())
+            return nullptr;
     }
     return nullptr;
 }
@@ -197,7 +202,7 @@ void HostFace::mousePressEvent(QMouseEvent* event) {
                 if (!system) {
                     p->dragMode = hit == HTCAPTION ? 1 : 2;
                     p->dragOrigin = global;
-                    p->dragStart = geometry();
+                    p->dragStart = QRect(frameGeometry().topLeft(), size()); // move() places the frame
                 }
                 return;
             }

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QStyle>
 
 #include <algorithm>
@@ -408,6 +409,14 @@ void CWnd::CenterWindow() {
     if (area.isValid())
         face->move(area.center() -
                    QPoint(face->frameGeometry().width() / 2, face->frameGeometry().height() / 2));
+}
+
+void CWnd::GetWorkArea(RECT* area) const {
+    const QScreen* screen = part_ && part_->face ? part_->face->window()->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect r = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    *area = RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
 BOOL CWnd::ShowWindow(int command) {

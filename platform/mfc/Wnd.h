@@ -75,6 +75,9 @@ public:
     void ScreenToClient(POINT* point) const;
     void ScreenToClient(RECT* rect) const;
     void CenterWindow();
+    // The work area (the screen less the desktop's panels) of the screen the window is on, in screen
+    // coordinates.
+    void GetWorkArea(RECT* area) const;
 
     // State.
     BOOL ShowWindow(int command);

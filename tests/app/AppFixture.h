@@ -65,6 +65,15 @@ protected:
 
     // Start-up, then the main window's initialisation (which makes the panes' windows).
     void start() {
+        makeApp();
+        app->StartUp();
+        main = std::make_unique<KQ_UI_VeloqDlg>();
+        app->m_pMainWnd = main.get();
+        ASSERT_TRUE(main->Create());
+    }
+
+    // The application object with the test's services, not yet started.
+    void makeApp() {
         box = boxFactory ? nullptr : new FakeBoxClient;
         player = playerFactory ? nullptr : new FakePlayerPort;
         AppServices services;
@@ -76,6 +85,7 @@ protected:
             services.makePlayer = playerFactory;
         else
             services.makePlayer = [this](KQ_AppConfig&) { return std::unique_ptr<PlayerPort>(player); };
+        services.openSettings = openSettings;
         services.makePower = [this] {
             auto made = std::make_unique<FakePower>();
             made->shutdowns = &shutdowns;
@@ -83,10 +93,6 @@ protected:
             return made;
         };
         app = std::make_unique<KQ_UI_VeloqApp>(std::move(services));
-        app->StartUp();
-        main = std::make_unique<KQ_UI_VeloqDlg>();
-        app->m_pMainWnd = main.get();
-        ASSERT_TRUE(main->Create());
     }
 
     void stop() {
@@ -141,6 +147,7 @@ protected:
     std::function<std::unique_ptr<BoxClientPort>(KQ_AppConfig&)> boxFactory;
     FakePlayerPort* player = nullptr; // owned by the application (unless playerFactory makes another)
     std::function<std::unique_ptr<PlayerPort>(KQ_AppConfig&)> playerFactory;
+    std::function<void(CWnd*, int)> openSettings; // the settings sheet the program is given (none by default)
     FakePower* power = nullptr;
     int shutdowns = 0;
     std::vector<ShownMessage> messages;

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr std::uint32_t kSetSource = 0xFDFD2010;
 constexpr const wchar_t* kLost = L"Connection to the box was lost.";
 
 class HostileBoxTest : public LiveAppTest {

@@ -15,7 +15,12 @@
 #include "tests/support/testbox/TestBox.h"
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <set>
+
+inline constexpr std::uint32_t kLogout = 0xFDFD2002;
+inline constexpr std::uint32_t kSetSource = 0xFDFD2010;
 
 // Stands in front of the video box for the renderer: counts the pictures and hands each on to the box.
 class CountingSurface final : public platform::dshow::VideoSurface {
@@ -59,7 +64,17 @@ protected:
     void TearDown() override {
         AppFixture::TearDown();
         surface.reset();
+        unsetenv("VELOQ_COM_REGISTRY");
     }
+
+#ifdef TESSANE_LIBRARY // the targets that play recordings
+    // libTessane.so registered as an installer registers it, in a temporary registry.
+    void registerDecoder() {
+        setenv("VELOQ_COM_REGISTRY", (temp / "classes.ini").c_str(), 1);
+        ASSERT_EQ(
+            std::system((std::string(VELOQ_TOOLS_DIR) + "/regsvr -s '" + TESSANE_LIBRARY + "'").c_str()), 0);
+    }
+#endif
 
     void startAndWatch() {
         start();
@@ -79,6 +94,24 @@ protected:
         const int from = surface->presented;
         return platform::mfc::PumpUiUntil([&] { return surface->presented >= from + count; }, kWait) &&
                platform::mfc::PumpUiUntil([&] { return paintedColours(main->VideoBox()) > 16; }, kWait);
+    }
+
+    // Logs in, records while `pictures` pictures arrive with the record button, and answers the files of the
+    // record folder; back in live view.
+    std::vector<std::filesystem::path> recordLive(int pictures) {
+        app->m_config.m_recordPath = (temp / "record").wstring();
+        loginByAddress();
+        EXPECT_EQ(state(), UI_STATE_CV_PLAY);
+        EXPECT_TRUE(picturesArrive(5));
+        click(*main, IDC_BTN_RECORD);
+        EXPECT_EQ(state(), UI_STATE_CV_RECORD);
+        EXPECT_TRUE(picturesArrive(pictures));
+        click(*main, IDC_BTN_RECORD);
+        EXPECT_EQ(state(), UI_STATE_CV_PLAY);
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(temp / "record"))
+            files.push_back(entry.path());
+        return files;
     }
 
     testbox::TestBox testBox;

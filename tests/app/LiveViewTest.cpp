@@ -14,29 +14,7 @@
 
 namespace {
 
-constexpr std::uint32_t kLogout = 0xFDFD2002;
-constexpr std::uint32_t kSetSource = 0xFDFD2010;
-
-class LiveViewTest : public LiveAppTest {
-protected:
-    // Logs in, records while `pictures` pictures arrive with the record button, and answers the files of the
-    // record folder; back in live view.
-    std::vector<std::filesystem::path> recordLive(int pictures) {
-        app->m_config.m_recordPath = (temp / "record").wstring();
-        loginByAddress();
-        EXPECT_EQ(state(), UI_STATE_CV_PLAY);
-        EXPECT_TRUE(picturesArrive(5));
-        click(*main, IDC_BTN_RECORD);
-        EXPECT_EQ(state(), UI_STATE_CV_RECORD);
-        EXPECT_TRUE(picturesArrive(pictures));
-        click(*main, IDC_BTN_RECORD);
-        EXPECT_EQ(state(), UI_STATE_CV_PLAY);
-        std::vector<std::filesystem::path> files;
-        for (const auto& entry : std::filesystem::directory_iterator(temp / "record"))
-            files.push_back(entry.path());
-        return files;
-    }
-};
+using LiveViewTest = LiveAppTest;
 
 TEST_F(LiveViewTest, ALoginByAddressShowsTheLivePictureAndTheLogoutStopsIt) {
     startAndWatch();
@@ -96,9 +74,7 @@ TEST_F(LiveViewTest, TheRecordButtonRecordsTheLiveStreamIntoAFileThatPlays) {
 // the file graph (libTessane.so registered as an installer registers it, here in a temporary registry);
 // pause, a seek with the position slider, stop and the end of the file follow the file states.
 TEST_F(LiveViewTest, ARecordingOpensFromTheOpenFileButtonAndPlays) {
-    setenv("VELOQ_COM_REGISTRY", (temp / "classes.ini").c_str(), 1);
-    ASSERT_EQ(std::system((std::string(VELOQ_TOOLS_DIR) + "/regsvr -s '" + TESSANE_LIBRARY + "'").c_str()),
-              0);
+    registerDecoder();
     startAndWatch();
     const std::vector<std::filesystem::path> files = recordLive(200); // four seconds of fields
     ASSERT_EQ(files.size(), 1u);
@@ -143,7 +119,6 @@ TEST_F(LiveViewTest, ARecordingOpensFromTheOpenFileButtonAndPlays) {
     EXPECT_EQ(programPlayer->Player().State(), PLAYER_STATE_STOPPED);
     ASSERT_EQ(programPlayer->Player().GetPosition(&position), S_OK);
     EXPECT_EQ(position, 0);
-    unsetenv("VELOQ_COM_REGISTRY");
 }
 
 } // namespace

@@ -95,6 +95,31 @@ TEST_F(MainWindowTest, AFileOpenedFromLiveViewGoesBackToLiveViewByTheSourceButto
     EXPECT_EQ(state(), UI_STATE_TV_PLAY);
 }
 
+// The record switch stays enabled while a scheduled recording runs: pressed, it ends the recording as its
+// time would, but without the after-recording action (here: switching the PC off).
+TEST_F(MainWindowTest, TheRecordSwitchEndsAScheduledRecordingWithoutItsAfterAction) {
+    start();
+    live();
+    SCHEDULE_ENTRY e;
+    e.mode = 0;
+    e.start = static_cast<std::int64_t>(std::time(nullptr));
+    e.lengthMinutes = 30;
+    e.source = 0;
+    e.afterAction = 2;
+    app->m_config.m_schedule.entries = {e};
+    main->SendMessage(WM_TIMER, kSchedulePollTimer, 0);
+    ASSERT_EQ(state(), UI_STATE_TV_SCHEDULE_RECORD);
+    ASSERT_TRUE(main->RecordSwitch().IsWindowEnabled());
+    player->calls.clear();
+    click(*main, IDC_BTN_RECORD);
+    EXPECT_TRUE(playerCalled(L"SetRecord 0"));
+    EXPECT_EQ(state(), UI_STATE_TV_PLAY);
+    EXPECT_FALSE(main->RecordSwitch().IsOn());
+    main->SendMessage(WM_TIMER, kSchedulePollTimer, 0);
+    EXPECT_EQ(shutdowns, 0);
+    EXPECT_EQ(state(), UI_STATE_TV_PLAY) << "the entry ran once";
+}
+
 TEST_F(MainWindowTest, SlidersSetTheVolumeAndUnmuteAndSeekTheFile) {
     start();
     live();

@@ -1,5 +1,6 @@
 // Inside of this layer only: the modal loops of the UI thread. A loop ends with EndModalLoop (the dialog's
-// result) or with WM_QUIT, which ends every loop (they return kLoopQuit) and then the main loop.
+// result) or with WM_QUIT, which ends every loop (they return kLoopQuit), cancels the toolkit's own modal
+// dialogs, and then ends the main loop.
 #pragma once
 
 namespace platform::mfc {

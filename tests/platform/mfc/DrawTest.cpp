@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QWidget>
 
+#include <set>
+
 namespace {
 
 class DrawTest : public UiTest {};
@@ -50,6 +52,35 @@ TEST_F(DrawTest, BlitsPlaceTheirPixelsAndTransparentBlitSkipsTheKey) {
     EXPECT_EQ(shot.pixel(13, 3) & 0xFFFFFF, 0x0000FFu);
     EXPECT_EQ(shot.pixel(27, 7) & 0xFFFFFF, 0x0000FFu); // stretched 2x
     EXPECT_EQ(shot.pixel(30, 0) & 0xFFFFFF, 0x000000u);
+}
+
+// A picture of two pixels, black and white, stretched to 16 x 1: whole pixels by default, the shades in
+// between in HALFTONE mode.
+TEST_F(DrawTest, HalftoneStretchingFiltersThePicture) {
+    for (const int mode : {COLORONCOLOR, HALFTONE}) {
+        SCOPED_TRACE(mode);
+        const std::uint32_t two[2] = {0x000000, 0xFFFFFF};
+        CBitmap source, target;
+        ASSERT_TRUE(source.SetPixels(2, 1, two, 8));
+        ASSERT_TRUE(target.CreateBitmap(16, 1));
+        CDC from, to;
+        from.CreateCompatibleDC(nullptr);
+        to.CreateCompatibleDC(nullptr);
+        from.SelectObject(&source);
+        to.SelectObject(&target);
+        EXPECT_EQ(to.SetStretchBltMode(mode), COLORONCOLOR);
+        ASSERT_TRUE(to.StretchBlt(0, 0, 16, 1, &from, 0, 0, 2, 1));
+        to.SelectObject(static_cast<CBitmap*>(nullptr));
+        std::set<COLORREF> shades;
+        for (int x = 0; x < 16; ++x)
+            shades.insert(target.GetPixel(x, 0));
+        EXPECT_EQ(target.GetPixel(0, 0), RGB(0, 0, 0));
+        EXPECT_EQ(target.GetPixel(15, 0), RGB(255, 255, 255));
+        if (mode == HALFTONE)
+            EXPECT_GT(shades.size(), 4u);
+        else
+            EXPECT_EQ(shades.size(), 2u);
+    }
 }
 
 TEST_F(DrawTest, TextIsMeasuredAndDrawnInsideItsRectangle) {
