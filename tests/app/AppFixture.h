@@ -7,6 +7,7 @@
 #include "app/LanguageHooks.h"
 #include "app/LoginDialog.h"
 #include "app/Panes.h"
+#include "app/Templates.h"
 #include "app/UiMessages.h"
 #include "app/VeloqApp.h"
 #include "app/VeloqDlg.h"
@@ -117,6 +118,15 @@ protected:
     }
 
     KQ_UI_CLoginDialog& login() { return *app->m_pLoginDlg; }
+    // Fills the login pane for the box at 127.0.0.1 and presses Login; the caller waits for the outcome.
+    void pressLoginByAddress(const wchar_t* user, const wchar_t* password = nullptr) {
+        LoginRadio(LOGIN_MODE_IP).Select();
+        static_cast<CIPAddressCtrl*>(login().GetDlgItem(IDC_LOGIN_IP))->SetAddress(0x7F000001);
+        login().GetDlgItem(IDC_LOGIN_USER)->SetWindowText(user);
+        if (password)
+            login().GetDlgItem(IDC_LOGIN_PASSWORD)->SetWindowText(password);
+        login().OnLoginButton();
+    }
     int state() const { return app->m_uiState; }
     void setState(int s) { main->SendMessage(WM_UI_SET_STATE, static_cast<WPARAM>(s), 0); }
     void click(CWnd& parent, int id) { parent.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }

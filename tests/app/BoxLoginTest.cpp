@@ -20,10 +20,7 @@ protected:
         boxFactory = [](KQ_AppConfig& config) { return std::make_unique<ProgramBoxClient>(config); };
     }
     void loginByAddress() {
-        LoginRadio(LOGIN_MODE_IP).Select();
-        static_cast<CIPAddressCtrl*>(login().GetDlgItem(IDC_LOGIN_IP))->SetAddress(0x7F000001);
-        login().GetDlgItem(IDC_LOGIN_USER)->SetWindowText(L"admin");
-        login().OnLoginButton();
+        pressLoginByAddress(L"admin");
         ASSERT_TRUE(platform::mfc::PumpUiUntil([this] { return state() != UI_STATE_LOGIN; }, 20000));
     }
     testbox::TestBox testBox;

@@ -82,11 +82,7 @@ protected:
         platform::dshow::RegisterVideoSurface(main->VideoBox().m_hWnd, surface.get());
     }
     void loginByAddress() {
-        LoginRadio(LOGIN_MODE_IP).Select();
-        static_cast<CIPAddressCtrl*>(login().GetDlgItem(IDC_LOGIN_IP))->SetAddress(0x7F000001);
-        login().GetDlgItem(IDC_LOGIN_USER)->SetWindowText(L"guest");
-        login().GetDlgItem(IDC_LOGIN_PASSWORD)->SetWindowText(L"any");
-        login().OnLoginButton();
+        pressLoginByAddress(L"guest", L"any");
         ASSERT_TRUE(platform::mfc::PumpUiUntil([this] { return state() != UI_STATE_LOGIN; }, kWait));
     }
     // Pictures keep coming: count more than now, then the box paints a picture.
