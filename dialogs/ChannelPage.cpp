@@ -256,7 +256,10 @@ LRESULT KQ_UI_Channel_Page::onChannelTable(WPARAM entries, LPARAM count) {
     const std::wstring path = tablePath();
     if (app().m_config.SaveChannelTable(path) == kConfigOk)
         tableChanged(path);
-    fillList();
+    // A table asked for before this scan began must not mix with the channels it finds; the scan's
+    // end asks for the table again.
+    if (!scanning_)
+        fillList();
     return 0;
 }
 

@@ -28,6 +28,11 @@ protected:
         const char* text = reinterpret_cast<const char*>(f.bytes.data() + offset + 1);
         return std::string(text, std::min<std::size_t>(f.bytes[offset], 16));
     }
+    // The channels the table file holds, read as the next login would.
+    static std::size_t tableEntries(const std::wstring& path) {
+        KQ_AppConfig reread;
+        return reread.LoadChannelTable(path) == kConfigOk ? reread.m_channelTable.size() : 0;
+    }
 };
 
 TEST_F(BoxPagesTest, AScanListsWhatTheBoxFindsAndItsEndTakesTheBoxsTableIntoTheLoginsFileAndHistory) {
@@ -61,8 +66,8 @@ TEST_F(BoxPagesTest, AScanListsWhatTheBoxFindsAndItsEndTakesTheBoxsTableIntoTheL
         EXPECT_EQ(list.GetItemText(0, 0), L"2");
         EXPECT_EQ(list.GetItemText(1, 0), L"5");
         EXPECT_EQ(list.GetItemText(1, 2), L"175.25 MHz");
-        ASSERT_TRUE(pumpUntil([&] { return GetFileAttributesW(table.c_str()) != INVALID_FILE_ATTRIBUTES; }))
-            << "the box's table kept";
+        // The login made the file empty; the box's table fills it.
+        ASSERT_TRUE(pumpUntil([&] { return tableEntries(table) == 2; })) << "the box's table kept";
 
         static_cast<CComboBox*>(page.GetDlgItem(IDC_CHN_SCAN_MODE))->SetCurSel(SCAN_CABLE);
         click(page, IDC_CHN_SCAN);
@@ -85,6 +90,36 @@ TEST_F(BoxPagesTest, AScanListsWhatTheBoxFindsAndItsEndTakesTheBoxsTableIntoTheL
     EXPECT_EQ(reread.m_channelTable[0].frequency, 772u);
     EXPECT_EQ(reread.m_channelTable[1].channel, 5);
     EXPECT_EQ(reread.m_channelTable[1].frequency, 2804u);
+}
+
+TEST_F(BoxPagesTest, ATableThatArrivesDuringTheNextScanIsKeptButLeavesItsListEmpty) {
+    const std::vector<testbox::ChannelEntry> found{{2, 772}, {5, 2804}};
+    testBox.Script(
+        kStartScan,
+        std::vector<testbox::Reply>{
+            {.value = 200, .follow = [&](const testbox::Frame& r) { return testbox::ScanAnswers(r, found); }},
+            {.value = 200}});
+    // The first scan's table comes late, when the user has already started the next scan.
+    testBox.Script(testbox::kGetChannelTable,
+                   testbox::Reply{.delayMs = 400, .then = {testbox::ChannelTable(found)}});
+    startProgram();
+    loginByAddress();
+    setState(UI_STATE_TV_PLAY);
+    const std::wstring table =
+        GetLoginFolder(app->m_config.m_userRecord.text1, g_userDataRoot) + L"default.tlb";
+    openSettings(ID_MENU_SETTING, [&](KQ_UI_Set_Sheet& sheet) {
+        KQ_UI_Channel_Page& page = sheet.m_channelPage;
+        auto& list = *static_cast<CListCtrl*>(page.GetDlgItem(IDC_CHN_LIST));
+        click(page, IDC_CHN_SCAN);
+        ASSERT_TRUE(pumpUntil([&] { return framesOf(kStartScan).size() == 1 && !page.IsScanning(); }));
+        click(page, IDC_CHN_SCAN);
+        ASSERT_TRUE(pumpUntil([&] { return tableEntries(table) == 2; })) << "the late table kept";
+        EXPECT_TRUE(page.IsScanning());
+        EXPECT_EQ(page.GetDlgItem(IDC_CHN_STATUS)->GetWindowText(), text(L"KQ_S_CHN_SCANNING"));
+        EXPECT_EQ(list.GetItemCount(), 0) << "only what this scan finds";
+        click(page, IDC_CHN_STOP);
+        ASSERT_TRUE(pumpUntil([&] { return list.GetItemCount() == 2; })) << "the box's table after the stop";
+    });
 }
 
 TEST_F(BoxPagesTest, AVideoQualityChangeReachesTheBoxRestartsTheStreamAndIsKept) {
