@@ -154,14 +154,15 @@ const DialogTemplate& ErrorDialogTemplate() {
         d.caption = L"Error Information";
         d.font = L"MS Shell Dlg";
         d.cx = 215;
-        d.cy = 122;
+        d.cy = 131;
         d.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER;
+        // The summary has room for two lines: a long one wraps rather than being cut.
         d.items = {
-            item(L"Static", IDC_ERR_SUMMARY, 7, 7, 201, 11, WS_VISIBLE),
-            item(L"Button", IDC_ERR_MORE, 7, 22, 61, 12, WS_VISIBLE | WS_TABSTOP),
-            item(L"Button", IDOK, 158, 22, 50, 12, WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP),
-            item(L"Static", IDC_ERR_SEPARATOR, 7, 40, 201, 2, WS_VISIBLE | SS_ETCHEDHORZ),
-            item(L"Edit", IDC_ERR_DETAIL, 7, 46, 201, 70,
+            item(L"Static", IDC_ERR_SUMMARY, 7, 7, 201, 20, WS_VISIBLE),
+            item(L"Button", IDC_ERR_MORE, 7, 31, 61, 12, WS_VISIBLE | WS_TABSTOP),
+            item(L"Button", IDOK, 158, 31, 50, 12, WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP),
+            item(L"Static", IDC_ERR_SEPARATOR, 7, 49, 201, 2, WS_VISIBLE | SS_ETCHEDHORZ),
+            item(L"Edit", IDC_ERR_DETAIL, 7, 55, 201, 70,
                  WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL),
         };
         return d;

@@ -43,6 +43,29 @@ std::shared_ptr<Picture> pictureOf(HBITMAP bitmap) {
     return p;
 }
 
+platform::mfc::DrawTextHook& drawTextHook() {
+    static platform::mfc::DrawTextHook hook;
+    return hook;
+}
+
+// Where the whole text lands when drawn in rect: its measured extent, placed as the format places it.
+RECT landing(HDC dc, const std::wstring& text, const RECT& rect, UINT format) {
+    RECT needed = rect;
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+              (format & ~DT_END_ELLIPSIS) | DT_CALCRECT);
+    const int width = needed.right - needed.left;
+    const int height = needed.bottom - needed.top;
+    const int roomX = (rect.right - rect.left) - width;
+    const int shiftX = (format & DT_CENTER) ? roomX / 2 : (format & DT_RIGHT) ? roomX : 0;
+    int shiftY = 0;
+    if (format & DT_SINGLELINE) {
+        const int roomY = (rect.bottom - rect.top) - height;
+        shiftY = (format & DT_VCENTER) ? roomY / 2 : (format & DT_BOTTOM) ? roomY : 0;
+    }
+    return RECT{rect.left + shiftX, rect.top + shiftY, rect.left + shiftX + width,
+                rect.top + shiftY + height};
+}
+
 HDC sourceDc(CDC* source) {
     return source && source->target() ? source->target()->dc : nullptr;
 }
@@ -314,6 +337,9 @@ int CDC::DrawText(const std::wstring& text, RECT* rect, UINT format) {
         return 0;
     std::wstring lines = text;
     std::erase(lines, L'\r');
+    if (drawTextHook() && target_->window && rect && !(format & DT_CALCRECT))
+        drawTextHook()(
+            {target_->window, text, *rect, format, landing(target_->dc, lines, *rect, format | DT_NOPREFIX)});
     return DrawTextW(target_->dc, lines.c_str(), static_cast<int>(lines.size()), rect, format | DT_NOPREFIX);
 }
 
@@ -359,6 +385,7 @@ BOOL CDC::DrawFrameControl(RECT* rect, UINT type, UINT state) {
 CPaintDC::CPaintDC(CWnd* window) {
     platform::mfc::WindowPart* part = window ? window->part() : nullptr;
     target_->dc = part ? part->paintDc : nullptr;
+    target_->window = part ? window->m_hWnd : nullptr;
     if (target_->dc && part->font && part->font->handle())
         target_->firstFont = ::SelectObject(target_->dc, part->font->handle());
     if (part && part->kind == platform::mfc::FaceKind::Plain)
@@ -407,3 +434,11 @@ BOOL CRgn::PtInRegion(int x, int y) const {
             return TRUE;
     return FALSE;
 }
+
+namespace platform::mfc {
+
+void SetDrawTextHook(DrawTextHook hook) {
+    drawTextHook() = std::move(hook);
+}
+
+} // namespace platform::mfc

@@ -13,6 +13,7 @@
 #include "platform/mfc/WinUser.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -118,3 +119,20 @@ class CPaintDC : public CDC {
 public:
     explicit CPaintDC(CWnd* window);
 };
+
+namespace platform::mfc {
+
+// A text a window's paint drew: the window, the text, the rectangle and format it was drawn with, and
+// where the whole text (before any ellipsis) lands in that rectangle.
+struct DrawnText {
+    HWND window = nullptr;
+    std::wstring text;
+    RECT rect{};
+    UINT format = 0;
+    RECT needed{};
+};
+// Test hook: when set, told of every text drawn in a window's paint context (CPaintDC).
+using DrawTextHook = std::function<void(const DrawnText& drawn)>;
+void SetDrawTextHook(DrawTextHook hook);
+
+} // namespace platform::mfc

@@ -6,51 +6,16 @@
 #include "dialogs/BoxTaskDialog.h"
 #include "dialogs/NewProfileDialog.h"
 #include "dialogs/PcTaskDialog.h"
-
-#include <QDateTimeEdit>
-#include <QHeaderView>
-#include <QLabel>
-#include <QPushButton>
-#include <QTableWidget>
+#include "tests/support/TextFit.h"
 
 namespace {
 
 // What of the window's controls' texts does not show, one line per control.
 std::vector<std::string> overflows(CWnd& window, const std::string& where) {
     std::vector<std::string> problems;
-    for (CWnd* control : window.Children()) {
-        if (!control->part() || !(control->GetStyle() & WS_VISIBLE))
-            continue;
-        QWidget* face = control->part()->face;
-        const QFontMetrics metrics(face->font());
-        const std::string name = where + " control " + std::to_string(control->GetDlgCtrlID()) + ": ";
-        if (auto* label = qobject_cast<QLabel*>(face)) {
-            const QString text = label->text();
-            bool wordsFit = true;
-            for (const QString& word : text.split(' ', Qt::SkipEmptyParts))
-                wordsFit &= metrics.horizontalAdvance(word) <= label->width();
-            if (!wordsFit || (!text.isEmpty() && label->heightForWidth(label->width()) > label->height()))
-                problems.push_back(name + text.toStdString());
-        } else if (auto* push = qobject_cast<QPushButton*>(face)) {
-            if (push->text().isEmpty() || metrics.horizontalAdvance(push->text()) + 8 > push->width())
-                problems.push_back(name + "button '" + push->text().toStdString() + "'");
-        } else if (auto* button = qobject_cast<QAbstractButton*>(face)) {
-            // A check box whose label is a text of its own beside it is no wider than its box.
-            if ((button->text().isEmpty() && button->width() > 20) ||
-                button->sizeHint().width() > button->width())
-                problems.push_back(name + "'" + button->text().toStdString() + "'");
-        } else if (auto* picker = qobject_cast<QDateTimeEdit*>(face)) {
-            if (picker->sizeHint().width() > picker->width())
-                problems.push_back(name + "picker " + picker->text().toStdString());
-        } else if (auto* list = qobject_cast<QTableWidget*>(face)) {
-            for (int c = 0; c < list->columnCount(); ++c) {
-                const QString heading =
-                    list->horizontalHeaderItem(c) ? list->horizontalHeaderItem(c)->text() : "";
-                if (heading.isEmpty() || metrics.horizontalAdvance(heading) + 10 > list->columnWidth(c))
-                    problems.push_back(name + "heading '" + heading.toStdString() + "'");
-            }
-        }
-    }
+    for (const CutText& cut : CutToolkitTexts(window))
+        problems.push_back(where + " control " + std::to_string(cut.control) + ": " + cut.how + " '" +
+                           Narrow(cut.text) + "'");
     return problems;
 }
 

@@ -24,7 +24,10 @@ QImage shot(CWnd& window) {
 }
 
 QImage framed(CWnd& window) {
-    const QImage client = shot(window);
+    return framed(shot(window), QString::fromStdWString(window.GetWindowText()));
+}
+
+QImage framed(const QImage& client, const QString& caption) {
     constexpr int kCaption = 26;
     QImage out(client.width() + 2, client.height() + kCaption + 1, QImage::Format_RGB32);
     out.fill(QColor(120, 124, 132));
@@ -38,8 +41,7 @@ QImage framed(CWnd& window) {
     font.setPixelSize(12);
     p.setFont(font);
     p.setPen(Qt::white);
-    p.drawText(QRect(10, 0, out.width() - 20, kCaption), Qt::AlignVCenter | Qt::AlignLeft,
-               QString::fromStdWString(window.GetWindowText()));
+    p.drawText(QRect(10, 0, out.width() - 20, kCaption), Qt::AlignVCenter | Qt::AlignLeft, caption);
     p.drawText(QRect(10, 0, out.width() - 20, kCaption), Qt::AlignVCenter | Qt::AlignRight,
                QStringLiteral("x"));
     p.drawImage(QPoint(1, kCaption), client);

@@ -11,5 +11,6 @@
 // The window's picture; a shaped window shows only its region, on a neutral desk.
 QImage shot(CWnd& window);
 QImage framed(CWnd& window);
+QImage framed(const QImage& client, const QString& caption);
 // Writes a PNG file and prints its path; false (with a message) when it cannot.
 bool save(const QImage& image, const std::filesystem::path& path);

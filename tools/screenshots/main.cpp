@@ -15,6 +15,7 @@
 #include "platform/win32/Paths.h"
 #include "platform/win32/PathsHooks.h"
 #include "tests/support/fakes/FakeServices.h"
+#include "tools/screenshots/MainWindowShots.h"
 #include "tools/screenshots/SettingsShots.h"
 #include "tools/screenshots/Shots.h"
 
@@ -215,6 +216,7 @@ int main(int argc, char** argv) {
         });
         KQ_UI_ErrorInfoDlg(&main, 1009).DoModal();
         platform::mfc::SetModalHook(nullptr);
+        ok &= SaveLoggedOutShots(app, main, out);
 
         LoginRadio(LOGIN_MODE_IP).Select();
         app.m_pLoginDlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_LOGIN_RADIO_IP, BN_CLICKED), 0);
@@ -236,6 +238,7 @@ int main(int argc, char** argv) {
         platform::mfc::PumpUiFor(200);
         ok &= save(desk({&main, app.m_pRemotePane}), out / "main_live.png");
         main.HideSidePanes();
+        ok &= SaveLiveShots(app, main, *player, out);
         showFilePlayback(main, live ? &*live : nullptr);
         ok &= save(shot(main), out / "main_file.png");
         setLiveState(main);

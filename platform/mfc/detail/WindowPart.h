@@ -105,6 +105,7 @@ struct DrawTarget {
     CBitmap* selectedObject = nullptr; // the GDI keeps its bitmap alive while selected
     HGDIOBJ firstBitmap = nullptr;     // what the memory DC had before the first selection
     HGDIOBJ firstFont = nullptr;
+    HWND window = nullptr; // the window painted, for a paint context
 };
 // A window's picture as an image for the toolkit.
 QImage ToImage(const platform::gdi::Dib& dib);
