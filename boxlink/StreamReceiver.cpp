@@ -5,6 +5,7 @@
 #include "boxlink/WindowPost.h"
 #include "platform/net/NetEnvironment.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/Sync.h"
 
 #include <algorithm>
 
@@ -140,6 +141,7 @@ SOCKET KQ_TCP_StreamReceiver::connectLan(std::uint32_t address) {
 }
 
 void KQ_TCP_StreamReceiver::socketLoop(std::uint32_t lanAddress, bool relay) {
+    SetThreadDescription(GetCurrentThread(), L"stream socket");
     SOCKET s = INVALID_SOCKET;
     if (relay) {
         std::lock_guard lock(socketMutex_);
@@ -236,6 +238,7 @@ void KQ_TCP_StreamReceiver::preBuffer(bool relay, DWORD& lastEmpty) {
 }
 
 void KQ_TCP_StreamReceiver::parserLoop(bool relay) {
+    SetThreadDescription(GetCurrentThread(), L"stream parser");
     DWORD lastKeepAlive = GetTickCount(), lastEmpty = lastKeepAlive;
     while (!stop_) {
         preBuffer(relay, lastEmpty);
