@@ -7,6 +7,7 @@
 #include "platform/net/Resolver.h"
 #include "platform/win32/Clock.h"
 #include "platform/win32/Messages.h"
+#include "platform/win32/Sync.h"
 
 #include <algorithm>
 #include <climits>
@@ -193,6 +194,7 @@ std::uint64_t KQ_TCP_ControlChannel::arrivals() {
 }
 
 void KQ_TCP_ControlChannel::receiveLoop(SOCKET s) {
+    SetThreadDescription(GetCurrentThread(), L"control receive");
     const int receiveBuffer = -1; // as large as the system allows
     const int sendBuffer = 0x8000;
     setsockopt(s, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
@@ -222,6 +224,7 @@ void KQ_TCP_ControlChannel::receiveLoop(SOCKET s) {
 }
 
 void KQ_TCP_ControlChannel::dispatchLoop() {
+    SetThreadDescription(GetCurrentThread(), L"control replies");
     while (dispatchRun_ == 1) {
         const std::uint64_t seen = arrivals();
         switch (DispatchOnce()) {

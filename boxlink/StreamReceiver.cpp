@@ -5,12 +5,17 @@
 #include "boxlink/WindowPost.h"
 #include "platform/net/NetEnvironment.h"
 #include "platform/win32/Clock.h"
+#include "platform/win32/Sync.h"
 
 #include <algorithm>
 
 namespace {
 
 constexpr DWORD kChunk = 4096;
+// After a wake that brought data the socket thread lets the stream gather this long before it waits
+// again: the box sends each record as it is due (about a hundred a second), and one wake per gather takes
+// them all, in receives of at most kChunk, and tells the parser once.
+constexpr DWORD kGatherMs = 40;
 constexpr int kReceiveBuffer = 0x20000;
 constexpr DWORD kSilenceMs = 20000;
 constexpr DWORD kSocketKeepAliveMs = 3000;
@@ -140,6 +145,7 @@ SOCKET KQ_TCP_StreamReceiver::connectLan(std::uint32_t address) {
 }
 
 void KQ_TCP_StreamReceiver::socketLoop(std::uint32_t lanAddress, bool relay) {
+    SetThreadDescription(GetCurrentThread(), L"stream socket");
     SOCKET s = INVALID_SOCKET;
     if (relay) {
         std::lock_guard lock(socketMutex_);
@@ -184,17 +190,25 @@ void KQ_TCP_StreamReceiver::receiveLoop(SOCKET s) {
             pause(100);
         } else {
             lastData = GetTickCount();
-            // Nothing is stored while a ring that overflowed waits to be emptied: the parser looks for a
-            // record start in what comes after.
-            if (!resetRequested_) {
-                if (ring_.Write(chunk, static_cast<DWORD>(got))) {
-                    dataArrived();
-                } else {
-                    resetRequested_ = true;
-                    pause(100);
+            // What has arrived meanwhile is taken too, a chunk at a time, and the parser told once.
+            bool stored = false, overflow = false;
+            do {
+                // Nothing is stored while a ring that overflowed waits to be emptied: the parser looks for
+                // a record start in what comes after.
+                if (!resetRequested_) {
+                    if (ring_.Write(chunk, static_cast<DWORD>(got))) {
+                        stored = true;
+                    } else {
+                        resetRequested_ = true;
+                        overflow = true;
+                    }
                 }
-            }
-            windowBytes += static_cast<DWORD>(got);
+                windowBytes += static_cast<DWORD>(got);
+            } while (!overflow && !stop_ && platform::WaitReadable(s, 0) == 1 &&
+                     (got = platform::Recv(s, chunk, kChunk)) > 0);
+            if (stored)
+                dataArrived();
+            pause(overflow ? 100 : kGatherMs);
         }
         const DWORD elapsed = since(windowStart);
         if (elapsed > kRateWindowMs) {
@@ -236,6 +250,7 @@ void KQ_TCP_StreamReceiver::preBuffer(bool relay, DWORD& lastEmpty) {
 }
 
 void KQ_TCP_StreamReceiver::parserLoop(bool relay) {
+    SetThreadDescription(GetCurrentThread(), L"stream parser");
     DWORD lastKeepAlive = GetTickCount(), lastEmpty = lastKeepAlive;
     while (!stop_) {
         preBuffer(relay, lastEmpty);

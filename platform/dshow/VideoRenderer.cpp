@@ -9,9 +9,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#if defined(__x86_64__) || defined(__SSE2__)
+#include <emmintrin.h>
+#define VELOQ_RENDERER_SSE2 1
+#endif
 
 namespace platform::dshow {
 namespace {
@@ -22,6 +28,30 @@ constexpr int kMaxPictureSide = 4096;
 // The wait for a due sample reads the graph's clock again at least this often: that clock (the audio
 // renderer's) may run apart from the one the wait is timed by. A frame's wait is mostly one wake-up.
 constexpr REFERENCE_TIME kWaitSlice = 100 * 10000;
+
+// The kept frame is written once per sample and read only by a repaint: its copy goes past the caches,
+// which keep the sample that is converted next.
+void copyPastCaches(BYTE* to, const BYTE* from, size_t bytes) {
+#ifdef VELOQ_RENDERER_SSE2
+    size_t done = 0;
+    if (reinterpret_cast<std::uintptr_t>(to) % 16 == 0) {
+        for (; done + 64 <= bytes; done += 64) {
+            const auto* in = reinterpret_cast<const __m128i*>(from + done);
+            auto* out = reinterpret_cast<__m128i*>(to + done);
+            const __m128i a = _mm_loadu_si128(in), b = _mm_loadu_si128(in + 1);
+            const __m128i c = _mm_loadu_si128(in + 2), d = _mm_loadu_si128(in + 3);
+            _mm_stream_si128(out, a);
+            _mm_stream_si128(out + 1, b);
+            _mm_stream_si128(out + 2, c);
+            _mm_stream_si128(out + 3, d);
+        }
+        _mm_sfence();
+    }
+    std::memcpy(to + done, from + done, bytes - done);
+#else
+    std::memcpy(to, from, bytes);
+#endif
+}
 
 } // namespace
 
@@ -244,10 +274,10 @@ HRESULT VideoRenderer::show(IMediaSample* sample) {
         const size_t bytes = static_cast<size_t>(pitch) * static_cast<size_t>(height);
         if (current_.bytes.size() != bytes)
             current_.bytes.resize(bytes); // only when the picture size changes
-        std::memcpy(current_.bytes.data(), data, bytes);
+        copyPastCaches(current_.bytes.data(), data, bytes);
         haveFrame_ = true;
     }
-    present();
+    present(data); // from the sample, which is still in the caches
     return S_OK;
 }
 
@@ -281,7 +311,7 @@ std::shared_ptr<VideoPicture> VideoRenderer::freePicture(int width, int height) 
     return it != pictures_.end() ? *it : nullptr;
 }
 
-std::shared_ptr<const VideoPicture> VideoRenderer::render(RECT source, SIZE shown) {
+std::shared_ptr<const VideoPicture> VideoRenderer::render(const BYTE* rows, RECT source, SIZE shown) {
     const PackedRowKernel kernel = PackedRowKernelFor(current_.fourcc);
     const int fullWidth = current_.width, fullHeight = current_.height;
     source.left = std::clamp<LONG>(source.left, 0, fullWidth);
@@ -320,8 +350,7 @@ std::shared_ptr<const VideoPicture> VideoRenderer::render(RECT source, SIZE show
         std::uint32_t* row = picture->pixels.get() + static_cast<size_t>(y) * static_cast<size_t>(width);
         const int sourceRow =
             source.top + static_cast<int>(static_cast<long long>(y) * sourceHeight / height);
-        const BYTE* packed =
-            current_.bytes.data() + static_cast<size_t>(sourceRow) * static_cast<size_t>(current_.pitch);
+        const BYTE* packed = rows + static_cast<size_t>(sourceRow) * static_cast<size_t>(current_.pitch);
         if (whole) {
             kernel(packed, row, width);
         } else {
@@ -337,7 +366,7 @@ std::shared_ptr<const VideoPicture> VideoRenderer::render(RECT source, SIZE show
     return picture;
 }
 
-void VideoRenderer::present() {
+void VideoRenderer::present(const BYTE* rows) {
     VideoFrame frame;
     HWND window;
     RECT source;
@@ -357,7 +386,7 @@ void VideoRenderer::present() {
     const SIZE shown = ShownSizeForWindow(window, source, frame.destination);
     {
         std::lock_guard lock(mutex_);
-        frame.picture = render(source, shown);
+        frame.picture = render(rows ? rows : current_.bytes.data(), source, shown);
     }
     if (!frame.picture)
         return;

@@ -126,10 +126,12 @@ private:
     // Streaming: waits until the sample is due; false when a stop or a flush ended the wait.
     bool waitUntilDue(IMediaSample* sample);
     HRESULT show(IMediaSample* sample);
-    void present();
-    // The source part of the current frame converted, at the size the surface shows it in and with the
-    // mixer bitmap over it, into a picture nobody holds; null when all are held. Under mutex_.
-    std::shared_ptr<const VideoPicture> render(RECT source, SIZE shown);
+    // Shows the current frame; rows, when given, are the same frame's (the sample's, while it is shown).
+    void present(const BYTE* rows = nullptr);
+    // The source part of the current frame (its rows at rows) converted, at the size the surface shows it
+    // in and with the mixer bitmap over it, into a picture nobody holds; null when all are held. Under
+    // mutex_.
+    std::shared_ptr<const VideoPicture> render(const BYTE* rows, RECT source, SIZE shown);
     std::shared_ptr<VideoPicture> freePicture(int width, int height);
     void endOfStream();
     void wakeAll();

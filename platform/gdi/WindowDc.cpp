@@ -22,11 +22,11 @@ std::mutex g_layerMutex;
 std::condition_variable g_observerDone;
 std::unordered_map<HWND, std::shared_ptr<Layer>> g_layers;
 
-// The window's layer; layers of windows that died are dropped on the way.
+// The window's layer. Layers of windows that died are dropped before a new one is made (handles are not
+// reused, so a dead window's layer is never found for a live one): a lookup, once per paint of a picture
+// window, looks at its own window only.
 std::shared_ptr<Layer> layerOf(HWND window, bool create) {
     std::lock_guard lock(g_layerMutex);
-    for (auto it = g_layers.begin(); it != g_layers.end();)
-        it = IsWindow(it->first) ? std::next(it) : g_layers.erase(it);
     if (!IsWindow(window))
         return nullptr;
     auto it = g_layers.find(window);
@@ -34,6 +34,7 @@ std::shared_ptr<Layer> layerOf(HWND window, bool create) {
         return it->second;
     if (!create)
         return nullptr;
+    std::erase_if(g_layers, [](const auto& entry) { return !IsWindow(entry.first); });
     auto layer = std::make_shared<Layer>();
     layer->surface = std::make_shared<Surface>(0, 0);
     layer->surface->alpha = 0xFF000000u;

@@ -383,3 +383,50 @@ TEST_F(VideoRendererTest, CurrentImageIsA32BitBottomUpDib) {
 }
 
 } // namespace
+
+// The frame the renderer keeps for repaints and the current image is the one received, byte for byte,
+// whatever its length: what a repaint shows and what GetCurrentImage returns match the picture shown as
+// it came, for lengths below, at and past whole blocks of 64 bytes.
+TEST_F(VideoRendererTest, RepaintAndCurrentImageShowTheWholeFrameReceived) {
+    const struct { int width, height; } sizes[] = {{6, 3}, {16, 2}, {18, 5}, {34, 7}, {48, 9}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
+        TearDown();
+        SetUp();
+        const int pitch = 2 * size.width;
+        build(picture(MEDIASUBTYPE_UYVY, size.width, size.height), pitch * size.height);
+        ASSERT_EQ(control_->Run(), S_OK);
+        std::vector<BYTE> frame(static_cast<size_t>(pitch * size.height));
+        for (size_t i = 0; i < frame.size(); ++i)
+            frame[i] = static_cast<BYTE>(16 + (i * 37) % 220);
+        ASSERT_EQ(pin()->deliver(0, 1, frame), S_OK);
+        const rgbmodel::Pixels expected =
+            rgbmodel::fromPacked(frame.data(), size.width, size.height, pitch, true);
+        const auto pixelsOf = [&](const platform::dshow::VideoPicture& p) {
+            rgbmodel::Pixels out;
+            for (int y = 0; y < p.height; ++y)
+                for (int x = 0; x < p.width; ++x)
+                    out.push_back(p.at(x, y));
+            return out;
+        };
+        ASSERT_TRUE(surface_.last().picture);
+        EXPECT_EQ(pixelsOf(*surface_.last().picture), expected);
+
+        const int shown = surface_.presented();
+        EXPECT_EQ(windowless_->RepaintVideo(window_, nullptr), S_OK);
+        ASSERT_EQ(surface_.presented(), shown + 1);
+        EXPECT_EQ(pixelsOf(*surface_.last().picture), expected);
+
+        BYTE* dib = nullptr;
+        ASSERT_EQ(windowless_->GetCurrentImage(&dib), S_OK);
+        rgbmodel::Pixels image;
+        for (int y = size.height - 1; y >= 0; --y) // bottom-up
+            for (int x = 0; x < size.width; ++x) {
+                std::uint32_t p;
+                std::memcpy(&p, dib + 40 + (y * size.width + x) * 4, 4);
+                image.push_back(p | 0xFF000000u);
+            }
+        CoTaskMemFree(dib);
+        EXPECT_EQ(image, expected);
+    }
+}
