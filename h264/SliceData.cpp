@@ -222,9 +222,12 @@ void keepWorkBufferEdges(H264DecoderContext& ctx) {
     storeRightColumn(mb.leftY + 8, y + 192, 8);
     storeRightColumn(mb.leftCb, c.cb.bytes, 8);
     storeRightColumn(mb.leftCr, c.cr.bytes, 8);
+    mb.leftInPicture[0] = nullptr;
 }
 
-// The edges of a macroblock predicted straight into the picture, where nothing has filtered them yet.
+// The edges of a macroblock predicted straight into the picture, where nothing has filtered them yet: the
+// bottom rows now (the next macroblock's deblocking filters them before the macroblock below reads them),
+// the right column only when the next macroblock needs it.
 void keepPictureEdges(H264DecoderContext& ctx) {
     MacroblockLayer& mb = ctx.mb;
     MacroblockInfo& kept = *ctx.cur->info;
@@ -237,10 +240,9 @@ void keepPictureEdges(H264DecoderContext& ctx) {
     std::memcpy(kept.bottomY, y + 15 * stride, 16);
     std::memcpy(kept.bottomCb, cb + 7 * chromaStride, 8);
     std::memcpy(kept.bottomCr, cr + 7 * chromaStride, 8);
-    storeRightColumn(mb.leftY, y + 8, stride);
-    storeRightColumn(mb.leftY + 8, y + 8 + 8 * stride, stride);
-    storeRightColumn(mb.leftCb, cb, chromaStride);
-    storeRightColumn(mb.leftCr, cr, chromaStride);
+    mb.leftInPicture[0] = y + 8;
+    mb.leftInPicture[1] = cb;
+    mb.leftInPicture[2] = cr;
 }
 
 // Keeps the macroblock's unfiltered edges for its neighbours, deblocks (or stores) it unless it is in the
@@ -265,9 +267,7 @@ bool finishMacroblock(H264DecoderContext& ctx, bool inPicture) {
     return mb.mbY >= ctx.slice.picHeightInMbs;
 }
 
-} // namespace
-
-int DecodeSliceData(H264DecoderContext& ctx) {
+int decodeMacroblocks(H264DecoderContext& ctx) {
     const SliceHeader& s = ctx.slice;
     MacroblockLayer& mb = ctx.mb;
     H264BitReader& r = ctx.reader;
@@ -310,6 +310,27 @@ int DecodeSliceData(H264DecoderContext& ctx) {
         if (finishMacroblock(ctx, false) || !MoreRbspData(r))
             return 0;
     }
+}
+
+} // namespace
+
+void KeepLeftColumns(H264DecoderContext& ctx) {
+    MacroblockLayer& mb = ctx.mb;
+    if (!mb.leftInPicture[0])
+        return;
+    const size_t stride = ctx.lumaStride, chromaStride = stride / 2;
+    storeRightColumn(mb.leftY, mb.leftInPicture[0], stride);
+    storeRightColumn(mb.leftY + 8, mb.leftInPicture[0] + 8 * stride, stride);
+    storeRightColumn(mb.leftCb, mb.leftInPicture[1], chromaStride);
+    storeRightColumn(mb.leftCr, mb.leftInPicture[2], chromaStride);
+    mb.leftInPicture[0] = nullptr;
+}
+
+// The column a slice's last macroblock left in the picture is copied before anything else can write there.
+int DecodeSliceData(H264DecoderContext& ctx) {
+    const int result = decodeMacroblocks(ctx);
+    KeepLeftColumns(ctx);
+    return result;
 }
 
 } // namespace h264
