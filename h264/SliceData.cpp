@@ -25,26 +25,38 @@ void setQp(H264DecoderContext& ctx, int qp) {
     mb.qpc = ChromaQpTable[i];
 }
 
+// The neighbours' records and availability. Inside the picture (most macroblocks) all four records exist
+// and only the slice start decides availability.
 void setupNeighbours(H264DecoderContext& ctx) {
     MacroblockLayer& mb = ctx.mb;
-    const uint32_t w = ctx.slice.picWidthInMbs, first = ctx.slice.firstMbInSlice, a = mb.address;
-    mb.availLeft = mb.mbX > 0 && a - 1 >= first;
-    mb.availTop = mb.mbY > 0 && a - w >= first;
-    mb.availTopRight = mb.mbY > 0 && mb.mbX + 1 < w && a - w + 1 >= first;
-    mb.availTopLeft = mb.mbY > 0 && mb.mbX > 0 && a - w - 1 >= first;
-    const MacroblockInfo* row = mb.rows[mb.mbY & 1];
+    const uint32_t w = ctx.slice.picWidthInMbs, first = ctx.slice.firstMbInSlice, a = mb.address, x = mb.mbX;
+    MacroblockInfo* row = mb.rows[mb.mbY & 1];
     const MacroblockInfo* above = mb.rows[(mb.mbY + 1) & 1];
-    mb.left = mb.mbX > 0 ? &row[mb.mbX - 1] : &mb.notAvailable;
-    mb.top = mb.mbY > 0 ? &above[mb.mbX] : &mb.notAvailable;
-    mb.topRight = mb.mbY > 0 && mb.mbX + 1 < w ? &above[mb.mbX + 1] : &mb.notAvailable;
-    mb.topLeft = mb.mbY > 0 && mb.mbX > 0 ? &above[mb.mbX - 1] : &mb.notAvailable;
+    if (x > 0 && x + 1 < w && mb.mbY > 0) {
+        mb.availLeft = a - 1 >= first;
+        mb.availTop = a - w >= first;
+        mb.availTopRight = a - w + 1 >= first;
+        mb.availTopLeft = a - w - 1 >= first;
+        mb.left = &row[x - 1];
+        mb.top = &above[x];
+        mb.topRight = &above[x + 1];
+        mb.topLeft = &above[x - 1];
+    } else {
+        mb.availLeft = x > 0 && a - 1 >= first;
+        mb.availTop = mb.mbY > 0 && a - w >= first;
+        mb.availTopRight = mb.mbY > 0 && x + 1 < w && a - w + 1 >= first;
+        mb.availTopLeft = mb.mbY > 0 && x > 0 && a - w - 1 >= first;
+        mb.left = x > 0 ? &row[x - 1] : &mb.notAvailable;
+        mb.top = mb.mbY > 0 ? &above[x] : &mb.notAvailable;
+        mb.topRight = mb.mbY > 0 && x + 1 < w ? &above[x + 1] : &mb.notAvailable;
+        mb.topLeft = mb.mbY > 0 && x > 0 ? &above[x - 1] : &mb.notAvailable;
+    }
     mb.slotAvailable[0] = mb.availLeft, mb.slotMotion[0] = &mb.left->motion;
     mb.slotAvailable[1] = mb.availTop, mb.slotMotion[1] = &mb.top->motion;
     mb.slotAvailable[2] = mb.availTopRight, mb.slotMotion[2] = &mb.topRight->motion;
     mb.slotAvailable[3] = mb.availTopLeft, mb.slotMotion[3] = &mb.topLeft->motion;
-    ctx.cur->info = &mb.rows[mb.mbY & 1][mb.mbX];
-    mb.slotAvailable[4] = 1, mb.slotMotion[4] = &ctx.cur->info->motion;
-    mb.slotAvailable[5] = 0, mb.slotMotion[5] = &mb.notAvailable.motion;
+    ctx.cur->info = &row[x];
+    mb.slotMotion[4] = &row[x].motion;
 }
 
 // mb_qp_delta, when the pattern calls for it; false when it lies outside -26..25.
@@ -277,6 +289,8 @@ int decodeMacroblocks(H264DecoderContext& ctx) {
     mb.mbX = s.firstMbInSlice % s.picWidthInMbs;
     mb.mbY = s.firstMbInSlice / s.picWidthInMbs;
     setQp(ctx, s.sliceQp);
+    mb.slotAvailable[4] = 1; // the current macroblock
+    mb.slotAvailable[5] = 0, mb.slotMotion[5] = &mb.notAvailable.motion;
     CombineContext& cc = mb.combine;
     cc.weights = &s.weights;
     cc.lumaResidual = &ctx.cur->lumaResidual;
