@@ -101,6 +101,23 @@ constexpr std::array<uint16_t, 41> buildCoverage() {
 }
 constexpr std::array<uint16_t, 41> kCoverage = buildCoverage();
 
+// The same as word masks, all ones for each 4x4 block (and each quadrant) a partition covers: the motion of a
+// partition is merged into the record without a test per block, which would follow the partition shapes.
+struct CoverageMasks {
+    uint32_t blocks[16];
+    uint32_t quadrants[4];
+};
+constexpr std::array<CoverageMasks, 41> kCoverageMasks = [] {
+    std::array<CoverageMasks, 41> t{};
+    for (int code = 0; code < 41; ++code) {
+        for (int blk = 0; blk < 16; ++blk)
+            t[code].blocks[blk] = kCoverage[code] >> blk & 1 ? ~0u : 0u;
+        for (int q = 0; q < 4; ++q)
+            t[code].quadrants[q] = kCoverage[code] >> (4 * q) & 15 ? ~0u : 0u;
+    }
+    return t;
+}();
+
 // Stores the partition's motion into the current record.
 void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
     MacroblockMotion& m = ctx.cur->info->motion;
@@ -118,15 +135,18 @@ void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
             std::memcpy(m.mv[blk], &packed, 4);
         return;
     }
-    const uint16_t blocks = kCoverage[code];
-    for (int blk = 0; blk < 16; ++blk)
-        if (blocks >> blk & 1)
-            std::memcpy(m.mv[blk], &packed, 4);
-    for (int q = 0; q < 4; ++q)
-        if (blocks >> (4 * q) & 15) {
-            m.refIdx[q] = int8_t(refIdx);
-            m.refPoc[q] = poc;
-        }
+    const CoverageMasks& cover = kCoverageMasks[code];
+    for (int blk = 0; blk < 16; ++blk) {
+        uint32_t v;
+        std::memcpy(&v, m.mv[blk], 4);
+        v = (v & ~cover.blocks[blk]) | (packed & cover.blocks[blk]);
+        std::memcpy(m.mv[blk], &v, 4);
+    }
+    for (int q = 0; q < 4; ++q) {
+        const uint32_t keep = ~cover.quadrants[q];
+        m.refIdx[q] = int8_t((uint32_t(uint8_t(m.refIdx[q])) & keep) | (uint32_t(uint8_t(refIdx)) & ~keep));
+        m.refPoc[q] = int32_t((uint32_t(m.refPoc[q]) & keep) | (uint32_t(poc) & ~keep));
+    }
 }
 
 // A block's reference area in one plane: the plane itself where the area lies inside it (the usual case,
