@@ -341,9 +341,10 @@ void combine(H264DecoderContext& ctx) {
     std::memcpy(cc.refIdx, c.info->motion.refIdx, 4);
     static constexpr int kChromaOffset[4] = {0, 4, 32, 36};
     const PredCombineKernel kernel = (*ctx.kernels.predCombine)[4 * ctx.slice.weightMode + 1];
-    for (int q = 0; q < 4; ++q) {
-        if (!weighted && !(pattern >> q & 1) && pattern < 16)
-            continue;
+    // The quadrants to call as bits, visited lowest first: a test per quadrant would follow the pattern.
+    for (unsigned quadrants = weighted || pattern >= 16 ? 15u : unsigned(pattern); quadrants;
+         quadrants &= quadrants - 1) {
+        const int q = std::countr_zero(quadrants);
         const CombineRequest request{c.luma.bytes + 64 * q, c.cb.bytes + kChromaOffset[q],
                                      c.cr.bytes + kChromaOffset[q], q};
         kernel(&request, &cc);
