@@ -181,9 +181,11 @@ Area referenceArea(const uint8_t* plane, int32_t stride, const AreaGeometry& a, 
     return paddedArea(plane, stride, a, pad);
 }
 
-// The reference rows that the macroblock after next will probably read (the same vector, 16 luma and 8 chroma
-// samples further right): each row is a separate cache line, too far from the last one for the processor's
-// own prefetching. Only the macroblocks whose area after next ends in a new line have something to fetch.
+// The reference rows that a macroblock `ahead` steps further right will probably read (the same vector):
+// each row is a separate cache line, too far from the last one for the processor's own prefetching. The
+// callers look 128 samples ahead, eight luma macroblocks, time enough for a line from memory; two
+// macroblocks were too few. Only the macroblocks whose area that far on ends in a new line have something
+// to fetch.
 // The block's `Rows` rows are fetched in one unrolled run and the margin rows of a sub-sample vector after
 // them: a loop over all of them ends at a different count from one vector to the next, and its exit is then
 // mispredicted. Always inlined: the compiler takes a separate function that only prefetches for one without
@@ -259,9 +261,9 @@ template <Target T> void predictSamples(H264DecoderContext& ctx, int code, int r
     const Area cr = referenceArea(ctx.planeCr[bufferIndex], chromaStride, ca, chromaInside, crPad);
     b.chromaAreaCode = 4 * code + chromaCase;
     if (code == 0 && lumaInside && chromaInside) {
-        prefetchAhead<16>(luma, la.width, la.height, 16, 2);
-        prefetchAhead<8>(cb, ca.width, ca.height, 8, 4);
-        prefetchAhead<8>(cr, ca.width, ca.height, 8, 4);
+        prefetchAhead<16>(luma, la.width, la.height, 16, 8);
+        prefetchAhead<8>(cb, ca.width, ca.height, 8, 16);
+        prefetchAhead<8>(cr, ca.width, ca.height, 8, 16);
     }
 
     b.lumaStride = luma.stride;
