@@ -135,19 +135,24 @@ constexpr std::array<PrefixTable<3>, 3> kChromaDcZeros = {
     buildPrefix<3>(kChromaDcZerosLen[1], kChromaDcZerosCode[1], 3),
     buildPrefix<3>(kChromaDcZerosLen[2], kChromaDcZerosCode[2], 2)};
 
-// run_before by min(zerosLeft, 7), indexed by the next 3 bits. zerosLeft 0 reads no code (entry 0), so that
-// the placing loop reads a run for every level without a test. From 7 on, the 3-bit codes 001..111 give runs
-// 6..0 and 000 starts a longer code (kLongRun), a run of zeros and a one: run = 4 + leading zeros.
+// run_before by zerosLeft (0..15; the codes are those of min(zerosLeft, 7), a row for each value so that no
+// minimum lengthens the chain from one run to the next), indexed by the next 3 bits. zerosLeft 0 reads no
+// code (entry 0), so that the placing loop reads a run for every level without a test. From 7 on, the 3-bit
+// codes 001..111 give runs 6..0 and 000 starts a longer code (kLongRun), a run of zeros and a one: run = 4 +
+// leading zeros.
 constexpr uint8_t kLongRun = 0xF0;
 
-constexpr std::array<PrefixTable<3>, 8> buildRuns() {
-    std::array<PrefixTable<3>, 8> t{};
-    for (int i = 1; i < 8; ++i)
-        t[i] = buildPrefix<3>(kRunLen[i - 1], kRunCode[i - 1], i < 7 ? i + 1 : 7);
-    t[7].entries[0] = kLongRun;
+constexpr std::array<PrefixTable<3>, 16> buildRuns() {
+    std::array<PrefixTable<3>, 16> t{};
+    for (int i = 1; i < 16; ++i) {
+        const int row = i < 7 ? i : 7;
+        t[i] = buildPrefix<3>(kRunLen[row - 1], kRunCode[row - 1], row < 7 ? row + 1 : 7);
+        if (row == 7)
+            t[i].entries[0] = kLongRun;
+    }
     return t;
 }
-constexpr std::array<PrefixTable<3>, 8> kRuns = buildRuns();
+constexpr std::array<PrefixTable<3>, 16> kRuns = buildRuns();
 
 // |level| = (levelCode >> 1) + 1, odd codes negative.
 constexpr int32_t levelOf(int32_t levelCode) {
@@ -337,7 +342,8 @@ int DecodeResidualBlock(H264BitReader& reader, int nC, int maxNumCoeff, const ui
     for (int i = 0; i < tc; ++i) {
         const int position = scan[index];
         coefficients[position] = int16_t(levels[i] * scale[position]);
-        const int left = std::min(i + 1 < tc ? zerosLeft : 0, 7);
+        // No run before the last level: its row is 0, by a mask rather than a choice on zerosLeft.
+        const int left = zerosLeft & -int(i + 1 < tc);
         uint8_t e = kRuns[left].entries[r.peek32() >> 29];
         if (e == kLongRun) {
             r.reload();

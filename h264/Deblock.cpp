@@ -3,6 +3,7 @@
 #include "h264/MacroblockTables.h"
 #include "h264/SliceData.h"
 
+#include <array>
 #include <cstring>
 
 namespace h264 {
@@ -41,6 +42,20 @@ bool anyNonZero(const uint8_t (*edges)[4]) {
     return (edgeWord(edges[0]) | edgeWord(edges[1]) | edgeWord(edges[2])) != 0;
 }
 
+// tC0 by indexA and bS 0..3 (0 for bS 0), and alpha kept only where bS is not 0: the normal filter's
+// segments are set up without a test per segment, whose strengths change from edge to edge.
+constexpr std::array<std::array<uint8_t, 4>, 52> kTc0ByStrength = [] {
+    std::array<std::array<uint8_t, 4>, 52> t{};
+    for (int indexA = 0; indexA < 52; ++indexA)
+        for (int bs = 1; bs < 4; ++bs)
+            t[indexA][bs] = kTc0[indexA][bs - 1];
+    return t;
+}();
+
+uint32_t alphaWhereFiltered(uint32_t alpha, uint8_t bs) {
+    return alpha & (0u - uint32_t(bs != 0));
+}
+
 // Luma: one 8-sample call covers segments bs[0] and bs[1].
 void filterLuma(const H264KernelTable& k, uint8_t* p, uint8_t* q, const uint8_t* bs, const Thresholds& t) {
     if ((bs[0] | bs[1]) == 0 || t.alpha == 0)
@@ -52,10 +67,8 @@ void filterLuma(const H264KernelTable& k, uint8_t* p, uint8_t* q, const uint8_t*
     uint8_t tc0[4];
     uint32_t alpha = 0;
     for (int s = 0; s < 2; ++s) {
-        const uint8_t a = bs[s] ? uint8_t(t.alpha) : 0;
-        const uint8_t tc = bs[s] ? kTc0[t.indexA][bs[s] - 1] : 0;
-        alpha |= (uint32_t(a) | uint32_t(a) << 8) << (16 * s);
-        tc0[2 * s] = tc0[2 * s + 1] = tc;
+        alpha |= alphaWhereFiltered(t.alpha, bs[s]) * 0x0101u << (16 * s);
+        tc0[2 * s] = tc0[2 * s + 1] = kTc0ByStrength[t.indexA][bs[s]];
     }
     k.filterLumaEdgeNormal(p, q, alpha, t.beta, tc0);
 }
@@ -72,8 +85,8 @@ void filterChroma(const H264KernelTable& k, uint8_t* cbP, uint8_t* cbQ, uint8_t*
     uint8_t tc0[4];
     uint32_t alpha = 0;
     for (int s = 0; s < 4; ++s) {
-        alpha |= uint32_t(bs[s] ? t.alpha : 0) << (8 * s);
-        tc0[s] = bs[s] ? kTc0[t.indexA][bs[s] - 1] : 0;
+        alpha |= alphaWhereFiltered(t.alpha, bs[s]) << (8 * s);
+        tc0[s] = kTc0ByStrength[t.indexA][bs[s]];
     }
     k.filterChromaEdgesNormal(cbP, cbQ, crP, crQ, alpha, t.beta, tc0, 8);
 }

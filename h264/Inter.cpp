@@ -101,6 +101,23 @@ constexpr std::array<uint16_t, 41> buildCoverage() {
 }
 constexpr std::array<uint16_t, 41> kCoverage = buildCoverage();
 
+// The same as word masks, all ones for each 4x4 block (and each quadrant) a partition covers: the motion of a
+// partition is merged into the record without a test per block, which would follow the partition shapes.
+struct CoverageMasks {
+    uint32_t blocks[16];
+    uint32_t quadrants[4];
+};
+constexpr std::array<CoverageMasks, 41> kCoverageMasks = [] {
+    std::array<CoverageMasks, 41> t{};
+    for (int code = 0; code < 41; ++code) {
+        for (int blk = 0; blk < 16; ++blk)
+            t[code].blocks[blk] = kCoverage[code] >> blk & 1 ? ~0u : 0u;
+        for (int q = 0; q < 4; ++q)
+            t[code].quadrants[q] = kCoverage[code] >> (4 * q) & 15 ? ~0u : 0u;
+    }
+    return t;
+}();
+
 // Stores the partition's motion into the current record.
 void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
     MacroblockMotion& m = ctx.cur->info->motion;
@@ -118,15 +135,18 @@ void storeMotion(H264DecoderContext& ctx, int code, int refIdx, Vector mv) {
             std::memcpy(m.mv[blk], &packed, 4);
         return;
     }
-    const uint16_t blocks = kCoverage[code];
-    for (int blk = 0; blk < 16; ++blk)
-        if (blocks >> blk & 1)
-            std::memcpy(m.mv[blk], &packed, 4);
-    for (int q = 0; q < 4; ++q)
-        if (blocks >> (4 * q) & 15) {
-            m.refIdx[q] = int8_t(refIdx);
-            m.refPoc[q] = poc;
-        }
+    const CoverageMasks& cover = kCoverageMasks[code];
+    for (int blk = 0; blk < 16; ++blk) {
+        uint32_t v;
+        std::memcpy(&v, m.mv[blk], 4);
+        v = (v & ~cover.blocks[blk]) | (packed & cover.blocks[blk]);
+        std::memcpy(m.mv[blk], &v, 4);
+    }
+    for (int q = 0; q < 4; ++q) {
+        const uint32_t keep = ~cover.quadrants[q];
+        m.refIdx[q] = int8_t((uint32_t(uint8_t(m.refIdx[q])) & keep) | (uint32_t(uint8_t(refIdx)) & ~keep));
+        m.refPoc[q] = int32_t((uint32_t(m.refPoc[q]) & keep) | (uint32_t(poc) & ~keep));
+    }
 }
 
 // A block's reference area in one plane: the plane itself where the area lies inside it (the usual case,
@@ -161,22 +181,30 @@ Area referenceArea(const uint8_t* plane, int32_t stride, const AreaGeometry& a, 
     return paddedArea(plane, stride, a, pad);
 }
 
-// The reference rows that the macroblock after next will probably read (the same vector, 16 luma and 8 chroma
-// samples further right): each row is a separate cache line, too far from the last one for the processor's
-// own prefetching. Only the macroblocks whose area after next ends in a new line have something to fetch.
-// Always inlined: the compiler takes a separate function that only prefetches for one without effects and
-// drops its calls.
+// The reference rows that a macroblock `ahead` steps further right will probably read (the same vector):
+// each row is a separate cache line, too far from the last one for the processor's own prefetching. The
+// callers look 128 samples ahead, eight luma macroblocks, time enough for a line from memory; two
+// macroblocks were too few. Only the macroblocks whose area that far on ends in a new line have something
+// to fetch.
+// The block's `Rows` rows are fetched in one unrolled run and the margin rows of a sub-sample vector after
+// them: a loop over all of them ends at a different count from one vector to the next, and its exit is then
+// mispredicted. Always inlined: the compiler takes a separate function that only prefetches for one without
+// effects and drops its calls.
 #if defined(__GNUC__)
+template <int32_t Rows>
 [[gnu::always_inline]] inline void prefetchAhead(Area area, int32_t width, int32_t height, int32_t step,
                                                  int32_t ahead) {
     const uint8_t* end = area.samples + width - 1 + ahead * step;
     if (((reinterpret_cast<uintptr_t>(end) ^ reinterpret_cast<uintptr_t>(end - step)) & ~uintptr_t(63)) == 0)
         return;
-    for (int32_t r = 0; r < height; ++r)
+#pragma GCC unroll 16
+    for (int32_t r = 0; r < Rows; ++r)
+        __builtin_prefetch(end + r * area.stride);
+    for (int32_t r = Rows; r < height; ++r)
         __builtin_prefetch(end + r * area.stride);
 }
 #else
-void prefetchAhead(Area, int32_t, int32_t, int32_t, int32_t) {}
+template <int32_t Rows> void prefetchAhead(Area, int32_t, int32_t, int32_t, int32_t) {}
 #endif
 
 int lumaOffset(int x, int y) {
@@ -233,9 +261,9 @@ template <Target T> void predictSamples(H264DecoderContext& ctx, int code, int r
     const Area cr = referenceArea(ctx.planeCr[bufferIndex], chromaStride, ca, chromaInside, crPad);
     b.chromaAreaCode = 4 * code + chromaCase;
     if (code == 0 && lumaInside && chromaInside) {
-        prefetchAhead(luma, la.width, la.height, 16, 2);
-        prefetchAhead(cb, ca.width, ca.height, 8, 4);
-        prefetchAhead(cr, ca.width, ca.height, 8, 4);
+        prefetchAhead<16>(luma, la.width, la.height, 16, 8);
+        prefetchAhead<8>(cb, ca.width, ca.height, 8, 16);
+        prefetchAhead<8>(cr, ca.width, ca.height, 8, 16);
     }
 
     b.lumaStride = luma.stride;
@@ -315,9 +343,10 @@ void combine(H264DecoderContext& ctx) {
     std::memcpy(cc.refIdx, c.info->motion.refIdx, 4);
     static constexpr int kChromaOffset[4] = {0, 4, 32, 36};
     const PredCombineKernel kernel = (*ctx.kernels.predCombine)[4 * ctx.slice.weightMode + 1];
-    for (int q = 0; q < 4; ++q) {
-        if (!weighted && !(pattern >> q & 1) && pattern < 16)
-            continue;
+    // The quadrants to call as bits, visited lowest first: a test per quadrant would follow the pattern.
+    for (unsigned quadrants = weighted || pattern >= 16 ? 15u : unsigned(pattern); quadrants;
+         quadrants &= quadrants - 1) {
+        const int q = std::countr_zero(quadrants);
         const CombineRequest request{c.luma.bytes + 64 * q, c.cb.bytes + kChromaOffset[q],
                                      c.cr.bytes + kChromaOffset[q], q};
         kernel(&request, &cc);

@@ -25,6 +25,7 @@ Availability fillNeighbourStrip(H264DecoderContext& ctx) {
     const MacroblockInfo &left = LeftInfo(ctx), &top = TopInfo(ctx), &topLeft = TopLeftInfo(ctx),
                          &topRight = TopRightInfo(ctx);
     const Availability a{intraAvailable(ctx, mb.availLeft, left), intraAvailable(ctx, mb.availTop, top)};
+    KeepLeftColumns(ctx);
     uint8_t* y = c.luma.bytes;
     std::memcpy(y + LumaWorkBuffer::Left, mb.leftY, 16);
     std::memcpy(y + LumaWorkBuffer::Above, top.bottomY, 16);

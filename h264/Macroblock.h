@@ -81,6 +81,10 @@ struct MacroblockLayer {
     MacroblockInfo* rows[2] = {}; // per column, by row parity: the row above and the current row
     MacroblockInfo notAvailable;
     uint8_t leftY[16] = {}, leftCb[8] = {}, leftCr[8] = {}; // unfiltered right column of the left macroblock
+    // Where a left macroblock that went straight into the picture left its samples (column 8 of its two
+    // luma halves and of each chroma block), until an intra macroblock copies the column into leftY, leftCb
+    // and leftCr; null when those hold it already.
+    const uint8_t* leftInPicture[3] = {};
     uint32_t mbX = 0, mbY = 0, address = 0;
     int qp = 0, qpc = 0;
     // Availability for prediction (same slice, already decoded) of A, B, C, D.

@@ -3,6 +3,7 @@
 #include "h264/MacroblockTables.h"
 #include "h264/SliceData.h"
 
+#include <bit>
 #include <cstring>
 
 namespace h264 {
@@ -164,13 +165,12 @@ bool DecodeResidual(H264DecoderContext& ctx) {
     fillGrid(ctx, g);
     TransformQueue transforms(ctx.kernels);
     std::memset(c.info->totalCoeff, 0, 16);
-    for (int blk = 0; blk < 16; ++blk) {
-        if (!(c.codedBlockPattern >> (blk >> 2) & 1)) {
-            blk |= 3;
-            continue;
-        }
-        if (!decodeLuma4x4(ctx, g, transforms, blk))
-            return false;
+    // The coded 8x8 quadrants as bits, visited lowest first.
+    for (unsigned quadrants = unsigned(c.codedBlockPattern) & 15; quadrants; quadrants &= quadrants - 1) {
+        const int first = 4 * std::countr_zero(quadrants);
+        for (int blk = first; blk < first + 4; ++blk)
+            if (!decodeLuma4x4(ctx, g, transforms, blk))
+                return false;
     }
     return decodeChroma(ctx, g, transforms);
 }

@@ -25,26 +25,38 @@ void setQp(H264DecoderContext& ctx, int qp) {
     mb.qpc = ChromaQpTable[i];
 }
 
+// The neighbours' records and availability. Inside the picture (most macroblocks) all four records exist
+// and only the slice start decides availability.
 void setupNeighbours(H264DecoderContext& ctx) {
     MacroblockLayer& mb = ctx.mb;
-    const uint32_t w = ctx.slice.picWidthInMbs, first = ctx.slice.firstMbInSlice, a = mb.address;
-    mb.availLeft = mb.mbX > 0 && a - 1 >= first;
-    mb.availTop = mb.mbY > 0 && a - w >= first;
-    mb.availTopRight = mb.mbY > 0 && mb.mbX + 1 < w && a - w + 1 >= first;
-    mb.availTopLeft = mb.mbY > 0 && mb.mbX > 0 && a - w - 1 >= first;
-    const MacroblockInfo* row = mb.rows[mb.mbY & 1];
+    const uint32_t w = ctx.slice.picWidthInMbs, first = ctx.slice.firstMbInSlice, a = mb.address, x = mb.mbX;
+    MacroblockInfo* row = mb.rows[mb.mbY & 1];
     const MacroblockInfo* above = mb.rows[(mb.mbY + 1) & 1];
-    mb.left = mb.mbX > 0 ? &row[mb.mbX - 1] : &mb.notAvailable;
-    mb.top = mb.mbY > 0 ? &above[mb.mbX] : &mb.notAvailable;
-    mb.topRight = mb.mbY > 0 && mb.mbX + 1 < w ? &above[mb.mbX + 1] : &mb.notAvailable;
-    mb.topLeft = mb.mbY > 0 && mb.mbX > 0 ? &above[mb.mbX - 1] : &mb.notAvailable;
+    if (x > 0 && x + 1 < w && mb.mbY > 0) {
+        mb.availLeft = a - 1 >= first;
+        mb.availTop = a - w >= first;
+        mb.availTopRight = a - w + 1 >= first;
+        mb.availTopLeft = a - w - 1 >= first;
+        mb.left = &row[x - 1];
+        mb.top = &above[x];
+        mb.topRight = &above[x + 1];
+        mb.topLeft = &above[x - 1];
+    } else {
+        mb.availLeft = x > 0 && a - 1 >= first;
+        mb.availTop = mb.mbY > 0 && a - w >= first;
+        mb.availTopRight = mb.mbY > 0 && x + 1 < w && a - w + 1 >= first;
+        mb.availTopLeft = mb.mbY > 0 && x > 0 && a - w - 1 >= first;
+        mb.left = x > 0 ? &row[x - 1] : &mb.notAvailable;
+        mb.top = mb.mbY > 0 ? &above[x] : &mb.notAvailable;
+        mb.topRight = mb.mbY > 0 && x + 1 < w ? &above[x + 1] : &mb.notAvailable;
+        mb.topLeft = mb.mbY > 0 && x > 0 ? &above[x - 1] : &mb.notAvailable;
+    }
     mb.slotAvailable[0] = mb.availLeft, mb.slotMotion[0] = &mb.left->motion;
     mb.slotAvailable[1] = mb.availTop, mb.slotMotion[1] = &mb.top->motion;
     mb.slotAvailable[2] = mb.availTopRight, mb.slotMotion[2] = &mb.topRight->motion;
     mb.slotAvailable[3] = mb.availTopLeft, mb.slotMotion[3] = &mb.topLeft->motion;
-    ctx.cur->info = &mb.rows[mb.mbY & 1][mb.mbX];
-    mb.slotAvailable[4] = 1, mb.slotMotion[4] = &ctx.cur->info->motion;
-    mb.slotAvailable[5] = 0, mb.slotMotion[5] = &mb.notAvailable.motion;
+    ctx.cur->info = &row[x];
+    mb.slotMotion[4] = &row[x].motion;
 }
 
 // mb_qp_delta, when the pattern calls for it; false when it lies outside -26..25.
@@ -222,9 +234,12 @@ void keepWorkBufferEdges(H264DecoderContext& ctx) {
     storeRightColumn(mb.leftY + 8, y + 192, 8);
     storeRightColumn(mb.leftCb, c.cb.bytes, 8);
     storeRightColumn(mb.leftCr, c.cr.bytes, 8);
+    mb.leftInPicture[0] = nullptr;
 }
 
-// The edges of a macroblock predicted straight into the picture, where nothing has filtered them yet.
+// The edges of a macroblock predicted straight into the picture, where nothing has filtered them yet: the
+// bottom rows now (the next macroblock's deblocking filters them before the macroblock below reads them),
+// the right column only when the next macroblock needs it.
 void keepPictureEdges(H264DecoderContext& ctx) {
     MacroblockLayer& mb = ctx.mb;
     MacroblockInfo& kept = *ctx.cur->info;
@@ -237,10 +252,9 @@ void keepPictureEdges(H264DecoderContext& ctx) {
     std::memcpy(kept.bottomY, y + 15 * stride, 16);
     std::memcpy(kept.bottomCb, cb + 7 * chromaStride, 8);
     std::memcpy(kept.bottomCr, cr + 7 * chromaStride, 8);
-    storeRightColumn(mb.leftY, y + 8, stride);
-    storeRightColumn(mb.leftY + 8, y + 8 + 8 * stride, stride);
-    storeRightColumn(mb.leftCb, cb, chromaStride);
-    storeRightColumn(mb.leftCr, cr, chromaStride);
+    mb.leftInPicture[0] = y + 8;
+    mb.leftInPicture[1] = cb;
+    mb.leftInPicture[2] = cr;
 }
 
 // Keeps the macroblock's unfiltered edges for its neighbours, deblocks (or stores) it unless it is in the
@@ -265,9 +279,7 @@ bool finishMacroblock(H264DecoderContext& ctx, bool inPicture) {
     return mb.mbY >= ctx.slice.picHeightInMbs;
 }
 
-} // namespace
-
-int DecodeSliceData(H264DecoderContext& ctx) {
+int decodeMacroblocks(H264DecoderContext& ctx) {
     const SliceHeader& s = ctx.slice;
     MacroblockLayer& mb = ctx.mb;
     H264BitReader& r = ctx.reader;
@@ -277,6 +289,8 @@ int DecodeSliceData(H264DecoderContext& ctx) {
     mb.mbX = s.firstMbInSlice % s.picWidthInMbs;
     mb.mbY = s.firstMbInSlice / s.picWidthInMbs;
     setQp(ctx, s.sliceQp);
+    mb.slotAvailable[4] = 1; // the current macroblock
+    mb.slotAvailable[5] = 0, mb.slotMotion[5] = &mb.notAvailable.motion;
     CombineContext& cc = mb.combine;
     cc.weights = &s.weights;
     cc.lumaResidual = &ctx.cur->lumaResidual;
@@ -310,6 +324,27 @@ int DecodeSliceData(H264DecoderContext& ctx) {
         if (finishMacroblock(ctx, false) || !MoreRbspData(r))
             return 0;
     }
+}
+
+} // namespace
+
+void KeepLeftColumns(H264DecoderContext& ctx) {
+    MacroblockLayer& mb = ctx.mb;
+    if (!mb.leftInPicture[0])
+        return;
+    const size_t stride = ctx.lumaStride, chromaStride = stride / 2;
+    storeRightColumn(mb.leftY, mb.leftInPicture[0], stride);
+    storeRightColumn(mb.leftY + 8, mb.leftInPicture[0] + 8 * stride, stride);
+    storeRightColumn(mb.leftCb, mb.leftInPicture[1], chromaStride);
+    storeRightColumn(mb.leftCr, mb.leftInPicture[2], chromaStride);
+    mb.leftInPicture[0] = nullptr;
+}
+
+// The column a slice's last macroblock left in the picture is copied before anything else can write there.
+int DecodeSliceData(H264DecoderContext& ctx) {
+    const int result = decodeMacroblocks(ctx);
+    KeepLeftColumns(ctx);
+    return result;
 }
 
 } // namespace h264

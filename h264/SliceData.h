@@ -10,6 +10,11 @@ namespace h264 {
 // its end; otherwise the error bits of the failing macroblock.
 int DecodeSliceData(H264DecoderContext& ctx);
 
+// Copies the right column of a left macroblock that went straight into the picture into the left columns
+// of MacroblockLayer, where intra prediction reads them. The picture holds that column unfiltered until the
+// next macroblock is deblocked, so only macroblocks that read it pay for the copy.
+void KeepLeftColumns(H264DecoderContext& ctx);
+
 // Error bits of a macroblock.
 enum : int {
     MB_ERR_RECONSTRUCTION = 2,
