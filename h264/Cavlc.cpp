@@ -160,27 +160,6 @@ constexpr int32_t levelOf(int32_t levelCode) {
     return (magnitude ^ sign) - sign;
 }
 
-// Levels after the first by suffix length 1..6 and the next 8 bits: the level (low byte), the code's length
-// (bits 8-11) and the next suffix length (12-14); 0 where the code is longer than 8 bits. The suffix length
-// s grows (up to 6) when |level| > 3 << (s - 1), which for these codes is a prefix above 2.
-constexpr std::array<std::array<uint16_t, 256>, 6> kLevels = [] {
-    std::array<std::array<uint16_t, 256>, 6> t{};
-    for (int s = 1; s <= 6; ++s)
-        for (int bits = 1; bits < 256; ++bits) {
-            int prefix = 0;
-            while (!(bits & (0x80 >> prefix)))
-                ++prefix;
-            const int length = prefix + 1 + s;
-            if (length > 8)
-                continue;
-            const int suffix = (bits >> (8 - length)) & ((1 << s) - 1);
-            const int32_t level = levelOf((prefix << s) + suffix);
-            const int next = s + (prefix > 2 && s < 6);
-            t[s - 1][bits] = uint16_t((level & 0xFF) | length << 8 | next << 12);
-        }
-    return t;
-}();
-
 constexpr bool allOk() {
     bool ok = kTotalZeros.ok;
     for (const auto& t : kChromaDcZeros)
