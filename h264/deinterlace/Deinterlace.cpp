@@ -109,19 +109,21 @@ void buildFrame(const DeinterlaceState& s, uint8_t* outY, uint8_t* outU, uint8_t
     std::memcpy(rowOf(outY, out, s.frameHeight - 2), rowOf(f1, in, fh - 1), w);
     std::memcpy(rowOf(outY, out, s.frameHeight - 1), rowOf(f1, in, fh - 1), w);
 
+    // The kernel writes the other lines but for their two columns at each edge, which repeat the first
+    // field's row above.
     for (int j = 1; j <= fh - 2; ++j) {
         const uint8_t* above = rowOf(f1, in, j);
-        std::memcpy(rowOf(outY, out, 2 * j), above, w);
-        uint8_t* line = rowOf(outY, out, 2 * j + 1);
-        line[0] = above[0];
-        line[1] = above[1];
-        line[w - 2] = above[w - 2];
-        line[w - 1] = above[w - 1];
+        for (int copy = 0; copy < 2; ++copy) {
+            uint8_t* line = rowOf(outY, out, 2 * j + copy);
+            line[0] = above[0];
+            line[1] = above[1];
+            line[w - 2] = above[w - 2];
+            line[w - 1] = above[w - 1];
+        }
     }
     const FieldPlanes src = {rowOf(f1, in, 1), rowOf(f2, in, 1),       rowOf(p1, in, 1),
                              rowOf(p2, in, 1), rowOf(counters, in, 1), in};
-    s.kernels->interpolateLines(rowOf(outY, out, 3), 2 * static_cast<ptrdiff_t>(out), src, fh - 2,
-                                s.width / 2 - 2);
+    s.kernels->interpolateLines(rowOf(outY, out, 2), out, src, fh - 2, s.width / 2 - 2);
 
     // Chroma comes from the first field alone, each row doubled.
     const int chromaRows = fh / 2;

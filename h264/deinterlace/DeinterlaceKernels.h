@@ -26,10 +26,12 @@ inline constexpr int kStillCount = 8;
 // The most pairs a line holds (the widest picture the deinterlacer accepts).
 inline constexpr int kMaxLinePairs = 2048;
 
-// For `lines` consecutive rows j from the one the planes point at: writes out[x], out[x + 1] of the line
-// between field rows j and j + 1 and updates the counter of row j for x = 2, 4, ..., 2 * pairs (at most
-// kMaxLinePairs); each next line's output starts `outStride` further. All pointers are at column 0; the
-// kernel reads columns 1 .. 2 * pairs + 2 of field rows j .. j + lines.
+// For `lines` consecutive rows j from the one the planes point at, and x = 2, 4, ..., 2 * pairs (at most
+// kMaxLinePairs): writes out[x], out[x + 1] of two frame lines, first field row j as it stands and then the
+// line between field rows j and j + 1 (taking the row while the kernel reads it saves a pass over it), and
+// updates the counter of row j. `outStride` is the frame's line stride; row j's pair of lines starts
+// 2 * outStride after row j - 1's. All pointers are at column 0; the kernel reads columns 1 .. 2 * pairs + 2
+// of field rows j .. j + lines.
 using InterpolateLinesFn = void (*)(uint8_t* out, ptrdiff_t outStride, const FieldPlanes& src, int lines,
                                     int pairs);
 

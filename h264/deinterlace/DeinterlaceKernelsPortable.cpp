@@ -38,9 +38,11 @@ uint8_t interpolate(const uint8_t* above, const uint8_t* below, int c) {
     return static_cast<uint8_t>(value);
 }
 
-// The pairs at x = 2, 4, ..., end - 2 of one line.
-void interpolateLine(uint8_t* out, uint8_t* counters, const LineSources& src, int end) {
+// The pairs at x = 2, 4, ..., end - 2 of one line, and of the first field's row above it.
+void interpolateLine(uint8_t* row, uint8_t* out, uint8_t* counters, const LineSources& src, int end) {
     for (int x = 2; x < end; x += 2) {
+        row[x] = src.f1.top[x];
+        row[x + 1] = src.f1.top[x + 1];
         const int a = pairSum(src.f2, x) - pairSum(src.p2, x);
         const int b = pairSum(src.f1, x) - pairSum(src.p1, x);
         bool weave = false;
@@ -74,7 +76,8 @@ void interpolateLinesPortable(uint8_t* out, ptrdiff_t outStride, const FieldPlan
             {src.p1 + top, src.p1 + bottom},
             {src.p2 + top, src.p2 + bottom},
         };
-        interpolateLine(out + i * outStride, src.counters + top, line, 2 * pairs + 2);
+        uint8_t* const row = out + 2 * i * outStride;
+        interpolateLine(row, row + outStride, src.counters + top, line, 2 * pairs + 2);
     }
 }
 

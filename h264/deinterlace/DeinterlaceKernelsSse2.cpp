@@ -65,6 +65,7 @@ __m128i belowThreshold(__m128i d) {
 // The rows one line reads and writes, as plain pointers (the stores through out and counters could alias
 // a structure's members and make every step load them again).
 struct LineRows {
+    uint8_t* row;
     uint8_t* out;
     uint8_t* counters;
     const uint8_t* f1Top;
@@ -96,6 +97,7 @@ struct Step {
     const __m128i weave = _mm_and_si128(still, _mm_cmpgt_epi16(count, _mm_set1_epi16(kStillCount - 2)));
     const __m128i kept = _mm_and_si128(
         still, _mm_min_epi16(_mm_add_epi16(count, _mm_set1_epi16(1)), _mm_set1_epi16(kStillCount - 1)));
+    store(r.row + x, load(r.f1Top + x));
     store(r.out + x, select(weave, load(r.f2Top + x), interpolate(r.f1Top + x, r.f1Bottom + x)));
     return {next1, next2, _mm_or_si128(_mm_andnot_si128(lowBytes, stored), kept)};
 }
@@ -121,8 +123,10 @@ void interpolateLinesSse2(uint8_t* out, ptrdiff_t outStride, const FieldPlanes& 
     const ptrdiff_t stride = src.stride;
     for (int i = 0; i < lines; ++i) {
         const ptrdiff_t top = i * stride, bottom = top + stride;
-        const LineRows r = {out + i * outStride, src.counters + top, src.f1 + top,    src.f1 + bottom,
-                            src.f2 + top,        src.f2 + bottom,    src.p1 + bottom, src.p2 + bottom};
+        uint8_t* const row = out + 2 * i * outStride;
+        const LineRows r = {
+            row,          row + outStride, src.counters + top, src.f1 + top,   src.f1 + bottom,
+            src.f2 + top, src.f2 + bottom, src.p1 + bottom,    src.p2 + bottom};
         // The last step reads the counters and row j differences before the others overwrite them.
         const Step tail = step(r, diff1, diff2, last);
         for (int x = 2; x < last; x += kStep) {

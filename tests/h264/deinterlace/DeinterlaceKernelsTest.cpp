@@ -103,7 +103,8 @@ TEST_P(DeinterlaceKernelsTest, Sse2MatchesPortable) {
             GetParam().fill(b, rng);
             // Any counter byte value, odd columns included: those belong to no pair and stay as they are.
             b.counters.resize(static_cast<size_t>(b.stride) * (lines - 1) + width);
-            b.out.resize(static_cast<size_t>(b.outStride) * (lines - 1) + width);
+            // Two frame lines per field row: the row as it stands and the line below it.
+            b.out.resize(static_cast<size_t>(b.outStride) * (2 * lines - 1) + width);
             for (auto& c : b.counters) {
                 c = static_cast<uint8_t>(round % 2 ? rng() % 8 : rng());
             }
