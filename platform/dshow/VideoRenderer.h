@@ -2,7 +2,9 @@
 // VMR-9 it answers the VMR-9 interfaces, as the VMR-7 (or the default video renderer) the VMR-7 ones.
 // Its input pins offer no types and take UYVY and YUY2 (of an even width) with a VideoInfo format; the
 // first pin's samples are shown: Receive waits until the sample is due by the graph's clock (while paused,
-// until Run, Stop or a flush), keeps the packed frame (for repaints and the current image), converts it to
+// until Run, Stop or a flush), keeps the packed frame (for repaints and the current image: the sample itself
+// when it comes from the pin's own allocator, which has a spare buffer for it, until the next sample or
+// Stop, else a copy of it), converts it to
 // RGB with the mixer bitmap blended in, in one pass into a picture of its own at the size the window's
 // VideoSurface shows it in (nearest pixel when smaller), presents that to the surface, and returns. A late
 // sample is shown at once. The pictures are allocated once per size and reused once no surface holds
@@ -14,6 +16,7 @@
 #include "platform/dshow/VideoSurface.h"
 #include "platform/dshow/Vmr.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -27,6 +30,11 @@ class VideoRendererPin final : public CBaseInputPin {
 public:
     VideoRendererPin(VideoRenderer* filter, CCritSec* lock, int stream, LPCWSTR name);
     HRESULT CheckMediaType(const CMediaType* type) override;
+    // The pin's own allocator grants a spare buffer: the one the renderer keeps.
+    HRESULT GetAllocator(IMemAllocator** allocator) override;
+    HRESULT NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) override;
+    // Whether the samples come from the pin's own allocator, so that the renderer may keep one.
+    bool OwnAllocator() const { return ownAllocatorUsed_; }
     HRESULT Receive(IMediaSample* sample) override;
     HRESULT EndOfStream() override;
     HRESULT BeginFlush() override;
@@ -35,6 +43,8 @@ public:
 private:
     VideoRenderer* renderer_;
     int stream_;
+    platform::ComPtr<IMemAllocator> ownAllocator_;
+    std::atomic<bool> ownAllocatorUsed_{false};
 };
 
 class VideoRenderer final : public CBaseFilter,
@@ -111,12 +121,14 @@ private:
     HRESULT setAlpha(const AlphaParams& params, bool update);
     AlphaParams alphaParams() const;
 
-    // The packed frame last received, rows `pitch` apart.
+    // The packed frame last received, rows `pitch` apart from `rows`: in its sample, held, or in bytes.
     struct PackedFrame {
         DWORD fourcc = 0;
         int width = 0;
         int height = 0;
         int pitch = 0;
+        const BYTE* rows = nullptr;
+        platform::ComPtr<IMediaSample> sample;
         std::vector<BYTE> bytes;
     };
     // At most this many pictures: the one being converted, the two a surface may hold, and the last one
@@ -126,12 +138,14 @@ private:
     // Streaming: waits until the sample is due; false when a stop or a flush ended the wait.
     bool waitUntilDue(IMediaSample* sample);
     HRESULT show(IMediaSample* sample);
-    // Shows the current frame; rows, when given, are the same frame's (the sample's, while it is shown).
-    void present(const BYTE* rows = nullptr);
-    // The source part of the current frame (its rows at rows) converted, at the size the surface shows it
-    // in and with the mixer bitmap over it, into a picture nobody holds; null when all are held. Under
-    // mutex_.
-    std::shared_ptr<const VideoPicture> render(const BYTE* rows, RECT source, SIZE shown);
+    // Shows the current frame.
+    void present();
+    // The source part of the current frame converted, at the size the surface shows it in and with the
+    // mixer bitmap over it, into a picture nobody holds; null when all are held. Under mutex_.
+    std::shared_ptr<const VideoPicture> render(RECT source, SIZE shown);
+    // The kept sample's rows copied into the frame's own bytes; the sample is handed back to the caller,
+    // who releases it outside mutex_. Under mutex_.
+    platform::ComPtr<IMediaSample> copyKeptFrame();
     std::shared_ptr<VideoPicture> freePicture(int width, int height);
     void endOfStream();
     void wakeAll();

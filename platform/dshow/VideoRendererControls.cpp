@@ -166,7 +166,7 @@ HRESULT VideoRenderer::GetCurrentImage(BYTE** dib) {
     std::memcpy(image, &header, sizeof header);
     // Bottom-up: each row is converted straight into its place, the top row into the image's last.
     auto* bottomUp = reinterpret_cast<std::uint32_t*>(image + sizeof header);
-    ConvertPackedPicture(current_.fourcc, width, height, current_.pitch, current_.bytes.data(),
+    ConvertPackedPicture(current_.fourcc, width, height, current_.pitch, current_.rows,
                          bottomUp + static_cast<std::ptrdiff_t>(height - 1) * width, -width);
     *dib = image;
     return S_OK;

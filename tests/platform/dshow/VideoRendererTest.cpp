@@ -430,3 +430,58 @@ TEST_F(VideoRendererTest, RepaintAndCurrentImageShowTheWholeFrameReceived) {
         EXPECT_EQ(image, expected);
     }
 }
+
+// The renderer keeps the sample it showed for repaints and the current image, in a buffer its allocator
+// has to spare: the producer still gets the buffer it asked for at once, and what it writes there shows
+// nowhere. Stop hands the kept sample back (the producer then has both buffers), and the frame still shows.
+TEST_F(VideoRendererTest, TheKeptFrameLeavesTheProducerItsBufferAndOutlastsStop) {
+    const int pitch = 2 * kWidth;
+    build(picture(MEDIASUBTYPE_UYVY), pitch * kHeight);
+    std::vector<BYTE> frame(static_cast<size_t>(pitch * kHeight));
+    for (size_t i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<BYTE>(16 + (i * 29) % 220);
+    const rgbmodel::Pixels expected = rgbmodel::fromPacked(frame.data(), kWidth, kHeight, pitch, true);
+    const auto shows = [&](const char* when) {
+        const int before = surface_.presented();
+        ASSERT_EQ(windowless_->RepaintVideo(window_, nullptr), S_OK);
+        ASSERT_EQ(surface_.presented(), before + 1) << when;
+        rgbmodel::Pixels repainted;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                repainted.push_back(surface_.last().picture->at(x, y));
+        EXPECT_EQ(repainted, expected) << when;
+        BYTE* dib = nullptr;
+        ASSERT_EQ(windowless_->GetCurrentImage(&dib), S_OK) << when;
+        rgbmodel::Pixels image;
+        for (int y = kHeight - 1; y >= 0; --y) // bottom-up
+            for (int x = 0; x < kWidth; ++x) {
+                std::uint32_t p;
+                std::memcpy(&p, dib + 40 + (y * kWidth + x) * 4, 4);
+                image.push_back(p | 0xFF000000u);
+            }
+        CoTaskMemFree(dib);
+        EXPECT_EQ(image, expected) << when;
+    };
+    const auto scribbled = [&] {
+        IMediaSample* sample = nullptr;
+        if (pin()->GetDeliveryBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT) != S_OK)
+            return ComPtr<IMediaSample>();
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        std::memset(data, 0xEB, static_cast<size_t>(pitch * kHeight)); // white, were it shown
+        return ComPtr<IMediaSample>::Adopt(sample);
+    };
+
+    ASSERT_EQ(control_->Run(), S_OK);
+    ASSERT_EQ(pin()->deliver(0, 1, frame), S_OK);
+    {
+        const ComPtr<IMediaSample> next = scribbled();
+        ASSERT_TRUE(next) << "the producer waits for the renderer's kept sample";
+        shows("while running");
+    }
+    ASSERT_EQ(control_->Stop(), S_OK);
+    ASSERT_EQ(control_->Run(), S_OK);
+    const ComPtr<IMediaSample> first = scribbled(), second = scribbled();
+    EXPECT_TRUE(first && second) << "after Stop the renderer holds no sample";
+    shows("after Stop");
+}
