@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace platform::dshow {
@@ -260,13 +261,11 @@ bool VideoRenderer::waitUntilDue(IMediaSample* sample) {
 }
 
 HRESULT VideoRenderer::show(IMediaSample* sample) {
-    if (!waitUntilDue(sample))
-        return IsStopped() ? VFW_E_WRONG_STATE : S_FALSE;
     const CMediaType& type = pins_[0]->CurrentMediaType();
     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type.Format());
     BYTE* data = nullptr;
     if (!vih || FAILED(sample->GetPointer(&data)))
-        return S_OK;
+        return waitUntilDue(sample) ? S_OK : IsStopped() ? VFW_E_WRONG_STATE : S_FALSE;
     const int width = vih->bmiHeader.biWidth, height = std::abs(vih->bmiHeader.biHeight);
     const long length = sample->GetActualDataLength();
     const bool uyvy = *type.Subtype() == MEDIASUBTYPE_UYVY;
@@ -274,7 +273,20 @@ HRESULT VideoRenderer::show(IMediaSample* sample) {
     // are packed.
     const int pitch = uyvy ? static_cast<int>(length / height) : 2 * width;
     if (pitch < 2 * width || static_cast<long long>(pitch) * height > length)
-        return S_OK; // a sample too short for its picture is dropped
+        return waitUntilDue(sample) ? S_OK : IsStopped() ? VFW_E_WRONG_STATE : S_FALSE; // too short: dropped
+    // The picture is converted before the wait, while the producer's rows are still in the caches (by
+    // the time the frame is due they are long gone); it is shown when due unless the layout or the mixer
+    // bitmap changed meanwhile, which converts it again.
+    const PackedRows incoming{uyvy ? MakeFourCC('U', 'Y', 'V', 'Y') : MakeFourCC('Y', 'U', 'Y', '2'), width,
+                              height, pitch, data};
+    const std::optional<Layout> early = layoutFor(incoming);
+    std::shared_ptr<const VideoPicture> made;
+    if (early) {
+        std::lock_guard lock(mutex_);
+        made = render(incoming, early->source, early->shown);
+    }
+    if (!waitUntilDue(sample))
+        return IsStopped() ? VFW_E_WRONG_STATE : S_FALSE;
     platform::ComPtr<IMediaSample> kept;
     {
         std::lock_guard lock(mutex_);
@@ -282,20 +294,15 @@ HRESULT VideoRenderer::show(IMediaSample* sample) {
         // sample back, has not come meanwhile); else its frame is copied.
         if (pins_[0]->OwnAllocator() && m_State != State_Stopped)
             kept = platform::ComPtr<IMediaSample>(sample);
-        current_.fourcc = uyvy ? MakeFourCC('U', 'Y', 'V', 'Y') : MakeFourCC('Y', 'U', 'Y', '2');
-        current_.width = width;
-        current_.height = height;
-        current_.pitch = pitch;
+        static_cast<PackedRows&>(current_) = incoming;
         std::swap(current_.sample, kept); // the sample kept before goes back when `kept` goes
-        if (current_.sample) {
-            current_.rows = data;
-        } else {
+        if (!current_.sample) {
             current_.bytes.assign(data, data + static_cast<size_t>(pitch) * static_cast<size_t>(height));
             current_.rows = current_.bytes.data();
         }
         haveFrame_ = true;
     }
-    present();
+    present(std::move(made), early ? &*early : nullptr);
     return S_OK;
 }
 
@@ -329,9 +336,9 @@ std::shared_ptr<VideoPicture> VideoRenderer::freePicture(int width, int height) 
     return it != pictures_.end() ? *it : nullptr;
 }
 
-std::shared_ptr<const VideoPicture> VideoRenderer::render(RECT source, SIZE shown) {
-    const PackedRowKernel kernel = PackedRowKernelFor(current_.fourcc);
-    const int fullWidth = current_.width, fullHeight = current_.height;
+std::shared_ptr<const VideoPicture> VideoRenderer::render(const PackedRows& frame, RECT source, SIZE shown) {
+    const PackedRowKernel kernel = PackedRowKernelFor(frame.fourcc);
+    const int fullWidth = frame.width, fullHeight = frame.height;
     source.left = std::clamp<LONG>(source.left, 0, fullWidth);
     source.right = std::clamp<LONG>(source.right, 0, fullWidth);
     source.top = std::clamp<LONG>(source.top, 0, fullHeight);
@@ -363,8 +370,8 @@ std::shared_ptr<const VideoPicture> VideoRenderer::render(RECT source, SIZE show
             columns_[static_cast<size_t>(x)] =
                 source.left + static_cast<int>(static_cast<long long>(x) * sourceWidth / width);
     }
-    const BYTE* rows = current_.rows;
-    const size_t pitch = static_cast<size_t>(current_.pitch);
+    const BYTE* rows = frame.rows;
+    const size_t pitch = static_cast<size_t>(frame.pitch);
     const auto sourceRowOf = [&](int y) {
         return source.top + static_cast<int>(static_cast<long long>(y) * sourceHeight / height);
     };
@@ -400,32 +407,55 @@ std::shared_ptr<const VideoPicture> VideoRenderer::render(RECT source, SIZE show
     return picture;
 }
 
-void VideoRenderer::present() {
-    VideoFrame frame;
-    HWND window;
-    RECT source;
+std::optional<VideoRenderer::Layout> VideoRenderer::layoutFor(const PackedRows& frame) {
+    Layout layout;
     bool positioned;
     {
         std::lock_guard lock(mutex_);
-        if (!haveFrame_ || !window_)
-            return;
-        window = window_;
+        if (!window_)
+            return std::nullopt;
+        layout.window = window_;
         positioned = positionSet_;
-        source = positionSet_ ? source_ : RECT{0, 0, current_.width, current_.height};
-        frame.destination = destination_;
-        frame.border = border_;
+        layout.source = positionSet_ ? source_ : RECT{0, 0, frame.width, frame.height};
+        layout.destination = destination_;
+        layout.border = border_;
+        layout.mixer = mixerChanges_;
     }
     if (!positioned)
-        GetClientRect(window, &frame.destination);
-    const SIZE shown = ShownSizeForWindow(window, source, frame.destination);
+        GetClientRect(layout.window, &layout.destination);
+    layout.shown = ShownSizeForWindow(layout.window, layout.source, layout.destination);
+    return layout;
+}
+
+bool VideoRenderer::Layout::SamePicture(const Layout& other) const {
+    return window == other.window && source.left == other.source.left && source.top == other.source.top &&
+           source.right == other.source.right && source.bottom == other.source.bottom &&
+           shown.cx == other.shown.cx && shown.cy == other.shown.cy && mixer == other.mixer;
+}
+
+void VideoRenderer::present(std::shared_ptr<const VideoPicture> made, const Layout* madeFor) {
     {
         std::lock_guard lock(mutex_);
-        frame.picture = render(source, shown);
+        if (!haveFrame_)
+            return;
+    }
+    const std::optional<Layout> layout = layoutFor(current_);
+    if (!layout)
+        return;
+    VideoFrame frame;
+    frame.destination = layout->destination;
+    frame.border = layout->border;
+    if (made && madeFor && madeFor->SamePicture(*layout)) {
+        frame.picture = std::move(made);
+    } else {
+        made.reset(); // made for a layout that changed meanwhile
+        std::lock_guard lock(mutex_);
+        frame.picture = render(current_, layout->source, layout->shown);
     }
     if (!frame.picture)
         return;
     frame.source = RECT{0, 0, frame.picture->width, frame.picture->height};
-    PresentToWindow(window, frame);
+    PresentToWindow(layout->window, frame);
 }
 
 } // namespace platform::dshow

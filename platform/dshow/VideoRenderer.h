@@ -20,6 +20,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace platform::dshow {
@@ -121,15 +122,29 @@ private:
     HRESULT setAlpha(const AlphaParams& params, bool update);
     AlphaParams alphaParams() const;
 
-    // The packed frame last received, rows `pitch` apart from `rows`: in its sample, held, or in bytes.
-    struct PackedFrame {
+    // A packed frame: rows `pitch` apart from `rows`.
+    struct PackedRows {
         DWORD fourcc = 0;
         int width = 0;
         int height = 0;
         int pitch = 0;
         const BYTE* rows = nullptr;
+    };
+    // The packed frame last received, its rows in its sample (held) or in bytes.
+    struct PackedFrame : PackedRows {
         platform::ComPtr<IMediaSample> sample;
         std::vector<BYTE> bytes;
+    };
+    // Where and how a frame is shown now.
+    struct Layout {
+        HWND window = nullptr;
+        RECT source{};
+        RECT destination{};
+        COLORREF border = 0;
+        SIZE shown{};
+        unsigned mixer = 0; // mixerChanges_
+        // Whether a picture made for one is the picture for the other.
+        bool SamePicture(const Layout& other) const;
     };
     // At most this many pictures: the one being converted, the two a surface may hold, and the last one
     // of the surface shown before (the main window's box while the full-screen window shows the video).
@@ -138,11 +153,14 @@ private:
     // Streaming: waits until the sample is due; false when a stop or a flush ended the wait.
     bool waitUntilDue(IMediaSample* sample);
     HRESULT show(IMediaSample* sample);
-    // Shows the current frame.
-    void present();
-    // The source part of the current frame converted, at the size the surface shows it in and with the
-    // mixer bitmap over it, into a picture nobody holds; null when all are held. Under mutex_.
-    std::shared_ptr<const VideoPicture> render(RECT source, SIZE shown);
+    // The layout of a frame of that size now; none without a clipping window.
+    std::optional<Layout> layoutFor(const PackedRows& frame);
+    // Shows the current frame: the picture made for it when its layout has not changed since, else one
+    // converted now.
+    void present(std::shared_ptr<const VideoPicture> made = nullptr, const Layout* madeFor = nullptr);
+    // The source part of the frame converted, at the size the surface shows it in and with the mixer
+    // bitmap over it, into a picture nobody holds; null when all are held. Under mutex_.
+    std::shared_ptr<const VideoPicture> render(const PackedRows& frame, RECT source, SIZE shown);
     // The kept sample's rows copied into the frame's own bytes; the sample is handed back to the caller,
     // who releases it outside mutex_. Under mutex_.
     platform::ComPtr<IMediaSample> copyKeptFrame();
@@ -175,6 +193,7 @@ private:
     Mixer mixer_;
     OverlayRuns overlayRuns_; // the mixer bitmap prepared for the current picture size
     bool overlayStale_ = true;
+    unsigned mixerChanges_ = 0; // raised by every change of the mixer bitmap
     std::vector<std::shared_ptr<VideoPicture>> pictures_;
     std::vector<std::uint32_t> scratch_; // a converted source row, when the picture is shown smaller
     std::vector<int> columns_;           // the source column of each picture column then

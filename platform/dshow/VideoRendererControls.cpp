@@ -192,6 +192,7 @@ HRESULT VideoRenderer::setAlpha(const AlphaParams& p, bool update) {
         std::lock_guard lock(mutex_);
         mixer_ = Mixer{};
         overlayStale_ = true;
+        ++mixerChanges_;
         return S_OK;
     }
     if (p.alpha < 0 || p.alpha > 1 || !(p.destination.left < p.destination.right) ||
@@ -229,6 +230,7 @@ HRESULT VideoRenderer::setAlpha(const AlphaParams& p, bool update) {
     mixer_.overlay.keyed = (p.flags & VMR9AlphaBitmap_SrcColorKey) != 0;
     mixer_.overlay.key = platform::gdi::ToPixel(p.key);
     overlayStale_ = true;
+    ++mixerChanges_;
     return S_OK;
 }
 

@@ -355,6 +355,54 @@ TEST_F(VideoRendererTest, MixerBitmapIsCopiedKeyedAndBlendedUntilDisabled) {
     EXPECT_EQ(mixer->SetAlphaBitmap(&params), E_INVALIDARG); // surfaces are not taken
 }
 
+// A frame is shown as things are when it is due: a mixer bitmap set and a source part chosen while it
+// waits (here for Run) both show in its picture.
+TEST_F(VideoRendererTest, WhatChangesWhileAFrameWaitsShowsInIt) {
+    build(picture(MEDIASUBTYPE_UYVY), 2 * kWidth * kHeight);
+    auto mixer = Query<IVMRMixerBitmap9>(vmr_.Get(), IID_IVMRMixerBitmap9);
+    ASSERT_TRUE(mixer);
+    std::vector<BYTE> frame = uyvy(2 * kWidth, 0x20, 0x80, 0x80);
+    for (int row = 0; row < kHeight; ++row) // the right half brighter
+        for (int x = kWidth / 2; x < kWidth; ++x)
+            frame[static_cast<size_t>(row * 2 * kWidth + 2 * x + 1)] = 0x90;
+    ASSERT_EQ(control_->Pause(), S_OK);
+    HRESULT delivered = E_FAIL;
+    std::thread feeder([&] { delivered = pin()->deliver(0, 1, frame); });
+    Sleep(200);
+    ASSERT_EQ(surface_.presented(), 0);
+    OverlayDc overlay; // white at columns 4..7 of rows 0..3 of the picture shown
+    VMR9AlphaBitmap params{VMR9AlphaBitmap_hDC | VMR9AlphaBitmap_SrcColorKey,
+                           overlay.dc,
+                           nullptr,
+                           RECT{0, 0, kWidth, kHeight},
+                           NORMALIZEDRECT{0, 0, 1, 1},
+                           1.0f,
+                           RGB(0, 0, 0),
+                           0};
+    ASSERT_EQ(mixer->SetAlphaBitmap(&params), S_OK);
+    const RECT rightHalf{kWidth / 2, 0, kWidth, kHeight}, destination{0, 0, kWidth / 2, kHeight};
+    ASSERT_EQ(windowless_->SetVideoPosition(&rightHalf, &destination), S_OK);
+    ASSERT_EQ(control_->Run(), S_OK);
+    feeder.join();
+    ASSERT_EQ(delivered, S_OK);
+    ASSERT_EQ(surface_.presented(), 1);
+    const auto shown = surface_.last().picture;
+    ASSERT_TRUE(shown);
+    ASSERT_EQ(shown->width, kWidth / 2);
+    const std::uint32_t bright = rgbmodel::pixel(0x90, 0x80, 0x80);
+    const rgbmodel::Pixels model(static_cast<size_t>(kWidth / 2 * kHeight), bright);
+    std::vector<std::uint32_t> bitmap(static_cast<size_t>(kWidth / 2 * kHeight), 0);
+    for (int y = 0; y < kHeight / 2; ++y) // the bitmap's columns 4..7 of 16 land on 2..3 of 8
+        for (int x = 2; x < 4; ++x)
+            bitmap[static_cast<size_t>(y * kWidth / 2 + x)] = 0xFFFFFF;
+    const rgbmodel::Pixels expected = rgbmodel::overlaid(model, bitmap, 0);
+    rgbmodel::Pixels pixels;
+    for (int y = 0; y < shown->height; ++y)
+        for (int x = 0; x < shown->width; ++x)
+            pixels.push_back(shown->at(x, y));
+    EXPECT_EQ(pixels, expected);
+}
+
 TEST_F(VideoRendererTest, CurrentImageIsA32BitBottomUpDib) {
     build(picture(MEDIASUBTYPE_UYVY), 2 * kWidth * kHeight);
     BYTE* dib = nullptr;
