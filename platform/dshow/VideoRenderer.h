@@ -1,14 +1,14 @@
 // Inside the DirectShow layer: the video renderer, one class behind both interface sets. Created as the
 // VMR-9 it answers the VMR-9 interfaces, as the VMR-7 (or the default video renderer) the VMR-7 ones.
 // Its input pins offer no types and take UYVY and YUY2 (of an even width) with a VideoInfo format; the
-// first pin's samples are shown: Receive waits until the sample is due by the graph's clock (while paused,
-// until Run, Stop or a flush), keeps the packed frame (for repaints and the current image: the sample itself
-// when it comes from the pin's own allocator, which has a spare buffer for it, until the next sample or
-// Stop, else a copy of it), converts it to
-// RGB with the mixer bitmap blended in, in one pass into a picture of its own at the size the window's
-// VideoSurface shows it in (nearest pixel when smaller), presents that to the surface, and returns. A late
-// sample is shown at once. The pictures are allocated once per size and reused once no surface holds
-// them.
+// first pin's samples are shown: Receive converts the frame to RGB with the mixer bitmap blended in, in
+// one pass into a picture of its own at the size the window's VideoSurface shows it in (nearest pixel when
+// smaller), while its rows are still in the caches; waits until the sample is due by the graph's clock
+// (while paused, until Run, Stop or a flush); keeps the packed frame for repaints and the current image
+// (the sample itself when it comes from the pin's own allocator, which has a spare buffer for it, until
+// the next sample or Stop, else a copy of it); presents the picture to the surface (converted again if the
+// layout or the mixer bitmap changed during the wait), and returns. A late sample is shown at once. The
+// pictures are allocated once per size and reused once no surface holds them.
 #pragma once
 
 #include "platform/dshow/BasePin.h"
