@@ -155,7 +155,8 @@ HRESULT CMediaSample::SetMediaTime(LONGLONG* start, LONGLONG* end) {
     return S_OK;
 }
 
-CMemAllocator::CMemAllocator(LPCWSTR name, IUnknown* outer, HRESULT* hr) : CUnknown(name, outer) {
+CMemAllocator::CMemAllocator(LPCWSTR name, IUnknown* outer, HRESULT* hr, bool spareBuffer)
+    : CUnknown(name, outer), spareBuffer_(spareBuffer) {
     if (hr)
         *hr = S_OK;
 }
@@ -190,7 +191,7 @@ HRESULT CMemAllocator::SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PR
     if (align & (align - 1))
         return VFW_E_BADALIGN;
     freeMemoryLocked();
-    properties_.cBuffers = request->cBuffers;
+    properties_.cBuffers = request->cBuffers + (spareBuffer_ ? 1 : 0);
     properties_.cbAlign = align;
     properties_.cbPrefix = 0;
     properties_.cbBuffer = (request->cbBuffer + align - 1) / align * align;

@@ -3,7 +3,9 @@
 // buffer this paces a producer to its consumer: while the consumer holds the only sample, a GetBuffer
 // with AM_GBF_NOWAIT answers VFW_E_TIMEOUT and one without waits. Decommit wakes every waiting
 // GetBuffer (VFW_E_NOT_COMMITTED); the memory goes when the last outstanding sample comes back. Each
-// outstanding sample keeps its allocator alive.
+// outstanding sample keeps its allocator alive. A consumer that keeps the last sample it received makes
+// its allocator with a spare buffer: SetProperties then grants one buffer more than asked, so the producer
+// still has as many as it asked for.
 #pragma once
 
 #include "platform/dshow/Interfaces.h"
@@ -60,7 +62,7 @@ private:
 class CMemAllocator : public CUnknown, public IMemAllocator {
 public:
     DECLARE_IUNKNOWN
-    CMemAllocator(LPCWSTR name, IUnknown* outer, HRESULT* hr);
+    CMemAllocator(LPCWSTR name, IUnknown* outer, HRESULT* hr, bool spareBuffer = false);
     ~CMemAllocator() override;
     static CUnknown* CreateInstance(IUnknown* outer, HRESULT* hr);
 
@@ -77,6 +79,7 @@ public:
 private:
     void freeMemoryLocked();
 
+    const bool spareBuffer_;
     std::mutex mutex_;
     std::condition_variable freed_;
     ALLOCATOR_PROPERTIES properties_{};

@@ -7,6 +7,10 @@
 #include <emmintrin.h>
 #define VELOQ_PIXELS_SSE2 1
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define VELOQ_PIXELS_AVX2 1
+#endif
 
 namespace platform::dshow {
 namespace {
@@ -89,6 +93,71 @@ template <bool ChromaFirst> void rowSse2(const BYTE* row, std::uint32_t* rgb, in
 }
 #endif
 
+#ifdef VELOQ_PIXELS_AVX2
+#define VELOQ_AVX2 __attribute__((target("avx2")))
+
+// Per 32-bit lane (one pixel): its luma word and the V (or U) word of its pair, as in the SSE2 kernel.
+template <bool ChromaFirst> VELOQ_AVX2 __m256i lumaAndV(__m256i words) {
+    return ChromaFirst ? _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(words, _MM_SHUFFLE(2, 3, 2, 1)),
+                                                _MM_SHUFFLE(2, 3, 2, 1))
+                       : _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(words, _MM_SHUFFLE(3, 2, 3, 0)),
+                                                _MM_SHUFFLE(3, 2, 3, 0));
+}
+
+template <bool ChromaFirst> VELOQ_AVX2 __m256i lumaAndU(__m256i words) {
+    return ChromaFirst ? _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(words, _MM_SHUFFLE(0, 3, 0, 1)),
+                                                _MM_SHUFFLE(0, 3, 0, 1))
+                       : _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(words, _MM_SHUFFLE(1, 2, 1, 0)),
+                                                _MM_SHUFFLE(1, 2, 1, 0));
+}
+
+// The red, green and blue of eight pixels (words of four pixel pairs), each 0..255 once packed.
+template <bool ChromaFirst> VELOQ_AVX2 void channelsAvx2(__m256i words, __m256i* r, __m256i* g, __m256i* b) {
+    const __m256i bias = ChromaFirst ? _mm256_set1_epi32(0x00100080) : _mm256_set1_epi32(0x00800010);
+    const __m256i round = _mm256_set1_epi32(128);
+    words = _mm256_sub_epi16(words, bias);
+    const __m256i yv = lumaAndV<ChromaFirst>(words), yu = lumaAndU<ChromaFirst>(words);
+    const __m256i red = _mm256_set1_epi32(409 << 16 | 298);
+    const __m256i blue = _mm256_set1_epi32(516 << 16 | 298);
+    const __m256i greenU = _mm256_set1_epi32(static_cast<int>(0xFF9Cu << 16 | 298)); // -100, 298
+    const __m256i greenV = _mm256_set1_epi32(static_cast<int>(0xFF30u << 16));       // -208, 0
+    *r = _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(yv, red), round), 8);
+    *b = _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(yu, blue), round), 8);
+    const __m256i green = _mm256_add_epi32(_mm256_madd_epi16(yu, greenU), _mm256_madd_epi16(yv, greenV));
+    *g = _mm256_srai_epi32(_mm256_add_epi32(green, round), 8);
+}
+
+// The SSE2 kernel's arithmetic on sixteen pixels a step. The unpacks and packs work within each 128-bit
+// half, so a step's halves hold pixels 0-3 with 8-11 and 4-7 with 12-15 until the last permute puts
+// them in order. The rest of a row goes the SSE2 way.
+template <bool ChromaFirst> VELOQ_AVX2 void rowAvx2(const BYTE* row, std::uint32_t* rgb, int width) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i alpha = _mm256_set1_epi8(static_cast<char>(0xFF));
+    const int wide = width & ~15;
+    for (int x = 0; x < wide; x += 16) {
+        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 2 * x));
+        __m256i r0, g0, b0, r1, g1, b1;
+        channelsAvx2<ChromaFirst>(_mm256_unpacklo_epi8(bytes, zero), &r0, &g0, &b0);
+        channelsAvx2<ChromaFirst>(_mm256_unpackhi_epi8(bytes, zero), &r1, &g1, &b1);
+        const __m256i r8 = _mm256_packus_epi16(_mm256_packs_epi32(r0, r1), zero);
+        const __m256i g8 = _mm256_packus_epi16(_mm256_packs_epi32(g0, g1), zero);
+        const __m256i b8 = _mm256_packus_epi16(_mm256_packs_epi32(b0, b1), zero);
+        const __m256i bg = _mm256_unpacklo_epi8(b8, g8);
+        const __m256i ra = _mm256_unpacklo_epi8(r8, alpha);
+        const __m256i low = _mm256_unpacklo_epi16(bg, ra), high = _mm256_unpackhi_epi16(bg, ra);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(rgb + x), _mm256_permute2x128_si256(low, high, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(rgb + x + 8),
+                            _mm256_permute2x128_si256(low, high, 0x31));
+    }
+    if (wide < width)
+        rowSse2<ChromaFirst>(row + 2 * wide, rgb + wide, width - wide);
+}
+
+bool haveAvx2() {
+    return __builtin_cpu_supports("avx2");
+}
+#endif
+
 } // namespace
 
 const PixelKernels& PortablePixelKernels() {
@@ -105,12 +174,22 @@ const PixelKernels& Sse2PixelKernels() {
     return kernels;
 }
 
+const PixelKernels& Avx2PixelKernels() {
+#ifdef VELOQ_PIXELS_AVX2
+    static const PixelKernels kernels =
+        haveAvx2() ? PixelKernels{&rowAvx2<true>, &rowAvx2<false>} : PixelKernels{nullptr, nullptr};
+#else
+    static const PixelKernels kernels{nullptr, nullptr};
+#endif
+    return kernels;
+}
+
 const PixelKernels& SelectedPixelKernels() {
     static const PixelKernels kernels = [] {
         PixelKernels k = PortablePixelKernels();
-        const PixelKernels& sse2 = Sse2PixelKernels();
-        if (sse2.uyvy)
-            k = sse2;
+        for (const PixelKernels* faster : {&Sse2PixelKernels(), &Avx2PixelKernels()})
+            if (faster->uyvy)
+                k = *faster;
         return k;
     }();
     return kernels;

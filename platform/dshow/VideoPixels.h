@@ -4,8 +4,8 @@
 // 0xFFRRGGBB pixels, with c = Y - 16, d = U - 128, e = V - 128:
 //   R = clamp((298c + 409e + 128) >> 8), G = clamp((298c - 100d - 208e + 128) >> 8),
 //   B = clamp((298c + 516d + 128) >> 8).
-// One table of row kernels per byte order, filled with the portable kernels and then the SSE2 ones where the
-// processor has them; both give the same pixels.
+// One table of row kernels per byte order, filled with the portable kernels, then the SSE2 ones and then the
+// AVX2 ones where the processor has them; all give the same pixels.
 //
 // The mixer bitmap: prepared once for a picture size (the runs of each picture row that the bitmap covers
 // with pixels other than its key colour), then blended into each converted row in the same pass.
@@ -31,7 +31,9 @@ struct PixelKernels {
 const PixelKernels& PortablePixelKernels();
 // Null kernels where the processor lacks SSE2 (never on x86-64).
 const PixelKernels& Sse2PixelKernels();
-// The SSE2 set when the processor has it, else the portable one.
+// Null kernels where the processor (or its system) lacks AVX2.
+const PixelKernels& Avx2PixelKernels();
+// The fastest set the processor has.
 const PixelKernels& SelectedPixelKernels();
 
 // The selected kernel for a FOURCC (UYVY or YUY2); null for another.

@@ -1,6 +1,7 @@
 // The video renderer: the filter, its pins and streaming.
 #include "platform/dshow/VideoRenderer.h"
 
+#include "platform/dshow/Allocator.h"
 #include "platform/dshow/SystemClock.h"
 #include "platform/dshow/Uuids.h"
 #include "platform/dshow/VideoRendererHooks.h"
@@ -12,12 +13,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
-
-#if defined(__x86_64__) || defined(__SSE2__)
-#include <emmintrin.h>
-#define VELOQ_RENDERER_SSE2 1
-#endif
 
 namespace platform::dshow {
 namespace {
@@ -28,30 +25,8 @@ constexpr int kMaxPictureSide = 4096;
 // The wait for a due sample reads the graph's clock again at least this often: that clock (the audio
 // renderer's) may run apart from the one the wait is timed by. A frame's wait is mostly one wake-up.
 constexpr REFERENCE_TIME kWaitSlice = 100 * 10000;
-
-// The kept frame is written once per sample and read only by a repaint: its copy goes past the caches,
-// which keep the sample that is converted next.
-void copyPastCaches(BYTE* to, const BYTE* from, size_t bytes) {
-#ifdef VELOQ_RENDERER_SSE2
-    size_t done = 0;
-    if (reinterpret_cast<std::uintptr_t>(to) % 16 == 0) {
-        for (; done + 64 <= bytes; done += 64) {
-            const auto* in = reinterpret_cast<const __m128i*>(from + done);
-            auto* out = reinterpret_cast<__m128i*>(to + done);
-            const __m128i a = _mm_loadu_si128(in), b = _mm_loadu_si128(in + 1);
-            const __m128i c = _mm_loadu_si128(in + 2), d = _mm_loadu_si128(in + 3);
-            _mm_stream_si128(out, a);
-            _mm_stream_si128(out + 1, b);
-            _mm_stream_si128(out + 2, c);
-            _mm_stream_si128(out + 3, d);
-        }
-        _mm_sfence();
-    }
-    std::memcpy(to + done, from + done, bytes - done);
-#else
-    std::memcpy(to, from, bytes);
-#endif
-}
+constexpr size_t kCacheLine = 64;
+constexpr int kRowsAhead = 2;
 
 } // namespace
 
@@ -75,6 +50,30 @@ HRESULT VideoRendererPin::CheckMediaType(const CMediaType* type) {
     if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide || width % 2 != 0)
         return VFW_E_TYPE_NOT_ACCEPTED; // a packed 4:2:2 row holds whole pixel pairs
     return S_OK;
+}
+
+HRESULT VideoRendererPin::GetAllocator(IMemAllocator** allocator) {
+    if (!allocator)
+        return E_POINTER;
+    {
+        CAutoLock lock(m_pLock);
+        if (!m_pAllocator) {
+            const HRESULT hr =
+                platform::QueryNew(new CMemAllocator(L"Video renderer allocator", nullptr, nullptr, true),
+                                   IID_IMemAllocator, reinterpret_cast<void**>(&m_pAllocator));
+            if (FAILED(hr))
+                return hr;
+            ownAllocator_ = platform::ComPtr<IMemAllocator>(m_pAllocator);
+        }
+    }
+    return CBaseInputPin::GetAllocator(allocator);
+}
+
+HRESULT VideoRendererPin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) {
+    const HRESULT hr = CBaseInputPin::NotifyAllocator(allocator, readOnly);
+    if (SUCCEEDED(hr))
+        ownAllocatorUsed_ = allocator == ownAllocator_.Get();
+    return hr;
 }
 
 HRESULT VideoRendererPin::Receive(IMediaSample* sample) {
@@ -178,13 +177,25 @@ void VideoRenderer::wakeAll() {
 
 HRESULT VideoRenderer::Stop() {
     const HRESULT hr = CBaseFilter::Stop();
+    platform::ComPtr<IMediaSample> released;
     {
         std::lock_guard lock(mutex_);
         endOfStream_ = false;
         completionSent_ = false;
+        // A stopped producer's allocator wants its samples back (to be decommitted, or sized anew).
+        released = copyKeptFrame();
     }
     wakeAll();
     return hr;
+}
+
+platform::ComPtr<IMediaSample> VideoRenderer::copyKeptFrame() {
+    if (!current_.sample)
+        return nullptr;
+    const size_t bytes = static_cast<size_t>(current_.pitch) * static_cast<size_t>(current_.height);
+    current_.bytes.assign(current_.rows, current_.rows + bytes);
+    current_.rows = current_.bytes.data();
+    return std::exchange(current_.sample, nullptr);
 }
 
 HRESULT VideoRenderer::Pause() {
@@ -250,13 +261,11 @@ bool VideoRenderer::waitUntilDue(IMediaSample* sample) {
 }
 
 HRESULT VideoRenderer::show(IMediaSample* sample) {
-    if (!waitUntilDue(sample))
-        return IsStopped() ? VFW_E_WRONG_STATE : S_FALSE;
     const CMediaType& type = pins_[0]->CurrentMediaType();
     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type.Format());
     BYTE* data = nullptr;
     if (!vih || FAILED(sample->GetPointer(&data)))
-        return S_OK;
+        return waitUntilDue(sample) ? S_OK : IsStopped() ? VFW_E_WRONG_STATE : S_FALSE;
     const int width = vih->bmiHeader.biWidth, height = std::abs(vih->bmiHeader.biHeight);
     const long length = sample->GetActualDataLength();
     const bool uyvy = *type.Subtype() == MEDIASUBTYPE_UYVY;
@@ -264,20 +273,36 @@ HRESULT VideoRenderer::show(IMediaSample* sample) {
     // are packed.
     const int pitch = uyvy ? static_cast<int>(length / height) : 2 * width;
     if (pitch < 2 * width || static_cast<long long>(pitch) * height > length)
-        return S_OK; // a sample too short for its picture is dropped
+        return waitUntilDue(sample) ? S_OK : IsStopped() ? VFW_E_WRONG_STATE : S_FALSE; // too short: dropped
+    // The picture is converted before the wait, while the producer's rows are still in the caches (by
+    // the time the frame is due they are long gone); it is shown when due unless the layout or the mixer
+    // bitmap changed meanwhile, which converts it again.
+    const PackedRows incoming{uyvy ? MakeFourCC('U', 'Y', 'V', 'Y') : MakeFourCC('Y', 'U', 'Y', '2'), width,
+                              height, pitch, data};
+    const std::optional<Layout> early = layoutFor(incoming);
+    std::shared_ptr<const VideoPicture> made;
+    if (early) {
+        std::lock_guard lock(mutex_);
+        made = render(incoming, early->source, early->shown);
+    }
+    if (!waitUntilDue(sample))
+        return IsStopped() ? VFW_E_WRONG_STATE : S_FALSE;
+    platform::ComPtr<IMediaSample> kept;
     {
         std::lock_guard lock(mutex_);
-        current_.fourcc = uyvy ? MakeFourCC('U', 'Y', 'V', 'Y') : MakeFourCC('Y', 'U', 'Y', '2');
-        current_.width = width;
-        current_.height = height;
-        current_.pitch = pitch;
-        const size_t bytes = static_cast<size_t>(pitch) * static_cast<size_t>(height);
-        if (current_.bytes.size() != bytes)
-            current_.bytes.resize(bytes); // only when the picture size changes
-        copyPastCaches(current_.bytes.data(), data, bytes);
+        // The sample is kept when its allocator has a buffer to spare for it (and Stop, which gives a kept
+        // sample back, has not come meanwhile); else its frame is copied.
+        if (pins_[0]->OwnAllocator() && m_State != State_Stopped)
+            kept = platform::ComPtr<IMediaSample>(sample);
+        static_cast<PackedRows&>(current_) = incoming;
+        std::swap(current_.sample, kept); // the sample kept before goes back when `kept` goes
+        if (!current_.sample) {
+            current_.bytes.assign(data, data + static_cast<size_t>(pitch) * static_cast<size_t>(height));
+            current_.rows = current_.bytes.data();
+        }
         haveFrame_ = true;
     }
-    present(data); // from the sample, which is still in the caches
+    present(std::move(made), early ? &*early : nullptr);
     return S_OK;
 }
 
@@ -311,9 +336,9 @@ std::shared_ptr<VideoPicture> VideoRenderer::freePicture(int width, int height) 
     return it != pictures_.end() ? *it : nullptr;
 }
 
-std::shared_ptr<const VideoPicture> VideoRenderer::render(const BYTE* rows, RECT source, SIZE shown) {
-    const PackedRowKernel kernel = PackedRowKernelFor(current_.fourcc);
-    const int fullWidth = current_.width, fullHeight = current_.height;
+std::shared_ptr<const VideoPicture> VideoRenderer::render(const PackedRows& frame, RECT source, SIZE shown) {
+    const PackedRowKernel kernel = PackedRowKernelFor(frame.fourcc);
+    const int fullWidth = frame.width, fullHeight = frame.height;
     source.left = std::clamp<LONG>(source.left, 0, fullWidth);
     source.right = std::clamp<LONG>(source.right, 0, fullWidth);
     source.top = std::clamp<LONG>(source.top, 0, fullHeight);
@@ -345,12 +370,28 @@ std::shared_ptr<const VideoPicture> VideoRenderer::render(const BYTE* rows, RECT
             columns_[static_cast<size_t>(x)] =
                 source.left + static_cast<int>(static_cast<long long>(x) * sourceWidth / width);
     }
+    const BYTE* rows = frame.rows;
+    const size_t pitch = static_cast<size_t>(frame.pitch);
+    const auto sourceRowOf = [&](int y) {
+        return source.top + static_cast<int>(static_cast<long long>(y) * sourceHeight / height);
+    };
+    // The conversion waits on the source rows far more than it computes: the rows it reads are a page or
+    // more apart, and the processor fetches nothing ahead across a page. So each row is asked for two rows
+    // before it is converted.
+    const size_t fetchFrom = whole ? 0 : 2 * static_cast<size_t>(pairsFrom);
+    const size_t fetchTo = whole ? 2 * static_cast<size_t>(width) : 2 * static_cast<size_t>(pairsTo);
     int converted = -1;
-    for (int y = 0; y < height; ++y) {
+    for (int y = -kRowsAhead; y < height; ++y) {
+        if (y + kRowsAhead < height) {
+            const BYTE* ahead = rows + static_cast<size_t>(sourceRowOf(y + kRowsAhead)) * pitch;
+            for (size_t at = fetchFrom; at < fetchTo; at += kCacheLine)
+                __builtin_prefetch(ahead + at);
+        }
+        if (y < 0)
+            continue;
         std::uint32_t* row = picture->pixels.get() + static_cast<size_t>(y) * static_cast<size_t>(width);
-        const int sourceRow =
-            source.top + static_cast<int>(static_cast<long long>(y) * sourceHeight / height);
-        const BYTE* packed = rows + static_cast<size_t>(sourceRow) * static_cast<size_t>(current_.pitch);
+        const int sourceRow = sourceRowOf(y);
+        const BYTE* packed = rows + static_cast<size_t>(sourceRow) * pitch;
         if (whole) {
             kernel(packed, row, width);
         } else {
@@ -366,32 +407,55 @@ std::shared_ptr<const VideoPicture> VideoRenderer::render(const BYTE* rows, RECT
     return picture;
 }
 
-void VideoRenderer::present(const BYTE* rows) {
-    VideoFrame frame;
-    HWND window;
-    RECT source;
+std::optional<VideoRenderer::Layout> VideoRenderer::layoutFor(const PackedRows& frame) {
+    Layout layout;
     bool positioned;
     {
         std::lock_guard lock(mutex_);
-        if (!haveFrame_ || !window_)
-            return;
-        window = window_;
+        if (!window_)
+            return std::nullopt;
+        layout.window = window_;
         positioned = positionSet_;
-        source = positionSet_ ? source_ : RECT{0, 0, current_.width, current_.height};
-        frame.destination = destination_;
-        frame.border = border_;
+        layout.source = positionSet_ ? source_ : RECT{0, 0, frame.width, frame.height};
+        layout.destination = destination_;
+        layout.border = border_;
+        layout.mixer = mixerChanges_;
     }
     if (!positioned)
-        GetClientRect(window, &frame.destination);
-    const SIZE shown = ShownSizeForWindow(window, source, frame.destination);
+        GetClientRect(layout.window, &layout.destination);
+    layout.shown = ShownSizeForWindow(layout.window, layout.source, layout.destination);
+    return layout;
+}
+
+bool VideoRenderer::Layout::SamePicture(const Layout& other) const {
+    return window == other.window && source.left == other.source.left && source.top == other.source.top &&
+           source.right == other.source.right && source.bottom == other.source.bottom &&
+           shown.cx == other.shown.cx && shown.cy == other.shown.cy && mixer == other.mixer;
+}
+
+void VideoRenderer::present(std::shared_ptr<const VideoPicture> made, const Layout* madeFor) {
     {
         std::lock_guard lock(mutex_);
-        frame.picture = render(rows ? rows : current_.bytes.data(), source, shown);
+        if (!haveFrame_)
+            return;
+    }
+    const std::optional<Layout> layout = layoutFor(current_);
+    if (!layout)
+        return;
+    VideoFrame frame;
+    frame.destination = layout->destination;
+    frame.border = layout->border;
+    if (made && madeFor && madeFor->SamePicture(*layout)) {
+        frame.picture = std::move(made);
+    } else {
+        made.reset(); // made for a layout that changed meanwhile
+        std::lock_guard lock(mutex_);
+        frame.picture = render(current_, layout->source, layout->shown);
     }
     if (!frame.picture)
         return;
     frame.source = RECT{0, 0, frame.picture->width, frame.picture->height};
-    PresentToWindow(window, frame);
+    PresentToWindow(layout->window, frame);
 }
 
 } // namespace platform::dshow

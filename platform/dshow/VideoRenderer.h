@@ -1,12 +1,14 @@
 // Inside the DirectShow layer: the video renderer, one class behind both interface sets. Created as the
 // VMR-9 it answers the VMR-9 interfaces, as the VMR-7 (or the default video renderer) the VMR-7 ones.
 // Its input pins offer no types and take UYVY and YUY2 (of an even width) with a VideoInfo format; the
-// first pin's samples are shown: Receive waits until the sample is due by the graph's clock (while paused,
-// until Run, Stop or a flush), keeps the packed frame (for repaints and the current image), converts it to
-// RGB with the mixer bitmap blended in, in one pass into a picture of its own at the size the window's
-// VideoSurface shows it in (nearest pixel when smaller), presents that to the surface, and returns. A late
-// sample is shown at once. The pictures are allocated once per size and reused once no surface holds
-// them.
+// first pin's samples are shown: Receive converts the frame to RGB with the mixer bitmap blended in, in
+// one pass into a picture of its own at the size the window's VideoSurface shows it in (nearest pixel when
+// smaller), while its rows are still in the caches; waits until the sample is due by the graph's clock
+// (while paused, until Run, Stop or a flush); keeps the packed frame for repaints and the current image
+// (the sample itself when it comes from the pin's own allocator, which has a spare buffer for it, until
+// the next sample or Stop, else a copy of it); presents the picture to the surface (converted again if the
+// layout or the mixer bitmap changed during the wait), and returns. A late sample is shown at once. The
+// pictures are allocated once per size and reused once no surface holds them.
 #pragma once
 
 #include "platform/dshow/BasePin.h"
@@ -14,9 +16,11 @@
 #include "platform/dshow/VideoSurface.h"
 #include "platform/dshow/Vmr.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace platform::dshow {
@@ -27,6 +31,11 @@ class VideoRendererPin final : public CBaseInputPin {
 public:
     VideoRendererPin(VideoRenderer* filter, CCritSec* lock, int stream, LPCWSTR name);
     HRESULT CheckMediaType(const CMediaType* type) override;
+    // The pin's own allocator grants a spare buffer: the one the renderer keeps.
+    HRESULT GetAllocator(IMemAllocator** allocator) override;
+    HRESULT NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) override;
+    // Whether the samples come from the pin's own allocator, so that the renderer may keep one.
+    bool OwnAllocator() const { return ownAllocatorUsed_; }
     HRESULT Receive(IMediaSample* sample) override;
     HRESULT EndOfStream() override;
     HRESULT BeginFlush() override;
@@ -35,6 +44,8 @@ public:
 private:
     VideoRenderer* renderer_;
     int stream_;
+    platform::ComPtr<IMemAllocator> ownAllocator_;
+    std::atomic<bool> ownAllocatorUsed_{false};
 };
 
 class VideoRenderer final : public CBaseFilter,
@@ -111,13 +122,29 @@ private:
     HRESULT setAlpha(const AlphaParams& params, bool update);
     AlphaParams alphaParams() const;
 
-    // The packed frame last received, rows `pitch` apart.
-    struct PackedFrame {
+    // A packed frame: rows `pitch` apart from `rows`.
+    struct PackedRows {
         DWORD fourcc = 0;
         int width = 0;
         int height = 0;
         int pitch = 0;
+        const BYTE* rows = nullptr;
+    };
+    // The packed frame last received, its rows in its sample (held) or in bytes.
+    struct PackedFrame : PackedRows {
+        platform::ComPtr<IMediaSample> sample;
         std::vector<BYTE> bytes;
+    };
+    // Where and how a frame is shown now.
+    struct Layout {
+        HWND window = nullptr;
+        RECT source{};
+        RECT destination{};
+        COLORREF border = 0;
+        SIZE shown{};
+        unsigned mixer = 0; // mixerChanges_
+        // Whether a picture made for one is the picture for the other.
+        bool SamePicture(const Layout& other) const;
     };
     // At most this many pictures: the one being converted, the two a surface may hold, and the last one
     // of the surface shown before (the main window's box while the full-screen window shows the video).
@@ -126,12 +153,17 @@ private:
     // Streaming: waits until the sample is due; false when a stop or a flush ended the wait.
     bool waitUntilDue(IMediaSample* sample);
     HRESULT show(IMediaSample* sample);
-    // Shows the current frame; rows, when given, are the same frame's (the sample's, while it is shown).
-    void present(const BYTE* rows = nullptr);
-    // The source part of the current frame (its rows at rows) converted, at the size the surface shows it
-    // in and with the mixer bitmap over it, into a picture nobody holds; null when all are held. Under
-    // mutex_.
-    std::shared_ptr<const VideoPicture> render(const BYTE* rows, RECT source, SIZE shown);
+    // The layout of a frame of that size now; none without a clipping window.
+    std::optional<Layout> layoutFor(const PackedRows& frame);
+    // Shows the current frame: the picture made for it when its layout has not changed since, else one
+    // converted now.
+    void present(std::shared_ptr<const VideoPicture> made = nullptr, const Layout* madeFor = nullptr);
+    // The source part of the frame converted, at the size the surface shows it in and with the mixer
+    // bitmap over it, into a picture nobody holds; null when all are held. Under mutex_.
+    std::shared_ptr<const VideoPicture> render(const PackedRows& frame, RECT source, SIZE shown);
+    // The kept sample's rows copied into the frame's own bytes; the sample is handed back to the caller,
+    // who releases it outside mutex_. Under mutex_.
+    platform::ComPtr<IMediaSample> copyKeptFrame();
     std::shared_ptr<VideoPicture> freePicture(int width, int height);
     void endOfStream();
     void wakeAll();
@@ -161,6 +193,7 @@ private:
     Mixer mixer_;
     OverlayRuns overlayRuns_; // the mixer bitmap prepared for the current picture size
     bool overlayStale_ = true;
+    unsigned mixerChanges_ = 0; // raised by every change of the mixer bitmap
     std::vector<std::shared_ptr<VideoPicture>> pictures_;
     std::vector<std::uint32_t> scratch_; // a converted source row, when the picture is shown smaller
     std::vector<int> columns_;           // the source column of each picture column then

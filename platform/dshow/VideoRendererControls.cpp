@@ -166,7 +166,7 @@ HRESULT VideoRenderer::GetCurrentImage(BYTE** dib) {
     std::memcpy(image, &header, sizeof header);
     // Bottom-up: each row is converted straight into its place, the top row into the image's last.
     auto* bottomUp = reinterpret_cast<std::uint32_t*>(image + sizeof header);
-    ConvertPackedPicture(current_.fourcc, width, height, current_.pitch, current_.bytes.data(),
+    ConvertPackedPicture(current_.fourcc, width, height, current_.pitch, current_.rows,
                          bottomUp + static_cast<std::ptrdiff_t>(height - 1) * width, -width);
     *dib = image;
     return S_OK;
@@ -192,6 +192,7 @@ HRESULT VideoRenderer::setAlpha(const AlphaParams& p, bool update) {
         std::lock_guard lock(mutex_);
         mixer_ = Mixer{};
         overlayStale_ = true;
+        ++mixerChanges_;
         return S_OK;
     }
     if (p.alpha < 0 || p.alpha > 1 || !(p.destination.left < p.destination.right) ||
@@ -229,6 +230,7 @@ HRESULT VideoRenderer::setAlpha(const AlphaParams& p, bool update) {
     mixer_.overlay.keyed = (p.flags & VMR9AlphaBitmap_SrcColorKey) != 0;
     mixer_.overlay.key = platform::gdi::ToPixel(p.key);
     overlayStale_ = true;
+    ++mixerChanges_;
     return S_OK;
 }
 

@@ -24,6 +24,8 @@ std::vector<KernelSet> kernelSets() {
     std::vector<KernelSet> sets{{"portable", platform::dshow::PortablePixelKernels()}};
     if (platform::dshow::Sse2PixelKernels().uyvy)
         sets.push_back({"SSE2", platform::dshow::Sse2PixelKernels()});
+    if (platform::dshow::Avx2PixelKernels().uyvy)
+        sets.push_back({"AVX2", platform::dshow::Avx2PixelKernels()});
     return sets;
 }
 
@@ -44,12 +46,12 @@ TEST(PixelKernelsTest, StudioRangeColoursComeOutAsTheStandardHasThem) {
         for (const bool uyvy : {true, false})
             for (const auto& c : colours) {
                 std::vector<BYTE> row;
-                for (int i = 0; i < 8; ++i) { // 16 pixels: the SSE2 steps and nothing left over
+                for (int i = 0; i < 16; ++i) { // 32 pixels: whole SSE2 and AVX2 steps, nothing left over
                     const auto p = pair(uyvy, c.y, c.u, c.v);
                     row.insert(row.end(), p.begin(), p.end());
                 }
-                std::uint32_t rgb[16] = {};
-                (uyvy ? set.kernels.uyvy : set.kernels.yuy2)(row.data(), rgb, 16);
+                std::uint32_t rgb[32] = {};
+                (uyvy ? set.kernels.uyvy : set.kernels.yuy2)(row.data(), rgb, 32);
                 for (std::uint32_t pixel : rgb)
                     ASSERT_EQ(pixel, c.rgb) << set.name << (uyvy ? " UYVY " : " YUY2 ") << c.name;
             }
@@ -57,7 +59,7 @@ TEST(PixelKernelsTest, StudioRangeColoursComeOutAsTheStandardHasThem) {
 
 TEST(PixelKernelsTest, BothKernelSetsGiveTheModelsPixelsAndWriteOnlyTheirRow) {
     std::mt19937 random(23);
-    const int widths[] = {2, 4, 6, 8, 10, 14, 16, 18, 30, 352, 720};
+    const int widths[] = {2, 4, 6, 8, 10, 14, 16, 18, 24, 30, 32, 34, 40, 46, 48, 352, 720};
     for (const KernelSet& set : kernelSets())
         for (const bool uyvy : {true, false})
             for (const int width : widths)

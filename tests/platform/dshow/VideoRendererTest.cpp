@@ -355,6 +355,54 @@ TEST_F(VideoRendererTest, MixerBitmapIsCopiedKeyedAndBlendedUntilDisabled) {
     EXPECT_EQ(mixer->SetAlphaBitmap(&params), E_INVALIDARG); // surfaces are not taken
 }
 
+// A frame is shown as things are when it is due: a mixer bitmap set and a source part chosen while it
+// waits (here for Run) both show in its picture.
+TEST_F(VideoRendererTest, WhatChangesWhileAFrameWaitsShowsInIt) {
+    build(picture(MEDIASUBTYPE_UYVY), 2 * kWidth * kHeight);
+    auto mixer = Query<IVMRMixerBitmap9>(vmr_.Get(), IID_IVMRMixerBitmap9);
+    ASSERT_TRUE(mixer);
+    std::vector<BYTE> frame = uyvy(2 * kWidth, 0x20, 0x80, 0x80);
+    for (int row = 0; row < kHeight; ++row) // the right half brighter
+        for (int x = kWidth / 2; x < kWidth; ++x)
+            frame[static_cast<size_t>(row * 2 * kWidth + 2 * x + 1)] = 0x90;
+    ASSERT_EQ(control_->Pause(), S_OK);
+    HRESULT delivered = E_FAIL;
+    std::thread feeder([&] { delivered = pin()->deliver(0, 1, frame); });
+    Sleep(200);
+    ASSERT_EQ(surface_.presented(), 0);
+    OverlayDc overlay; // white at columns 4..7 of rows 0..3 of the picture shown
+    VMR9AlphaBitmap params{VMR9AlphaBitmap_hDC | VMR9AlphaBitmap_SrcColorKey,
+                           overlay.dc,
+                           nullptr,
+                           RECT{0, 0, kWidth, kHeight},
+                           NORMALIZEDRECT{0, 0, 1, 1},
+                           1.0f,
+                           RGB(0, 0, 0),
+                           0};
+    ASSERT_EQ(mixer->SetAlphaBitmap(&params), S_OK);
+    const RECT rightHalf{kWidth / 2, 0, kWidth, kHeight}, destination{0, 0, kWidth / 2, kHeight};
+    ASSERT_EQ(windowless_->SetVideoPosition(&rightHalf, &destination), S_OK);
+    ASSERT_EQ(control_->Run(), S_OK);
+    feeder.join();
+    ASSERT_EQ(delivered, S_OK);
+    ASSERT_EQ(surface_.presented(), 1);
+    const auto shown = surface_.last().picture;
+    ASSERT_TRUE(shown);
+    ASSERT_EQ(shown->width, kWidth / 2);
+    const std::uint32_t bright = rgbmodel::pixel(0x90, 0x80, 0x80);
+    const rgbmodel::Pixels model(static_cast<size_t>(kWidth / 2 * kHeight), bright);
+    std::vector<std::uint32_t> bitmap(static_cast<size_t>(kWidth / 2 * kHeight), 0);
+    for (int y = 0; y < kHeight / 2; ++y) // the bitmap's columns 4..7 of 16 land on 2..3 of 8
+        for (int x = 2; x < 4; ++x)
+            bitmap[static_cast<size_t>(y * kWidth / 2 + x)] = 0xFFFFFF;
+    const rgbmodel::Pixels expected = rgbmodel::overlaid(model, bitmap, 0);
+    rgbmodel::Pixels pixels;
+    for (int y = 0; y < shown->height; ++y)
+        for (int x = 0; x < shown->width; ++x)
+            pixels.push_back(shown->at(x, y));
+    EXPECT_EQ(pixels, expected);
+}
+
 TEST_F(VideoRendererTest, CurrentImageIsA32BitBottomUpDib) {
     build(picture(MEDIASUBTYPE_UYVY), 2 * kWidth * kHeight);
     BYTE* dib = nullptr;
@@ -429,4 +477,59 @@ TEST_F(VideoRendererTest, RepaintAndCurrentImageShowTheWholeFrameReceived) {
         CoTaskMemFree(dib);
         EXPECT_EQ(image, expected);
     }
+}
+
+// The renderer keeps the sample it showed for repaints and the current image, in a buffer its allocator
+// has to spare: the producer still gets the buffer it asked for at once, and what it writes there shows
+// nowhere. Stop hands the kept sample back (the producer then has both buffers), and the frame still shows.
+TEST_F(VideoRendererTest, TheKeptFrameLeavesTheProducerItsBufferAndOutlastsStop) {
+    const int pitch = 2 * kWidth;
+    build(picture(MEDIASUBTYPE_UYVY), pitch * kHeight);
+    std::vector<BYTE> frame(static_cast<size_t>(pitch * kHeight));
+    for (size_t i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<BYTE>(16 + (i * 29) % 220);
+    const rgbmodel::Pixels expected = rgbmodel::fromPacked(frame.data(), kWidth, kHeight, pitch, true);
+    const auto shows = [&](const char* when) {
+        const int before = surface_.presented();
+        ASSERT_EQ(windowless_->RepaintVideo(window_, nullptr), S_OK);
+        ASSERT_EQ(surface_.presented(), before + 1) << when;
+        rgbmodel::Pixels repainted;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                repainted.push_back(surface_.last().picture->at(x, y));
+        EXPECT_EQ(repainted, expected) << when;
+        BYTE* dib = nullptr;
+        ASSERT_EQ(windowless_->GetCurrentImage(&dib), S_OK) << when;
+        rgbmodel::Pixels image;
+        for (int y = kHeight - 1; y >= 0; --y) // bottom-up
+            for (int x = 0; x < kWidth; ++x) {
+                std::uint32_t p;
+                std::memcpy(&p, dib + 40 + (y * kWidth + x) * 4, 4);
+                image.push_back(p | 0xFF000000u);
+            }
+        CoTaskMemFree(dib);
+        EXPECT_EQ(image, expected) << when;
+    };
+    const auto scribbled = [&] {
+        IMediaSample* sample = nullptr;
+        if (pin()->GetDeliveryBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT) != S_OK)
+            return ComPtr<IMediaSample>();
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        std::memset(data, 0xEB, static_cast<size_t>(pitch * kHeight)); // white, were it shown
+        return ComPtr<IMediaSample>::Adopt(sample);
+    };
+
+    ASSERT_EQ(control_->Run(), S_OK);
+    ASSERT_EQ(pin()->deliver(0, 1, frame), S_OK);
+    {
+        const ComPtr<IMediaSample> next = scribbled();
+        ASSERT_TRUE(next) << "the producer waits for the renderer's kept sample";
+        shows("while running");
+    }
+    ASSERT_EQ(control_->Stop(), S_OK);
+    ASSERT_EQ(control_->Run(), S_OK);
+    const ComPtr<IMediaSample> first = scribbled(), second = scribbled();
+    EXPECT_TRUE(first && second) << "after Stop the renderer holds no sample";
+    shows("after Stop");
 }
