@@ -12,15 +12,17 @@
 namespace {
 
 // The inputs of a run of lines: four field planes of exactly the rows and columns the kernel may read
-// (sanitizers catch more), their counters, and an output with a gap between its lines.
+// (sanitizers catch more), their counters, the plane the new field is copied to, and an output with a gap
+// between its lines.
 struct LineBuffers {
     std::vector<uint8_t> rows[4];
-    std::vector<uint8_t> counters, out;
+    std::vector<uint8_t> counters, f2Store, out;
     ptrdiff_t stride = 0;
     ptrdiff_t outStride = 0;
 
     FieldPlanes planes() {
-        return {rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data(), counters.data(), stride};
+        return {rows[0].data(),  rows[1].data(), rows[2].data(), rows[3].data(),
+                counters.data(), f2Store.data(), stride};
     }
 };
 
@@ -108,6 +110,11 @@ TEST_P(DeinterlaceKernelsTest, Sse2MatchesPortable) {
             for (auto& c : b.counters) {
                 c = static_cast<uint8_t>(round % 2 ? rng() % 8 : rng());
             }
+            // Bytes the copy of the new field must leave alone keep their random values.
+            b.f2Store.resize(planeBytes + 1);
+            for (auto& s : b.f2Store) {
+                s = static_cast<uint8_t>(rng());
+            }
             for (auto& o : b.out) {
                 o = static_cast<uint8_t>(rng());
             }
@@ -117,6 +124,7 @@ TEST_P(DeinterlaceKernelsTest, Sse2MatchesPortable) {
             simd->interpolateLines(b.out.data(), b.outStride, b.planes(), lines, pairs);
             ASSERT_EQ(b.out, viaPortable.out);
             ASSERT_EQ(b.counters, viaPortable.counters);
+            ASSERT_EQ(b.f2Store, viaPortable.f2Store);
         }
     }
 }
