@@ -100,7 +100,15 @@ struct Step {
     const __m128i kept = _mm_and_si128(
         still, _mm_min_epi16(_mm_add_epi16(count, _mm_set1_epi16(1)), _mm_set1_epi16(kStillCount - 1)));
     store(r.row + x, load(r.f1Top + x));
-    store(r.out + x, select(weave, load(r.f2Top + x), interpolate(r.f1Top + x, r.f1Bottom + x)));
+    // Still areas weave whole steps and moving ones interpolate them: each skips the other's work.
+    const int woven = _mm_movemask_epi8(weave);
+    if (woven == 0xFFFF) {
+        store(r.out + x, load(r.f2Top + x));
+    } else if (woven == 0) {
+        store(r.out + x, interpolate(r.f1Top + x, r.f1Bottom + x));
+    } else {
+        store(r.out + x, select(weave, load(r.f2Top + x), interpolate(r.f1Top + x, r.f1Bottom + x)));
+    }
     return {next1, next2, _mm_or_si128(_mm_andnot_si128(lowBytes, stored), kept)};
 }
 

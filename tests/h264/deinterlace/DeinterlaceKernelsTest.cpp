@@ -69,6 +69,27 @@ const InputCase kInputs[] = {
              }
          }
      }},
+    // Runs of columns, a few pairs to a few steps long, still (the previous pair as the current one, counters
+    // near the weave count) or moving: steps that weave throughout, interpolate throughout, or mix.
+    {"StillRuns",
+     [](LineBuffers& b, std::mt19937& rng) {
+         fillRows(b, rng, 0, 255);
+         const size_t columns = static_cast<size_t>(b.stride);
+         bool still = true;
+         for (size_t c = 0, runEnd = 0; c < columns; ++c) {
+             if (c == runEnd) {
+                 still = rng() % 3 != 0;
+                 runEnd = c + 2 * byteIn(rng, 1, 24);
+             }
+             for (size_t i = c; still && i < b.rows[0].size(); i += columns) {
+                 b.rows[2][i] = b.rows[0][i];
+                 b.rows[3][i] = b.rows[1][i];
+             }
+             for (size_t i = c; still && i < b.counters.size(); i += columns) {
+                 b.counters[i] = byteIn(rng, kStillCount - 2, kStillCount - 1);
+             }
+         }
+     }},
 };
 
 void PrintTo(const InputCase& c, std::ostream* os) {
@@ -102,7 +123,6 @@ TEST_P(DeinterlaceKernelsTest, Sse2MatchesPortable) {
             for (auto& plane : b.rows) {
                 plane.resize(planeBytes);
             }
-            GetParam().fill(b, rng);
             // Any counter byte value, odd columns included: those belong to no pair and stay as they are.
             b.counters.resize(static_cast<size_t>(b.stride) * (lines - 1) + width);
             // Two frame lines per field row: the row as it stands and the line below it.
@@ -118,6 +138,7 @@ TEST_P(DeinterlaceKernelsTest, Sse2MatchesPortable) {
             for (auto& o : b.out) {
                 o = static_cast<uint8_t>(rng());
             }
+            GetParam().fill(b, rng);
             LineBuffers viaPortable = b;
             portable->interpolateLines(viaPortable.out.data(), b.outStride, viaPortable.planes(), lines,
                                        pairs);
