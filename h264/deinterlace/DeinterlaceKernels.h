@@ -9,8 +9,9 @@ struct DeinterlaceState;
 
 // The four fields the decision reads, the pair being built (f1 first, f2 second) and the pair before it,
 // for a run of lines: each pointer at row j of its plane, row j + 1 one stride further; the stillness
-// counters of row j likewise. f2 is the caller's new field, which the kernel copies into f2Store (the
-// history plane it goes to) as it reads it.
+// counters of row j likewise: a pair's counter is the byte at its even column, and the byte after it is
+// zero and stays zero (the SIMD forms take the two as one 16-bit count). f2 is the caller's new field, which
+// the kernel copies into f2Store (the history plane it goes to) as it reads it.
 struct FieldPlanes {
     const uint8_t* f1;
     const uint8_t* f2;

@@ -85,7 +85,6 @@ struct Step {
 // each pair's 16 bits at its two columns.
 [[gnu::always_inline]] inline Step step(const LineRows& r, const uint8_t* diff1, const uint8_t* diff2,
                                         int x) {
-    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
     const __m128i next1 = rowDifference(load(r.f1Bottom + x), load(r.p1Bottom + x));
     const __m128i f2Next = load(r.f2Bottom + x);
     store(r.f2StoreBottom + x, f2Next);
@@ -93,9 +92,8 @@ struct Step {
     const __m128i still = _mm_cmpeq_epi16(_mm_or_si128(belowThreshold(_mm_add_epi16(load(diff1 + x), next1)),
                                                        belowThreshold(_mm_add_epi16(load(diff2 + x), next2))),
                                           _mm_setzero_si128());
-    // The counter of a pair is the byte at its even column; the odd bytes are kept as they are.
-    const __m128i stored = load(r.counters + x);
-    const __m128i count = _mm_and_si128(stored, lowBytes);
+    // The counter of a pair is the 16-bit value at its even column (its odd byte is zero).
+    const __m128i count = load(r.counters + x);
     const __m128i weave = _mm_and_si128(still, _mm_cmpgt_epi16(count, _mm_set1_epi16(kStillCount - 2)));
     const __m128i kept = _mm_and_si128(
         still, _mm_min_epi16(_mm_add_epi16(count, _mm_set1_epi16(1)), _mm_set1_epi16(kStillCount - 1)));
@@ -109,7 +107,7 @@ struct Step {
     } else {
         store(r.out + x, select(weave, load(r.f2Top + x), interpolate(r.f1Top + x, r.f1Bottom + x)));
     }
-    return {next1, next2, _mm_or_si128(_mm_andnot_si128(lowBytes, stored), kept)};
+    return {next1, next2, kept};
 }
 
 void interpolateLinesSse2(uint8_t* out, ptrdiff_t outStride, const FieldPlanes& src, int lines, int pairs) {

@@ -85,7 +85,7 @@ const InputCase kInputs[] = {
                  b.rows[2][i] = b.rows[0][i];
                  b.rows[3][i] = b.rows[1][i];
              }
-             for (size_t i = c; still && i < b.counters.size(); i += columns) {
+             for (size_t i = c; still && c % 2 == 0 && i < b.counters.size(); i += columns) {
                  b.counters[i] = byteIn(rng, kStillCount - 2, kStillCount - 1);
              }
          }
@@ -123,12 +123,14 @@ TEST_P(DeinterlaceKernelsTest, Sse2MatchesPortable) {
             for (auto& plane : b.rows) {
                 plane.resize(planeBytes);
             }
-            // Any counter byte value, odd columns included: those belong to no pair and stay as they are.
+            // Any count at the even columns; the odd ones, which belong to no pair, are zero and must stay
+            // so.
             b.counters.resize(static_cast<size_t>(b.stride) * (lines - 1) + width);
             // Two frame lines per field row: the row as it stands and the line below it.
             b.out.resize(static_cast<size_t>(b.outStride) * (2 * lines - 1) + width);
-            for (auto& c : b.counters) {
-                c = static_cast<uint8_t>(round % 2 ? rng() % 8 : rng());
+            for (size_t i = 0; i < b.counters.size(); ++i) {
+                const bool pairColumn = i % static_cast<size_t>(b.stride) % 2 == 0;
+                b.counters[i] = pairColumn ? static_cast<uint8_t>(round % 2 ? rng() % 8 : rng()) : 0;
             }
             // Bytes the copy of the new field must leave alone keep their random values.
             b.f2Store.resize(planeBytes + 1);
