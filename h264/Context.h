@@ -44,7 +44,7 @@ struct H264DecoderContext {
     uint8_t* planeY[h264::kMaxFrameBuffers] = {};
     uint8_t* planeCb[h264::kMaxFrameBuffers] = {};
     uint8_t* planeCr[h264::kMaxFrameBuffers] = {};
-    uint8_t* outputPlanes = nullptr; // null with zero-copy
+    uint8_t* outputPlanes = nullptr; // null with zero-copy or in-place output
     uint32_t lumaStride = 0;
 
     h264::H264BitReader reader;

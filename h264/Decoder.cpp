@@ -198,10 +198,11 @@ H264DecoderContext* H264DecoderCreateAtLevel(const H264DecoderConfig* config, un
     ctx->mb.rows[0] = allocArray<MacroblockInfo>(2 * size_t(w));
     ctx->cur = allocArray<CurrentMacroblock>(1);
     ctx->framePool = static_cast<uint8_t*>(AlignedAlloc(frameSize * buffers));
-    if (!ctx->zeroCopy)
+    const bool inPlace = ctx->zeroCopy || (config->flags & H264_FLAG_IN_PLACE_OUTPUT) != 0;
+    if (!inPlace)
         ctx->outputPlanes = static_cast<uint8_t*>(AlignedAllocZero(frameSize));
     if (!ctx->reader.buffer || !ctx->mb.rows[0] || !ctx->cur || !ctx->framePool ||
-        (!ctx->zeroCopy && !ctx->outputPlanes)) {
+        (!inPlace && !ctx->outputPlanes)) {
         destroy(ctx);
         return nullptr;
     }
@@ -289,7 +290,7 @@ int32_t H264DecoderGetPicture(H264DecoderContext* ctx, DecodedPicture* picture) 
     q.read = (q.read + 1) % kOutputQueueSize;
 
     const size_t lumaBytes = size_t(p.width) * p.height, chromaBytes = lumaBytes / 4;
-    if (ctx->zeroCopy) {
+    if (!ctx->outputPlanes) {
         picture->lumaPlane = ctx->planeY[index];
         picture->cbPlane = ctx->planeCb[index];
         picture->crPlane = ctx->planeCr[index];

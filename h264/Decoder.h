@@ -11,11 +11,14 @@ struct H264DecoderConfig {
     int32_t maxWidthInMbs = 0;  // 2..128, else 45
     int32_t maxHeightInMbs = 0; // 6..128, else 36
     int32_t dpbFrames = 0;      // 0 becomes 4, above 16 (or negative) becomes 16
-    int32_t flags = 0;          // H264_FLAG_ZERO_COPY
+    int32_t flags = 0;          // H264_FLAG_ZERO_COPY, H264_FLAG_IN_PLACE_OUTPUT
     int32_t reserved6 = 0;
 };
 
 constexpr int32_t H264_FLAG_ZERO_COPY = 1;
+// Pictures leave in decoding order as without zero-copy, but their planes point into the frame buffer
+// instead of a copy: valid until the next decode call, which may reuse the buffer.
+constexpr int32_t H264_FLAG_IN_PLACE_OUTPUT = 2;
 
 // The user-data record of the private SEI; every picture points at the decoder's one record, so a new
 // user-data SEI overwrites what earlier pictures show.
@@ -30,7 +33,8 @@ struct UserDataRecord {
 enum PictureKind : int32_t { PICTURE_KIND_FRAME = 0, PICTURE_KIND_FIELD_1 = 1, PICTURE_KIND_FIELD_2 = 2 };
 
 // Filled by H264DecoderGetPicture. Without zero-copy the planes are the decoder's output copy, valid until
-// the next call; with zero-copy they point into a frame buffer that a later decode call may reuse.
+// the next call; with zero-copy or in-place output they point into a frame buffer that a later decode call
+// may reuse.
 struct DecodedPicture {
     uint8_t* lumaPlane = nullptr;
     uint8_t* cbPlane = nullptr;

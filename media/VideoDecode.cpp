@@ -16,8 +16,10 @@
 
 namespace {
 
-// The largest picture the box sends (720 x 576), with room for 16 reference frames.
-constexpr H264DecoderConfig kDecoderConfig{0, 0, 45, 36, 16, 0, 0};
+// The largest picture the box sends (720 x 576), with room for 16 reference frames. Pictures come out in
+// decoding order straight from the decoder's frame buffers: each is packed or taken by the deinterlacer
+// before the next decode call may reuse its buffer.
+constexpr H264DecoderConfig kDecoderConfig{0, 0, 45, 36, 16, H264_FLAG_IN_PLACE_OUTPUT, 0};
 
 DWORD readLe32(const BYTE* p) {
     return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16 |

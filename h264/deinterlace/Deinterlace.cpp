@@ -91,13 +91,51 @@ bool allocatePlanes(DeinterlaceState* s) {
     return true;
 }
 
-// The frame of the pair whose second field has just been stored in plane 0.
-void buildFrame(const DeinterlaceState& s, uint8_t* outY, uint8_t* outU, uint8_t* outV) {
+// Writes each saved chroma row twice into out and then replaces it with the new field's row, in one pass over
+// both (rows at least 16 bytes). Chunks of 16 bytes; the last one, which may overlap the one before it, is
+// read first so that it still sees the saved row.
+void doubleChroma(uint8_t* out, int32_t outStride, uint8_t* saved, const uint8_t* in, int32_t inStride,
+                  size_t bytes, int rows) {
+    constexpr size_t kChunk = 16;
+    const size_t last = bytes - kChunk;
+    for (int k = 0; k < rows; ++k) {
+        uint8_t* const first = rowOf(out, outStride, 2 * k);
+        uint8_t* const second = first + outStride;
+        uint8_t* const keep = rowOf(saved, inStride, k);
+        const uint8_t* const next = rowOf(in, inStride, k);
+        uint8_t tail[kChunk];
+        std::memcpy(tail, keep + last, kChunk);
+        for (size_t x = 0; x < last; x += kChunk) {
+            uint8_t chunk[kChunk];
+            std::memcpy(chunk, keep + x, kChunk);
+            std::memcpy(first + x, chunk, kChunk);
+            std::memcpy(second + x, chunk, kChunk);
+            std::memcpy(keep + x, next + x, kChunk);
+        }
+        std::memcpy(first + last, tail, kChunk);
+        std::memcpy(second + last, tail, kChunk);
+        std::memcpy(keep + last, next + last, kChunk);
+    }
+}
+
+// The frame of the pair whose second field is f2 (the caller's plane); stores f2 in plane 0 on the way (the
+// kernel all but row 0 and the two columns at each edge, which it does not read) and its chroma.
+void buildFrame(const DeinterlaceState& s, const uint8_t* f2, const uint8_t* inU, const uint8_t* inV,
+                uint8_t* outY, uint8_t* outU, uint8_t* outV) {
     const size_t w = static_cast<size_t>(s.width);
     const int fh = s.fieldHeight;
     const int32_t in = s.inLumaStride;
     const int32_t out = s.outLumaStride;
-    const uint8_t* f2 = s.planes[kStoring];
+    uint8_t* f2Store = s.planes[kStoring];
+    std::memcpy(f2Store, f2, w);
+    for (int j = 1; j < fh; ++j) {
+        uint8_t* stored = rowOf(f2Store, in, j);
+        const uint8_t* row = rowOf(f2, in, j);
+        stored[0] = row[0];
+        stored[1] = row[1];
+        stored[w - 2] = row[w - 2];
+        stored[w - 1] = row[w - 1];
+    }
     const uint8_t* f1 = s.planes[kFirstField];
     const uint8_t* p2 = s.planes[kPreviousSecond];
     const uint8_t* p1 = s.planes[kPreviousFirst];
@@ -121,20 +159,19 @@ void buildFrame(const DeinterlaceState& s, uint8_t* outY, uint8_t* outU, uint8_t
             line[w - 1] = above[w - 1];
         }
     }
-    const FieldPlanes src = {rowOf(f1, in, 1), rowOf(f2, in, 1),       rowOf(p1, in, 1),
-                             rowOf(p2, in, 1), rowOf(counters, in, 1), in};
+    const FieldPlanes src = {rowOf(f1, in, 1),
+                             rowOf(f2, in, 1),
+                             rowOf(p1, in, 1),
+                             rowOf(p2, in, 1),
+                             rowOf(counters, in, 1),
+                             rowOf(f2Store, in, 1),
+                             in};
     s.kernels->interpolateLines(rowOf(outY, out, 2), out, src, fh - 2, s.width / 2 - 2);
 
     // Chroma comes from the first field alone, each row doubled.
-    const int chromaRows = fh / 2;
-    for (int k = 0; k < chromaRows; ++k) {
-        for (int copy = 0; copy < 2; ++copy) {
-            std::memcpy(rowOf(outU, s.outChromaStride, 2 * k + copy), rowOf(s.savedU, s.inChromaStride, k),
-                        w / 2);
-            std::memcpy(rowOf(outV, s.outChromaStride, 2 * k + copy), rowOf(s.savedV, s.inChromaStride, k),
-                        w / 2);
-        }
-    }
+    const int32_t inChroma = s.inChromaStride, outChroma = s.outChromaStride;
+    doubleChroma(outU, outChroma, s.savedU, inU, inChroma, w / 2, fh / 2);
+    doubleChroma(outV, outChroma, s.savedV, inV, inChroma, w / 2, fh / 2);
 }
 
 } // namespace
@@ -213,17 +250,18 @@ int32_t VD_Deinterlace(DeinterlaceState* handle, uint8_t* outY, uint8_t* outU, u
     }
     DeinterlaceState& s = *handle;
     const size_t w = static_cast<size_t>(s.width);
-    copyRows(s.planes[kStoring], s.inLumaStride, inY, s.inLumaStride, w, s.fieldHeight);
     if (fieldKind == 2) {
-        buildFrame(s, outY, outU, outV);
+        buildFrame(s, inY, inU, inV, outY, outU, outV);
+    } else {
+        copyRows(s.planes[kStoring], s.inLumaStride, inY, s.inLumaStride, w, s.fieldHeight);
+        copyRows(s.savedU, s.inChromaStride, inU, s.inChromaStride, w / 2, s.fieldHeight / 2);
+        copyRows(s.savedV, s.inChromaStride, inV, s.inChromaStride, w / 2, s.fieldHeight / 2);
     }
     uint8_t* const oldest = s.planes[kPreviousFirst];
     s.planes[kPreviousFirst] = s.planes[kPreviousSecond];
     s.planes[kPreviousSecond] = s.planes[kFirstField];
     s.planes[kFirstField] = s.planes[kStoring];
     s.planes[kStoring] = oldest;
-    copyRows(s.savedU, s.inChromaStride, inU, s.inChromaStride, w / 2, s.fieldHeight / 2);
-    copyRows(s.savedV, s.inChromaStride, inV, s.inChromaStride, w / 2, s.fieldHeight / 2);
     return DEINTERLACE_OK;
 }
 

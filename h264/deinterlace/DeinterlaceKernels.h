@@ -9,13 +9,16 @@ struct DeinterlaceState;
 
 // The four fields the decision reads, the pair being built (f1 first, f2 second) and the pair before it,
 // for a run of lines: each pointer at row j of its plane, row j + 1 one stride further; the stillness
-// counters of row j likewise.
+// counters of row j likewise: a pair's counter is the byte at its even column, and the byte after it is
+// zero and stays zero (the SIMD forms take the two as one 16-bit count). f2 is the caller's new field, which
+// the kernel copies into f2Store (the history plane it goes to) as it reads it.
 struct FieldPlanes {
     const uint8_t* f1;
     const uint8_t* f2;
     const uint8_t* p1;
     const uint8_t* p2;
     uint8_t* counters;
+    uint8_t* f2Store;
     ptrdiff_t stride;
 };
 
@@ -31,7 +34,8 @@ inline constexpr int kMaxLinePairs = 2048;
 // line between field rows j and j + 1 (taking the row while the kernel reads it saves a pass over it), and
 // updates the counter of row j. `outStride` is the frame's line stride; row j's pair of lines starts
 // 2 * outStride after row j - 1's. All pointers are at column 0; the kernel reads columns 1 .. 2 * pairs + 2
-// of field rows j .. j + lines.
+// of field rows j .. j + lines, and copies columns 2 .. 2 * pairs + 1 of f2's rows j .. j + lines to f2Store
+// (a copy made while the rows are loaded anyway saves a pass over the field).
 using InterpolateLinesFn = void (*)(uint8_t* out, ptrdiff_t outStride, const FieldPlanes& src, int lines,
                                     int pairs);
 

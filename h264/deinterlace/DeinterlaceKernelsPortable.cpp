@@ -1,6 +1,7 @@
 #include "h264/deinterlace/DeinterlaceKernels.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -68,6 +69,8 @@ void interpolateLine(uint8_t* row, uint8_t* out, uint8_t* counters, const LineSo
 
 void interpolateLinesPortable(uint8_t* out, ptrdiff_t outStride, const FieldPlanes& src, int lines,
                               int pairs) {
+    const size_t f2Bytes = 2 * static_cast<size_t>(pairs);
+    std::memcpy(src.f2Store + 2, src.f2 + 2, f2Bytes);
     for (int i = 0; i < lines; ++i) {
         const ptrdiff_t top = i * src.stride, bottom = top + src.stride;
         const LineSources line = {
@@ -78,6 +81,7 @@ void interpolateLinesPortable(uint8_t* out, ptrdiff_t outStride, const FieldPlan
         };
         uint8_t* const row = out + 2 * i * outStride;
         interpolateLine(row, row + outStride, src.counters + top, line, 2 * pairs + 2);
+        std::memcpy(src.f2Store + bottom + 2, src.f2 + bottom + 2, f2Bytes);
     }
 }
 

@@ -29,9 +29,8 @@ __m128i absDiffEpu8(__m128i p, __m128i q) {
 }
 
 // A pair (x, x + 1) is one 16-bit lane: the sum of its two bytes in f less that in p.
-__m128i rowDifference(const uint8_t* f, const uint8_t* p) {
+__m128i rowDifference(__m128i fv, __m128i pv) {
     const __m128i lowBytes = _mm_set1_epi16(0x00FF);
-    const __m128i fv = load(f), pv = load(p);
     return _mm_add_epi16(_mm_sub_epi16(_mm_and_si128(fv, lowBytes), _mm_and_si128(pv, lowBytes)),
                          _mm_sub_epi16(_mm_srli_epi16(fv, 8), _mm_srli_epi16(pv, 8)));
 }
@@ -74,6 +73,7 @@ struct LineRows {
     const uint8_t* f2Bottom;
     const uint8_t* p1Bottom;
     const uint8_t* p2Bottom;
+    uint8_t* f2StoreBottom;
 };
 
 // The row j + 1 differences of one step, and its counters, which the caller stores.
@@ -85,21 +85,29 @@ struct Step {
 // each pair's 16 bits at its two columns.
 [[gnu::always_inline]] inline Step step(const LineRows& r, const uint8_t* diff1, const uint8_t* diff2,
                                         int x) {
-    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
-    const __m128i next1 = rowDifference(r.f1Bottom + x, r.p1Bottom + x);
-    const __m128i next2 = rowDifference(r.f2Bottom + x, r.p2Bottom + x);
+    const __m128i next1 = rowDifference(load(r.f1Bottom + x), load(r.p1Bottom + x));
+    const __m128i f2Next = load(r.f2Bottom + x);
+    store(r.f2StoreBottom + x, f2Next);
+    const __m128i next2 = rowDifference(f2Next, load(r.p2Bottom + x));
     const __m128i still = _mm_cmpeq_epi16(_mm_or_si128(belowThreshold(_mm_add_epi16(load(diff1 + x), next1)),
                                                        belowThreshold(_mm_add_epi16(load(diff2 + x), next2))),
                                           _mm_setzero_si128());
-    // The counter of a pair is the byte at its even column; the odd bytes are kept as they are.
-    const __m128i stored = load(r.counters + x);
-    const __m128i count = _mm_and_si128(stored, lowBytes);
+    // The counter of a pair is the 16-bit value at its even column (its odd byte is zero).
+    const __m128i count = load(r.counters + x);
     const __m128i weave = _mm_and_si128(still, _mm_cmpgt_epi16(count, _mm_set1_epi16(kStillCount - 2)));
     const __m128i kept = _mm_and_si128(
         still, _mm_min_epi16(_mm_add_epi16(count, _mm_set1_epi16(1)), _mm_set1_epi16(kStillCount - 1)));
     store(r.row + x, load(r.f1Top + x));
-    store(r.out + x, select(weave, load(r.f2Top + x), interpolate(r.f1Top + x, r.f1Bottom + x)));
-    return {next1, next2, _mm_or_si128(_mm_andnot_si128(lowBytes, stored), kept)};
+    // Still areas weave whole steps and moving ones interpolate them: each skips the other's work.
+    const int woven = _mm_movemask_epi8(weave);
+    if (woven == 0xFFFF) {
+        store(r.out + x, load(r.f2Top + x));
+    } else if (woven == 0) {
+        store(r.out + x, interpolate(r.f1Top + x, r.f1Bottom + x));
+    } else {
+        store(r.out + x, select(weave, load(r.f2Top + x), interpolate(r.f1Top + x, r.f1Bottom + x)));
+    }
+    return {next1, next2, kept};
 }
 
 void interpolateLinesSse2(uint8_t* out, ptrdiff_t outStride, const FieldPlanes& src, int lines, int pairs) {
@@ -114,8 +122,10 @@ void interpolateLinesSse2(uint8_t* out, ptrdiff_t outStride, const FieldPlanes& 
     uint8_t diff1[2 * kMaxLinePairs + 2], diff2[2 * kMaxLinePairs + 2];
     for (int x = 2;; x += kStep) {
         x = x > last ? last : x;
-        store(diff1 + x, rowDifference(src.f1 + x, src.p1 + x));
-        store(diff2 + x, rowDifference(src.f2 + x, src.p2 + x));
+        store(diff1 + x, rowDifference(load(src.f1 + x), load(src.p1 + x)));
+        const __m128i f2Row = load(src.f2 + x);
+        store(src.f2Store + x, f2Row);
+        store(diff2 + x, rowDifference(f2Row, load(src.p2 + x)));
         if (x == last) {
             break;
         }
@@ -125,8 +135,8 @@ void interpolateLinesSse2(uint8_t* out, ptrdiff_t outStride, const FieldPlanes& 
         const ptrdiff_t top = i * stride, bottom = top + stride;
         uint8_t* const row = out + 2 * i * outStride;
         const LineRows r = {
-            row,          row + outStride, src.counters + top, src.f1 + top,   src.f1 + bottom,
-            src.f2 + top, src.f2 + bottom, src.p1 + bottom,    src.p2 + bottom};
+            row,          row + outStride, src.counters + top, src.f1 + top,    src.f1 + bottom,
+            src.f2 + top, src.f2 + bottom, src.p1 + bottom,    src.p2 + bottom, src.f2Store + bottom};
         // The last step reads the counters and row j differences before the others overwrite them.
         const Step tail = step(r, diff1, diff2, last);
         for (int x = 2; x < last; x += kStep) {

@@ -180,6 +180,32 @@ TEST(DecoderApi, ZeroCopyHandsOutFrameBuffers) {
         EXPECT_EQ(d.frames[i].y[0], 10 * (i + 1));
 }
 
+TEST(DecoderApi, InPlaceOutputHandsOutFrameBuffersInDecodingOrder) {
+    const H264DecoderConfig config = smallConfig(16, H264_FLAG_IN_PLACE_OUTPUT);
+    H264DecoderContext* d = H264DecoderCreateAtLevel(&config, 2);
+    ASSERT_NE(d, nullptr);
+    DecodedPicture p;
+    std::vector<int> lumas;
+    std::vector<const uint8_t*> planes;
+    const auto stream = joined(threeAccessUnits());
+    for (int r = H264DecoderDecode(d, stream.data(), uint32_t(stream.size()), 0, 0, &p, 0); r == DECODE_OK;
+         r = H264DecoderDecode(d, nullptr, 0, 0, 0, &p, 0)) {
+        lumas.push_back(p.lumaPlane[0]);
+        planes.push_back(p.lumaPlane);
+    }
+    while (H264DecoderDecode(d, nullptr, 0, 0, 0, &p, DECODE_FLAG_END_OF_UNIT) == DECODE_OK) {
+        lumas.push_back(p.lumaPlane[0]);
+        planes.push_back(p.lumaPlane);
+    }
+    H264DecoderDestroy(d);
+    EXPECT_EQ(lumas, (std::vector<int>{10, 20, 30}));
+    // A picture is being decoded while the one before it waits to go out: consecutive pictures lie in
+    // different frame buffers, where the output copy would be one plane.
+    ASSERT_EQ(planes.size(), 3u);
+    EXPECT_NE(planes[0], planes[1]);
+    EXPECT_NE(planes[1], planes[2]);
+}
+
 TEST(DecoderApi, EmptyAndOverlongUnitsAreSkipped) {
     const auto units = threeAccessUnits();
     std::vector<uint8_t> stream = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1};

@@ -240,6 +240,7 @@ TEST(PictureBuffer, FieldPairSeiMarksPicturesAsFields) {
               (std::vector<int>{1, 2, 1, 0}));
 }
 
+// In-place output keeps the decoding order; only zero-copy reorders.
 TEST(PictureBuffer, OutputOrderFollowsTheOrderCountsOnlyWithZeroCopy) {
     Sequence q(4, 0);
     q.sps.log2MaxPocLsbMinus4 = 1; // MaxPicOrderCntLsb 32
@@ -249,6 +250,7 @@ TEST(PictureBuffer, OutputOrderFollowsTheOrderCountsOnlyWithZeroCopy) {
     for (int i = 0; i < 3; ++i)
         q.probe(1, {}, lsbs[i]);
     EXPECT_EQ(q.pocs(), (std::vector<int>{0, 12, 4, 8}));
+    EXPECT_EQ(q.pocs(smallConfig(16, H264_FLAG_IN_PLACE_OUTPUT)), (std::vector<int>{0, 12, 4, 8}));
     EXPECT_EQ(q.pocs(smallConfig(16, H264_FLAG_ZERO_COPY)), (std::vector<int>{0, 4, 8, 12}));
 }
 

@@ -2,6 +2,7 @@
 // frames in either packing, a change of picture size, and the stall message when no frame is taken.
 #include "tests/support/CaptureSink.h"
 
+#include "h264/deinterlace/Deinterlace.h"
 #include "media/LiveContext.h"
 #include "media/PlayerMessages.h"
 #include "media/VideoDecode.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -148,6 +150,56 @@ TEST(VideoDecodeTest, FieldPairsBecomeFramesInEitherPacking) {
                 same = a.bytes[row * kPitch + pair] == b.bytes[row * kFrameWidth * 2 + pair + 1] &&
                        a.bytes[row * kPitch + pair + 1] == b.bytes[row * kFrameWidth * 2 + pair];
         EXPECT_TRUE(same);
+    }
+}
+
+// What the live view shows, rebuilt step by step: every picture the decoder gives (its own output copy, in
+// decoding order), field pairs joined by a deinterlacer of their own, each frame packed as UYVY rows at the
+// pitch. The thread's frames are these, byte for byte and in this order.
+TEST(VideoDecodeTest, FramesAreTheDecodedFieldPairsJoined) {
+    const Delivered delivered = decodeFixture(MEDIASUBTYPE_UYVY);
+    const H264DecoderConfig config{0, 0, 45, 36, 16, 0, 0};
+    H264DecoderContext* decoder = H264DecoderCreate(&config);
+    ASSERT_NE(decoder, nullptr);
+    DeinterlaceState* deinterlacer = nullptr;
+    Bytes frame(kFrameWidth * kFrameHeight * 3 / 2);
+    BYTE* const y = frame.data();
+    BYTE* const u = y + kFrameWidth * kFrameHeight;
+    BYTE* const v = u + kFrameWidth * kFrameHeight / 4;
+    std::vector<Bytes> expected;
+    DecodedPicture p;
+    for (const streamfixture::Unit& unit : streamfixture::fixture().units()) {
+        const Bytes& media = unit.media;
+        for (int32_t r = H264DecoderDecode(decoder, media.data() + 4, static_cast<uint32_t>(media.size() - 4),
+                                           0, 0, &p, DECODE_FLAG_END_OF_UNIT);
+             r == DECODE_OK; r = H264DecoderDecode(decoder, nullptr, 0, 0, 0, &p, 0)) {
+            ASSERT_NE(p.kind, PICTURE_KIND_FRAME);
+            if (!deinterlacer)
+                ASSERT_EQ(VD_InitDeinterlace(&deinterlacer, p.width, p.height, p.lumaStride, p.chromaStride,
+                                             p.width, p.width / 2),
+                          DEINTERLACE_OK);
+            ASSERT_EQ(VD_Deinterlace(deinterlacer, y, u, v, p.lumaPlane, p.cbPlane, p.crPlane, p.kind),
+                      DEINTERLACE_OK);
+            if (p.kind == PICTURE_KIND_FIELD_2)
+                expected.push_back(
+                    referencePack({y, u, v, static_cast<int>(kFrameWidth), static_cast<int>(kFrameWidth / 2)},
+                                  kFrameWidth, kFrameHeight, kPitch, true));
+        }
+    }
+    VD_ReleaseDeinterlace(deinterlacer);
+    H264DecoderDestroy(decoder);
+    ASSERT_EQ(delivered.frames.size(), expected.size());
+    ASSERT_GT(expected.size(), 2u);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const capture::Sample& shown = delivered.frames[i];
+        ASSERT_EQ(shown.length, static_cast<LONG>(kFrameHeight * kPitch)) << i;
+        // The pitch's padding is not the picture's.
+        bool same = true;
+        for (size_t row = 0; row < kFrameHeight && same; ++row)
+            same = std::equal(shown.bytes.begin() + row * kPitch,
+                              shown.bytes.begin() + row * kPitch + 2 * kFrameWidth,
+                              expected[i].begin() + row * kPitch);
+        EXPECT_TRUE(same) << "frame " << i;
     }
 }
 

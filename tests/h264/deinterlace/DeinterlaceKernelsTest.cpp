@@ -12,15 +12,17 @@
 namespace {
 
 // The inputs of a run of lines: four field planes of exactly the rows and columns the kernel may read
-// (sanitizers catch more), their counters, and an output with a gap between its lines.
+// (sanitizers catch more), their counters, the plane the new field is copied to, and an output with a gap
+// between its lines.
 struct LineBuffers {
     std::vector<uint8_t> rows[4];
-    std::vector<uint8_t> counters, out;
+    std::vector<uint8_t> counters, f2Store, out;
     ptrdiff_t stride = 0;
     ptrdiff_t outStride = 0;
 
     FieldPlanes planes() {
-        return {rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data(), counters.data(), stride};
+        return {rows[0].data(),  rows[1].data(), rows[2].data(), rows[3].data(),
+                counters.data(), f2Store.data(), stride};
     }
 };
 
@@ -67,6 +69,27 @@ const InputCase kInputs[] = {
              }
          }
      }},
+    // Runs of columns, a few pairs to a few steps long, still (the previous pair as the current one, counters
+    // near the weave count) or moving: steps that weave throughout, interpolate throughout, or mix.
+    {"StillRuns",
+     [](LineBuffers& b, std::mt19937& rng) {
+         fillRows(b, rng, 0, 255);
+         const size_t columns = static_cast<size_t>(b.stride);
+         bool still = true;
+         for (size_t c = 0, runEnd = 0; c < columns; ++c) {
+             if (c == runEnd) {
+                 still = rng() % 3 != 0;
+                 runEnd = c + 2 * byteIn(rng, 1, 24);
+             }
+             for (size_t i = c; still && i < b.rows[0].size(); i += columns) {
+                 b.rows[2][i] = b.rows[0][i];
+                 b.rows[3][i] = b.rows[1][i];
+             }
+             for (size_t i = c; still && c % 2 == 0 && i < b.counters.size(); i += columns) {
+                 b.counters[i] = byteIn(rng, kStillCount - 2, kStillCount - 1);
+             }
+         }
+     }},
 };
 
 void PrintTo(const InputCase& c, std::ostream* os) {
@@ -100,23 +123,31 @@ TEST_P(DeinterlaceKernelsTest, Sse2MatchesPortable) {
             for (auto& plane : b.rows) {
                 plane.resize(planeBytes);
             }
-            GetParam().fill(b, rng);
-            // Any counter byte value, odd columns included: those belong to no pair and stay as they are.
+            // Any count at the even columns; the odd ones, which belong to no pair, are zero and must stay
+            // so.
             b.counters.resize(static_cast<size_t>(b.stride) * (lines - 1) + width);
             // Two frame lines per field row: the row as it stands and the line below it.
             b.out.resize(static_cast<size_t>(b.outStride) * (2 * lines - 1) + width);
-            for (auto& c : b.counters) {
-                c = static_cast<uint8_t>(round % 2 ? rng() % 8 : rng());
+            for (size_t i = 0; i < b.counters.size(); ++i) {
+                const bool pairColumn = i % static_cast<size_t>(b.stride) % 2 == 0;
+                b.counters[i] = pairColumn ? static_cast<uint8_t>(round % 2 ? rng() % 8 : rng()) : 0;
+            }
+            // Bytes the copy of the new field must leave alone keep their random values.
+            b.f2Store.resize(planeBytes + 1);
+            for (auto& s : b.f2Store) {
+                s = static_cast<uint8_t>(rng());
             }
             for (auto& o : b.out) {
                 o = static_cast<uint8_t>(rng());
             }
+            GetParam().fill(b, rng);
             LineBuffers viaPortable = b;
             portable->interpolateLines(viaPortable.out.data(), b.outStride, viaPortable.planes(), lines,
                                        pairs);
             simd->interpolateLines(b.out.data(), b.outStride, b.planes(), lines, pairs);
             ASSERT_EQ(b.out, viaPortable.out);
             ASSERT_EQ(b.counters, viaPortable.counters);
+            ASSERT_EQ(b.f2Store, viaPortable.f2Store);
         }
     }
 }
