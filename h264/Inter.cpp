@@ -164,7 +164,8 @@ struct AreaGeometry {
     }
 };
 
-Area paddedArea(const uint8_t* plane, int32_t stride, const AreaGeometry& a, uint8_t* pad) {
+// Kept out of line, so that the usual inside case of referenceArea inlines into its callers.
+[[gnu::noinline]] Area paddedArea(const uint8_t* plane, int32_t stride, const AreaGeometry& a, uint8_t* pad) {
     RefFetchRequest q;
     q.plane = plane;
     q.area = pad;
