@@ -154,6 +154,33 @@ constexpr std::array<PrefixTable<3>, 16> buildRuns() {
 }
 constexpr std::array<PrefixTable<3>, 16> kRuns = buildRuns();
 
+// Two run_before codes at once, by zerosLeft and the next 6 bits: the first run's code read in the row of
+// zerosLeft, the second's in the row of the zeros left after it. Entry: the length of both codes (bits
+// 0-3), the first run (4-7) and the sum of both (8-11); kLongPair where either code starts a longer code.
+constexpr uint16_t kLongPair = 0x8000;
+
+constexpr std::array<std::array<uint16_t, 64>, 16> buildRunPairs() {
+    std::array<std::array<uint16_t, 64>, 16> t{};
+    for (int zerosLeft = 0; zerosLeft < 16; ++zerosLeft) {
+        for (int bits = 0; bits < 64; ++bits) {
+            const uint8_t first = kRuns[zerosLeft].entries[bits >> 3];
+            if (first == kLongRun) {
+                t[zerosLeft][bits] = kLongPair;
+                continue;
+            }
+            const int length = first >> 4, run = first & 15;
+            const uint8_t second = kRuns[zerosLeft - run].entries[(bits << length & 63) >> 3];
+            if (second == kLongRun) {
+                t[zerosLeft][bits] = kLongPair;
+                continue;
+            }
+            t[zerosLeft][bits] = uint16_t((length + (second >> 4)) | run << 4 | (run + (second & 15)) << 8);
+        }
+    }
+    return t;
+}
+constexpr std::array<std::array<uint16_t, 64>, 16> kRunPairs = buildRunPairs();
+
 // |level| = (levelCode >> 1) + 1, odd codes negative.
 constexpr int32_t levelOf(int32_t levelCode) {
     const int32_t magnitude = (levelCode >> 1) + 1, sign = -(levelCode & 1);
@@ -316,9 +343,23 @@ int DecodeResidualBlock(H264BitReader& reader, int nC, int maxNumCoeff, const ui
         return -1;
 
     // From the highest frequency down: each level at its scan index, the run before it (none for the last
-    // level, none once no zeros are left) moving the index on.
+    // level, none once no zeros are left) moving the index on. Two levels at a time while both have a run,
+    // in one lookup: the chain from one run's code to the next is what bounds the loop.
     int index = tc - 1 + zerosLeft;
-    for (int i = 0; i < tc; ++i) {
+    int i = 0;
+    for (; i + 2 < tc; i += 2) {
+        const uint16_t e = kRunPairs[zerosLeft][r.peek32() >> 26];
+        if (e == kLongPair)
+            break;
+        const int first = e >> 4 & 15, both = e >> 8;
+        const int position = scan[index], next = scan[index - first - 1];
+        coefficients[position] = int16_t(levels[i] * scale[position]);
+        coefficients[next] = int16_t(levels[i + 1] * scale[next]);
+        r.skip(e & 15);
+        zerosLeft -= both;
+        index -= both + 2;
+    }
+    for (; i < tc; ++i) {
         const int position = scan[index];
         coefficients[position] = int16_t(levels[i] * scale[position]);
         // No run before the last level: its row is 0, by a mask rather than a choice on zerosLeft.

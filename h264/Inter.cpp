@@ -164,7 +164,8 @@ struct AreaGeometry {
     }
 };
 
-Area paddedArea(const uint8_t* plane, int32_t stride, const AreaGeometry& a, uint8_t* pad) {
+// Kept out of line, so that the usual inside case of referenceArea inlines into its callers.
+[[gnu::noinline]] Area paddedArea(const uint8_t* plane, int32_t stride, const AreaGeometry& a, uint8_t* pad) {
     RefFetchRequest q;
     q.plane = plane;
     q.area = pad;
@@ -389,6 +390,35 @@ void storeEdge(uint8_t* out, bool none, const MacroblockInfo& neighbour, const M
     std::memcpy(out, &word, 4);
 }
 
+// The same for a P_Skip macroblock, which has no coefficients and one vector: only the neighbour's four
+// blocks along the edge (its right column for the left edge, its bottom row for the top edge) are read,
+// their counts gathered into one word (2 in each byte whose block has coefficients).
+template <bool Left>
+void storeSkipEdge(uint8_t* out, bool none, const MacroblockInfo& neighbour,
+                   const MacroblockMotion& current) {
+    static constexpr int kBlocks[4] = {Left ? 5 : 10, Left ? 7 : 11, Left ? 13 : 14, 15};
+    constexpr bool little = std::endian::native == std::endian::little;
+    uint32_t word = 0;
+    if (!none && isIntra(neighbour.motion.type)) {
+        word = 0x04040404u;
+    } else if (!none) {
+        uint32_t counts = 0, moved = 0;
+        for (int s = 0; s < 4; ++s)
+            counts |= uint32_t(neighbour.totalCoeff[kBlocks[s]]) << (little ? 8 * s : 24 - 8 * s);
+        if (uniformMotion(neighbour.motion)) {
+            moved = motionDiffers(neighbour.motion, 0, current, 0) * 0x01010101u;
+        } else {
+            for (int s = 0; s < 4; ++s)
+                moved |= uint32_t(motionDiffers(neighbour.motion, kBlocks[s], current, 0))
+                         << (little ? 8 * s : 24 - 8 * s);
+        }
+        // Counts are at most 16: adding 0x7F carries into a byte's top bit exactly when it is not 0.
+        const uint32_t coded = ((counts + 0x7F7F7F7Fu) & 0x80808080u) >> 6;
+        word = coded | (moved & ~(coded >> 1));
+    }
+    std::memcpy(out, &word, 4);
+}
+
 void edgeStrengths(H264DecoderContext& ctx) {
     CurrentMacroblock& c = *ctx.cur;
     EdgeStrengths& bs = c.strengths;
@@ -396,11 +426,17 @@ void edgeStrengths(H264DecoderContext& ctx) {
     const bool sliceEdges = ctx.slice.disableDeblockingFilterIdc == 2;
     static constexpr uint8_t kLeftPairs[4][2] = {{5, 0}, {7, 2}, {13, 8}, {15, 10}};
     static constexpr uint8_t kTopPairs[4][2] = {{10, 0}, {11, 1}, {14, 4}, {15, 5}};
-    storeEdge(bs.left, mb.mbX == 0 || (sliceEdges && !mb.availLeft), LeftInfo(ctx), *c.info, kLeftPairs);
-    storeEdge(bs.top, mb.mbY == 0 || (sliceEdges && !mb.availTop), TopInfo(ctx), *c.info, kTopPairs);
+    const bool noLeft = mb.mbX == 0 || (sliceEdges && !mb.availLeft);
+    const bool noTop = mb.mbY == 0 || (sliceEdges && !mb.availTop);
     if (c.mbType == MB_P_SKIP) {
+        storeSkipEdge<true>(bs.left, noLeft, LeftInfo(ctx), c.info->motion);
+        storeSkipEdge<false>(bs.top, noTop, TopInfo(ctx), c.info->motion);
         ctx.kernels.clearInnerStrengths(&bs);
-    } else if (c.mbType == MB_P16x16) {
+        return;
+    }
+    storeEdge(bs.left, noLeft, LeftInfo(ctx), *c.info, kLeftPairs);
+    storeEdge(bs.top, noTop, TopInfo(ctx), *c.info, kTopPairs);
+    if (c.mbType == MB_P16x16) {
         ctx.kernels.innerStrengthsFromCoefficients(c.info->totalCoeff, &bs);
     } else {
         static constexpr uint8_t kInner[6][4][2] = {

@@ -1,8 +1,10 @@
 #include "h264/Cavlc.h"
+#include "h264/CavlcTables.h"
 #include "h264/Context.h"
 #include "h264/MacroblockTables.h"
 #include "h264/SliceData.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -94,12 +96,42 @@ void fillDcBlock(int16_t* out, int16_t dc) {
         std::memcpy(out + 8 * row, &value, 8);
 }
 
+// The coeff_token of a block without coefficients, by nC + 1 (nC -1 is chroma DC): its length and code.
+struct EmptyToken {
+    uint8_t length, code;
+};
+constexpr std::array<EmptyToken, 18> kEmptyTokens = [] {
+    std::array<EmptyToken, 18> t{};
+    t[0] = {cavlc::kChromaDcTokenLen[0], cavlc::kChromaDcTokenCode[0]};
+    for (int nC = 0; nC < 17; ++nC) {
+        const int table = nC < 2 ? 0 : nC < 4 ? 1 : nC < 8 ? 2 : 3;
+        t[nC + 1] = {cavlc::kCoeffTokenLen[table][0], cavlc::kCoeffTokenCode[table][0]};
+    }
+    return t;
+}();
+
+// true, with the token read, when the next block has no coefficients: about half the coded blocks of
+// low-rate streams, which then need neither the block reader nor a zeroed coefficient buffer. The caller
+// has zeroed their counts.
+bool readEmptyBlock(H264BitReader& r, int nC) {
+    const EmptyToken t = kEmptyTokens[nC + 1];
+    if (PeekBits32(r) >> (32 - t.length) != t.code)
+        return false;
+    SkipBits(r, t.length);
+    return true;
+}
+
 bool decodeLuma4x4(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transforms, int blk) {
     CurrentMacroblock& c = *ctx.cur;
     const int at = lumaAt(blk);
+    const int nC = g.nC(at);
+    if (readEmptyBlock(ctx.reader, nC)) {
+        fillDcBlock(c.lumaResidual.values + Block4x4Offset[blk], 0);
+        return !ctx.reader.overrun();
+    }
     int16_t* coefficients = transforms.target();
     const int tc =
-        DecodeResidualBlock(ctx.reader, g.nC(at), 16, kZigzag4x4, kDequant.scale[ctx.mb.qp], coefficients);
+        DecodeResidualBlock(ctx.reader, nC, 16, kZigzag4x4, kDequant.scale[ctx.mb.qp], coefficients);
     if (tc < 0)
         return false;
     g.n[at] = uint8_t(tc);
@@ -122,8 +154,9 @@ bool decodeChroma(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transfo
     int32_t dc[2][4];
     for (int plane = 0; plane < 2; ++plane) {
         int16_t levels[4] = {};
-        if (DecodeResidualBlock(ctx.reader, -1, 4, kRasterScan, kUnitScale, levels) < 0 ||
-            ctx.reader.overrun())
+        if (!readEmptyBlock(ctx.reader, -1) &&
+            (DecodeResidualBlock(ctx.reader, -1, 4, kRasterScan, kUnitScale, levels) < 0 ||
+             ctx.reader.overrun()))
             return false;
         const int32_t c0 = levels[0], c1 = levels[1], c2 = levels[2], c3 = levels[3];
         const int32_t f[4] = {c0 + c1 + c2 + c3, c0 - c1 + c2 - c3, c0 + c1 - c2 - c3, c0 - c1 - c2 + c3};
@@ -136,9 +169,9 @@ bool decodeChroma(H264DecoderContext& ctx, CountGrid& g, TransformQueue& transfo
         for (int blk = 0; blk < 4; ++blk) {
             int16_t* out = residual.values + (blk >> 1) * 32 + (blk & 1) * 4;
             const int16_t dcValue = int16_t(dc[plane][blk]);
-            if (pattern == 2) {
+            const int at = chromaAt(plane, blk);
+            if (pattern == 2 && !readEmptyBlock(ctx.reader, g.nC(at))) {
                 int16_t* coefficients = transforms.target();
-                const int at = chromaAt(plane, blk);
                 const int tc =
                     DecodeResidualBlock(ctx.reader, g.nC(at), 15, kZigzag4x4 + 1, acScale, coefficients);
                 if (tc < 0 || ctx.reader.overrun())
@@ -212,9 +245,9 @@ bool DecodeResidual16x16(H264DecoderContext& ctx) {
     for (int blk = 0; blk < 16; ++blk) {
         int16_t* out = c.lumaResidual.values + Block4x4Offset[blk];
         const int16_t dcValue = int16_t(dc[4 * kBlockY[blk] + kBlockX[blk]]);
-        if (ac) {
+        const int at = lumaAt(blk);
+        if (ac && !readEmptyBlock(ctx.reader, g.nC(at))) {
             int16_t* coefficients = transforms.target();
-            const int at = lumaAt(blk);
             const int tc = DecodeResidualBlock(ctx.reader, g.nC(at), 15, kZigzag4x4 + 1, scale, coefficients);
             if (tc < 0 || ctx.reader.overrun())
                 return false;

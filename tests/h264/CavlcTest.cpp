@@ -190,6 +190,8 @@ TEST(Cavlc, EdgeBlocksRoundTrip) {
         {"lone last coefficient", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7}},
         {"first and last", {-3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
         {"long runs", {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, -5}},
+        {"long run after a short one", {4, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 2}},
+        {"short runs down to none", {1, 1, 0, -1, 0, 0, 2, 0, 1, 0, 0, -3, 0, 1, 0, 0}},
         {"escape at every suffix length",
          {2063, -1000, 500, -200, 100, -50, 25, -12, 6, -3, 2, 0, 0, 0, 0, 0}},
         {"largest first level", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2063}},
