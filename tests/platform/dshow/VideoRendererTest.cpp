@@ -309,6 +309,17 @@ struct OverlayDc {
         DeleteObject(bitmap);
         DeleteDC(dc);
     }
+    // The whole DC over the whole picture, opaque, black keyed out.
+    VMR9AlphaBitmap keyedBlack() const {
+        return {VMR9AlphaBitmap_hDC | VMR9AlphaBitmap_SrcColorKey,
+                dc,
+                nullptr,
+                RECT{0, 0, kWidth, kHeight},
+                NORMALIZEDRECT{0, 0, 1, 1},
+                1.0f,
+                RGB(0, 0, 0),
+                0};
+    }
     HDC dc;
     HBITMAP bitmap;
     HGDIOBJ old;
@@ -319,14 +330,7 @@ TEST_F(VideoRendererTest, MixerBitmapIsCopiedKeyedAndBlendedUntilDisabled) {
     auto mixer = Query<IVMRMixerBitmap9>(vmr_.Get(), IID_IVMRMixerBitmap9);
     ASSERT_TRUE(mixer);
     OverlayDc overlay;
-    VMR9AlphaBitmap params{VMR9AlphaBitmap_hDC | VMR9AlphaBitmap_SrcColorKey,
-                           overlay.dc,
-                           nullptr,
-                           RECT{0, 0, kWidth, kHeight},
-                           NORMALIZEDRECT{0, 0, 1, 1},
-                           1.0f,
-                           RGB(0, 0, 0),
-                           0};
+    VMR9AlphaBitmap params = overlay.keyedBlack();
     ASSERT_EQ(mixer->SetAlphaBitmap(&params), S_OK);
     // Copied: later drawing into the DC changes nothing.
     RECT all{0, 0, kWidth, kHeight};
@@ -371,14 +375,7 @@ TEST_F(VideoRendererTest, WhatChangesWhileAFrameWaitsShowsInIt) {
     Sleep(200);
     ASSERT_EQ(surface_.presented(), 0);
     OverlayDc overlay; // white at columns 4..7 of rows 0..3 of the picture shown
-    VMR9AlphaBitmap params{VMR9AlphaBitmap_hDC | VMR9AlphaBitmap_SrcColorKey,
-                           overlay.dc,
-                           nullptr,
-                           RECT{0, 0, kWidth, kHeight},
-                           NORMALIZEDRECT{0, 0, 1, 1},
-                           1.0f,
-                           RGB(0, 0, 0),
-                           0};
+    VMR9AlphaBitmap params = overlay.keyedBlack();
     ASSERT_EQ(mixer->SetAlphaBitmap(&params), S_OK);
     const RECT rightHalf{kWidth / 2, 0, kWidth, kHeight}, destination{0, 0, kWidth / 2, kHeight};
     ASSERT_EQ(windowless_->SetVideoPosition(&rightHalf, &destination), S_OK);
