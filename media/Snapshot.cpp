@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,20 +36,40 @@ bool writeAll(int fd, const void* data, size_t length) {
     return true;
 }
 
-// Creates or truncates the temporary file, refusing a link (or anything but a plain file of its own) in
-// its place, and writes the header and the image. The folder is this user's private temporary folder.
-bool writeTemporary(const std::wstring& path, const BITMAPFILEHEADER& header, const BYTE* image,
-                    DWORD imageBytes) {
-    const int fd =
-        ::open(platform::NativePath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == ::getuid();
-    ok = ok && writeAll(fd, &header, sizeof header) && writeAll(fd, image, imageBytes);
-    ok = ::close(fd) == 0 && ok;
-    return ok;
-}
+// The temporary file, open and locked from its writing until the image class has read it back: every
+// snapshot of this user (of this program or of another instance of it) goes through the one file, and a
+// second one waits for the lock instead of rewriting the file under the first.
+class LockedTemporary {
+public:
+    LockedTemporary() = default;
+    LockedTemporary(const LockedTemporary&) = delete;
+    LockedTemporary& operator=(const LockedTemporary&) = delete;
+    ~LockedTemporary() {
+        if (fd_ >= 0)
+            ::close(fd_); // releases the lock
+    }
+
+    // Opens or creates the file, refusing a link (or anything but a plain file of its own) in its place,
+    // takes the lock, and only then truncates it and writes the header and the image. The folder is this
+    // user's private temporary folder.
+    bool Write(const std::wstring& path, const BITMAPFILEHEADER& header, const BYTE* image,
+               DWORD imageBytes) {
+        fd_ = ::open(platform::NativePath(path).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd_ < 0)
+            return false;
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::getuid())
+            return false;
+        int locked;
+        while ((locked = ::flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        return locked == 0 && ::ftruncate(fd_, 0) == 0 && writeAll(fd_, &header, sizeof header) &&
+               writeAll(fd_, image, imageBytes);
+    }
+
+private:
+    int fd_ = -1;
+};
 
 } // namespace
 
@@ -106,14 +127,17 @@ HRESULT KQ_AV_Graph::SaveSnapshot(LPCWSTR targetPath) {
     DWORD imageBytes = 0;
     wchar_t folder[1024];
     const DWORD length = GetTempPathW(1024, folder);
-    const bool written = BuildSnapshotFileHeader(info, &header, &imageBytes) && length > 0 && length < 1024 &&
-                         writeTemporary(std::wstring(folder) + L"__tmp_.bmp", header, image, imageBytes);
-    CoTaskMemFree(image);
-    if (!written)
-        return E_FAIL;
-
     CImage picture;
-    picture.Load((std::wstring(folder) + L"__tmp_.bmp").c_str());
+    {
+        LockedTemporary temporary;
+        const bool written = BuildSnapshotFileHeader(info, &header, &imageBytes) && length > 0 &&
+                             length < 1024 &&
+                             temporary.Write(std::wstring(folder) + L"__tmp_.bmp", header, image, imageBytes);
+        CoTaskMemFree(image);
+        if (!written)
+            return E_FAIL;
+        picture.Load((std::wstring(folder) + L"__tmp_.bmp").c_str());
+    }
     const HRESULT hr = picture.Save(targetPath);
     picture.Destroy();
     return hr;

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,26 @@ namespace {
 
 using namespace testfilters;
 using platform::ComPtr;
+
+// This process takes its snapshots through a temporary folder of its own: these tests remove the shared
+// temporary file and plant a link in its place, which must not reach the snapshots that tests in other
+// processes take at the same time.
+struct OwnTemporaryFolder {
+    OwnTemporaryFolder() {
+        if (const char* made = ::mkdtemp(pattern)) {
+            folder = made;
+            ::setenv("XDG_RUNTIME_DIR", made, 1);
+        }
+    }
+    ~OwnTemporaryFolder() {
+        std::error_code ignored;
+        if (!folder.empty())
+            std::filesystem::remove_all(folder, ignored);
+    }
+    char pattern[32] = "/tmp/veloq-snapshot-XXXXXX";
+    std::filesystem::path folder;
+};
+const OwnTemporaryFolder ownTemporaryFolder;
 
 TEST(SnapshotHeaderTest, CountsPaletteMasksAndPixels) {
     struct Case {
