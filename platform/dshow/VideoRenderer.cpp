@@ -264,8 +264,10 @@ HRESULT VideoRenderer::show(IMediaSample* sample) {
     const CMediaType& type = pins_[0]->CurrentMediaType();
     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type.Format());
     BYTE* data = nullptr;
+    // A wait that a stop or a flush ended.
+    const auto waitEnded = [this] { return IsStopped() ? VFW_E_WRONG_STATE : S_FALSE; };
     if (!vih || FAILED(sample->GetPointer(&data)))
-        return waitUntilDue(sample) ? S_OK : IsStopped() ? VFW_E_WRONG_STATE : S_FALSE;
+        return waitUntilDue(sample) ? S_OK : waitEnded();
     const int width = vih->bmiHeader.biWidth, height = std::abs(vih->bmiHeader.biHeight);
     const long length = sample->GetActualDataLength();
     const bool uyvy = *type.Subtype() == MEDIASUBTYPE_UYVY;
@@ -273,7 +275,7 @@ HRESULT VideoRenderer::show(IMediaSample* sample) {
     // are packed.
     const int pitch = uyvy ? static_cast<int>(length / height) : 2 * width;
     if (pitch < 2 * width || static_cast<long long>(pitch) * height > length)
-        return waitUntilDue(sample) ? S_OK : IsStopped() ? VFW_E_WRONG_STATE : S_FALSE; // too short: dropped
+        return waitUntilDue(sample) ? S_OK : waitEnded(); // too short: dropped
     // The picture is converted before the wait, while the producer's rows are still in the caches (by
     // the time the frame is due they are long gone); it is shown when due unless the layout or the mixer
     // bitmap changed meanwhile, which converts it again.
@@ -286,7 +288,7 @@ HRESULT VideoRenderer::show(IMediaSample* sample) {
         made = render(incoming, early->source, early->shown);
     }
     if (!waitUntilDue(sample))
-        return IsStopped() ? VFW_E_WRONG_STATE : S_FALSE;
+        return waitEnded();
     platform::ComPtr<IMediaSample> kept;
     {
         std::lock_guard lock(mutex_);
@@ -352,9 +354,9 @@ std::shared_ptr<const VideoPicture> VideoRenderer::render(const PackedRows& fram
     if (!picture)
         return nullptr; // every picture is still shown: this frame is not
     const bool blend = mixer_.enabled && mixer_.haveBitmap;
-    if (blend && (overlayStale_ || !overlayRuns_.PreparedFor(width, height))) {
+    if (blend && (overlayRunsAt_ != mixerChanges_ || !overlayRuns_.PreparedFor(width, height))) {
         overlayRuns_.Prepare(mixer_.overlay, width, height);
-        overlayStale_ = false;
+        overlayRunsAt_ = mixerChanges_;
     }
     const bool runs = blend && !overlayRuns_.Empty();
     const bool whole = width == fullWidth && height == fullHeight;

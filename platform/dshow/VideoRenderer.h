@@ -191,9 +191,9 @@ private:
     PackedFrame current_;
     bool haveFrame_ = false;
     Mixer mixer_;
-    OverlayRuns overlayRuns_; // the mixer bitmap prepared for the current picture size
-    bool overlayStale_ = true;
-    unsigned mixerChanges_ = 0; // raised by every change of the mixer bitmap
+    OverlayRuns overlayRuns_;      // the mixer bitmap prepared for the current picture size
+    unsigned mixerChanges_ = 0;    // raised by every change of the mixer bitmap
+    unsigned overlayRunsAt_ = ~0u; // the mixerChanges_ that overlayRuns_ were prepared at
     std::vector<std::shared_ptr<VideoPicture>> pictures_;
     std::vector<std::uint32_t> scratch_; // a converted source row, when the picture is shown smaller
     std::vector<int> columns_;           // the source column of each picture column then

@@ -191,7 +191,6 @@ HRESULT VideoRenderer::setAlpha(const AlphaParams& p, bool update) {
     if (p.flags & VMR9AlphaBitmap_Disable) {
         std::lock_guard lock(mutex_);
         mixer_ = Mixer{};
-        overlayStale_ = true;
         ++mixerChanges_;
         return S_OK;
     }
@@ -229,7 +228,6 @@ HRESULT VideoRenderer::setAlpha(const AlphaParams& p, bool update) {
     mixer_.overlay.alpha = p.alpha;
     mixer_.overlay.keyed = (p.flags & VMR9AlphaBitmap_SrcColorKey) != 0;
     mixer_.overlay.key = platform::gdi::ToPixel(p.key);
-    overlayStale_ = true;
     ++mixerChanges_;
     return S_OK;
 }
