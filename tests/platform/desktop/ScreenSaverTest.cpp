@@ -3,85 +3,26 @@
 // extension on an Xvfb of the test's own, and the choice between them. Skipped where dbus-daemon or Xvfb
 // is not installed.
 #include "platform/desktop/ScreenSaver.h"
+#include "tests/support/ServerProcess.h"
 
 #include <dbus/dbus.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
-#include <poll.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 // Last: its macros (None, Status, ...) would clash with the names of the headers above.
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
 
-extern char** environ;
-
 namespace {
 
-constexpr int kStartMs = 20000; // generous: each wait ends as soon as the program is ready
-
-// A program of the test's, whose first line of output (or of the descriptor it is told to write to)
-// says where it listens; stopped and reaped at the end.
-class Server {
-public:
-    // `fdArgument`: the argument position that takes the number of the descriptor to write to; -1 for its
-    // standard output.
-    Server(std::vector<std::string> argv, int fdArgument) {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (fdArgument < 0)
-            posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        else
-            argv[static_cast<size_t>(fdArgument)] = std::to_string(fds[1]);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        std::vector<char*> args;
-        for (std::string& a : argv)
-            args.push_back(a.data());
-        args.push_back(nullptr);
-        if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        // Read to the newline; the program may end when the pipe closes before it.
-        pollfd fd{fds[0], POLLIN, 0};
-        char c = 0;
-        while (pid_ > 0 && poll(&fd, 1, kStartMs) == 1 && read(fds[0], &c, 1) == 1 && c != '\n')
-            line_ += c;
-        out_ = fds[0];
-    }
-    ~Server() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0)
-            close(out_);
-    }
-    const std::string& Line() const { return line_; }
-
-private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    std::string line_;
-};
-
-bool installed(const char* program) {
-    return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
-}
+constexpr int kStartMs = ServerProcess::kStartMs;
 
 // The desktop's screen-saver service as the test's stand-in on the bus: answers Inhibit with cookies 1, 2,
 // ... and keeps the calls it got.
@@ -159,14 +100,15 @@ private:
 class ScreenSaverBusTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!installed("dbus-daemon"))
+        if (!ServerProcess::Installed("dbus-daemon"))
             GTEST_SKIP() << "dbus-daemon is not installed";
-        bus_ = std::make_unique<Server>(std::vector<std::string>{"dbus-daemon", "--session", "--nofork",
-                                                                 "--nopidfile", "--print-address"},
-                                        -1);
+        bus_ =
+            std::make_unique<ServerProcess>(std::vector<std::string>{"dbus-daemon", "--session", "--nofork",
+                                                                     "--nopidfile", "--print-address"},
+                                            -1);
         ASSERT_FALSE(bus_->Line().empty()) << "the bus did not start";
     }
-    std::unique_ptr<Server> bus_;
+    std::unique_ptr<ServerProcess> bus_;
 };
 
 TEST_F(ScreenSaverBusTest, TheHoldIsTheServicesInhibitAndItsReleaseTheUnInhibitOfTheCookie) {
@@ -208,11 +150,11 @@ TEST_F(ScreenSaverBusTest, TheDesktopsInhibitorTakesTheSessionBusFirst) {
 // The X server's screen saver, set to come on after one second of idleness: held off, it stays off; let
 // go, or when the holder is gone, it comes on.
 TEST(ScreenSaverX11Test, TheSuspendKeepsTheServersScreenSaverOffUntilReleased) {
-    if (!installed("Xvfb"))
+    if (!ServerProcess::Installed("Xvfb"))
         GTEST_SKIP() << "Xvfb is not installed";
-    Server xvfb({"Xvfb", "-displayfd", "", "-nolisten", "tcp"}, 2);
-    ASSERT_FALSE(xvfb.Line().empty()) << "Xvfb did not start";
-    const std::string display = ":" + xvfb.Line();
+    const TestXServer xvfb;
+    const std::string display = xvfb.Display();
+    ASSERT_FALSE(display.empty()) << "Xvfb did not start";
     Display* observer = XOpenDisplay(display.c_str());
     ASSERT_TRUE(observer);
     XSetScreenSaver(observer, 1, 0, DontPreferBlanking, AllowExposures);
