@@ -86,11 +86,10 @@ bool KQ_UI_VideoBox::PresentFrame(const std::uint8_t* data, std::size_t size, in
     auto picture = std::make_shared<platform::dshow::VideoPicture>();
     picture->width = width;
     picture->height = height;
-    picture->pixels =
-        std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<std::size_t>(width) * height);
+    picture->pixels = platform::dshow::PictureMemory(static_cast<std::size_t>(width) * height);
     const DWORD fourcc = uyvy ? MakeFourCC('U', 'Y', 'V', 'Y') : MakeFourCC('Y', 'U', 'Y', '2');
-    if (!platform::dshow::ConvertPackedPicture(fourcc, width, height, pitch, data, picture->pixels.get(),
-                                               width))
+    if (!picture->pixels || !platform::dshow::ConvertPackedPicture(fourcc, width, height, pitch, data,
+                                                                   picture->pixels.get(), width))
         return false;
     platform::dshow::VideoFrame frame;
     frame.picture = std::move(picture);

@@ -46,7 +46,7 @@ libjpeg           ^jpeglib\.h$                     platform/gdi
 FreeType          ^(ft2build\.h|freetype/)         platform/gdi
 fontconfig        ^fontconfig/                     platform/gdi
 D-Bus             ^dbus/                           platform/desktop
-X11               ^X11/                            platform/desktop
+X11               ^(X11|xcb)/                      platform/desktop platform/mfc
 '
 PURE_ROOMS='h264 h264/kernels h264/deinterlace'
 PURE_HEADERS='^[a-z_]+$|^[a-z0-9]*intrin\.h$|^cpuid\.h$'

@@ -11,7 +11,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libjpeg-dev
-  libdbus-1-dev libxss-dev libx11-dev dbus-daemon
+  libdbus-1-dev libxss-dev libx11-dev libxcb1-dev libxcb-shm0-dev dbus-daemon
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   ffmpeg x264

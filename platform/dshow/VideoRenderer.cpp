@@ -330,8 +330,9 @@ std::shared_ptr<VideoPicture> VideoRenderer::freePicture(int width, int height) 
         auto picture = std::make_shared<VideoPicture>();
         picture->width = width;
         picture->height = height;
-        picture->pixels =
-            std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<size_t>(width) * height);
+        picture->pixels = PictureMemory(static_cast<size_t>(width) * height);
+        if (!picture->pixels)
+            break;
         pictures_.push_back(std::move(picture));
     }
     const auto it = std::find_if(pictures_.begin(), pictures_.end(), unheld);

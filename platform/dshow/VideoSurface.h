@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/dshow/MediaType.h"
+#include "platform/dshow/PictureMemory.h"
 #include "platform/gdi/Gdi.h"
 
 #include <cstdint>
@@ -14,11 +15,12 @@
 namespace platform::dshow {
 
 // A picture as the renderer shows it: opaque 0xFFRRGGBB pixels, top-down, `width` per row, the mixer
-// bitmap already blended in. Allocated once per picture size (without being cleared) and reused.
+// bitmap already blended in. Allocated once per picture size (without being cleared) and reused; its memory
+// can be shown by the display server without a copy.
 struct VideoPicture {
     int width = 0;
     int height = 0;
-    std::unique_ptr<std::uint32_t[]> pixels;
+    PictureMemory pixels;
     std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 

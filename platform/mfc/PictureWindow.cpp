@@ -2,11 +2,13 @@
 
 #include "platform/gdi/WindowDc.h"
 #include "platform/mfc/detail/Faces.h"
+#include "platform/mfc/detail/X11Pictures.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QWindow>
 
 #include <atomic>
 #include <cstdint>
@@ -21,14 +23,66 @@ struct PictureState {
     ~PictureState() {
         if (wake >= 0)
             close(wake);
+        if (xWindow)
+            X11Pictures::Get()->Forget(xWindow);
     }
     std::mutex mutex;
-    WindowPicture shown; // guarded by mutex
-    int wake = -1;       // an eventfd the UI thread watches
+    WindowPicture shown;       // guarded by mutex
+    std::uint32_t xWindow = 0; // guarded: the face's native X window, where pictures go past the toolkit
+    int width = 0, height = 0; // guarded: the face's size then
+    int wake = -1;             // an eventfd the UI thread watches
     std::atomic<bool> pending{false};
 };
 
 namespace {
+
+// On X, a picture window's face has a native window of its own, into which the pictures go straight
+// (X11Pictures); the windows over its edges stay above it, since the toolkit then gives its siblings native
+// windows too. This keeps the state's note of that window and of the face's size, and has the toolkit
+// repaint the face when the window system exposes it: the toolkit's own copy of it is older than the
+// pictures put past it.
+class NativeFaceWatch : public QObject {
+public:
+    NativeFaceWatch(QWidget* face, std::weak_ptr<PictureState> state)
+        : QObject(face), face_(face), state_(std::move(state)) {
+        face->installEventFilter(this);
+        face->setAttribute(Qt::WA_NativeWindow);
+        note();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (watched == face_ && (type == QEvent::WinIdChange || type == QEvent::Resize))
+            note();
+        else if (watched == window_ && type == QEvent::Expose)
+            face_->update();
+        return false;
+    }
+
+private:
+    void note() {
+        const std::shared_ptr<PictureState> state = state_.lock();
+        if (!state)
+            return;
+        if (QWindow* window = face_->windowHandle(); window && window != window_) {
+            if (window_)
+                window_->removeEventFilter(this);
+            window_ = window;
+            window->installEventFilter(this);
+        }
+        const auto id = static_cast<std::uint32_t>(face_->internalWinId());
+        std::lock_guard lock(state->mutex);
+        if (state->xWindow && state->xWindow != id)
+            X11Pictures::Get()->Forget(state->xWindow);
+        state->xWindow = face_->devicePixelRatioF() == 1.0 ? id : 0; // puts are in device pixels
+        state->width = face_->width();
+        state->height = face_->height();
+    }
+
+    QWidget* face_;
+    std::weak_ptr<PictureState> state_;
+    QPointer<QWindow> window_;
+};
 
 std::mutex g_mutex;
 std::unordered_map<HWND, std::weak_ptr<PictureState>> g_windows;
@@ -66,6 +120,8 @@ BOOL ShowPictures(CWnd& window) {
             face->update();
     });
     p->face->setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted: nothing behind shows
+    if (X11Pictures::Get())
+        new NativeFaceWatch(p->face, state); // the face's child
     p->pictures = state;
     {
         std::lock_guard lock(g_mutex);
@@ -90,6 +146,10 @@ BOOL SetWindowPicture(HWND window, const WindowPicture& picture) {
     {
         std::lock_guard lock(state->mutex);
         state->shown = picture;
+        // Stored and put under one lock, so that the window ends with the picture stored last.
+        if (state->xWindow && platform::gdi::LayerIsClear(window) &&
+            X11Pictures::Get()->Put(state->xWindow, picture, state->width, state->height))
+            return TRUE;
     }
     if (!state->pending.exchange(true)) {
         const std::uint64_t one = 1;

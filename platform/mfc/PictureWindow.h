@@ -5,9 +5,13 @@
 // copied on the way: the window's face draws from the picture's own pixels, and holds the shared picture
 // until another one replaces it.
 //
+// On X, a picture shown at its own size with nothing drawn over it goes from the thread that sets it
+// straight to the window's native X window, the X server reading the picture's memory itself; the UI
+// thread is not involved. Otherwise the toolkit paints it.
+//
 // Threads: ShowPictures on the UI thread; SetWindowPicture from any thread. SetWindowPicture allocates
-// nothing: it stores the picture and wakes the UI thread through a descriptor of the window's own, at most
-// one wake pending, and the UI thread repaints the window.
+// nothing: it stores the picture and puts it on X, or wakes the UI thread through a descriptor of the
+// window's own, at most one wake pending, and the UI thread repaints the window.
 #pragma once
 
 #include "platform/dshow/VideoSurface.h"

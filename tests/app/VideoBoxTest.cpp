@@ -22,7 +22,7 @@ TEST_F(VideoBoxTest, TheRenderersFramesReachTheMainBoxAndInFullScreenTheFullScre
     auto picture = std::make_shared<platform::dshow::VideoPicture>();
     picture->width = 64;
     picture->height = 32;
-    picture->pixels = std::make_unique<std::uint32_t[]>(64 * 32);
+    picture->pixels = platform::dshow::PictureMemory(64 * 32);
     platform::dshow::VideoFrame frame;
     frame.picture = picture;
     frame.source = RECT{0, 0, 64, 32};
