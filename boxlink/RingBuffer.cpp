@@ -1,15 +1,9 @@
 #include "boxlink/RingBuffer.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
-void KQ_TCP_RingBuffer::Release::operator()(BYTE* p) const {
-    std::free(p);
-}
-
-KQ_TCP_RingBuffer::KQ_TCP_RingBuffer(DWORD size)
-    : size_(size), buffer_(size ? static_cast<BYTE*>(std::calloc(size, 1)) : nullptr) {
+KQ_TCP_RingBuffer::KQ_TCP_RingBuffer(DWORD size) : size_(size), buffer_(size) {
     if (!buffer_)
         size_ = 0; // no buffer: every operation fails
 }

@@ -5,10 +5,10 @@
 // Reset discards what is stored when it runs; bytes the writer adds afterwards stay.
 #pragma once
 
+#include "platform/win32/RingMemory.h"
 #include "platform/win32/Types.h"
 
 #include <atomic>
-#include <memory>
 
 class KQ_TCP_RingBuffer {
 public:
@@ -35,9 +35,6 @@ private:
 
     std::atomic<DWORD> write_{0};
     std::atomic<DWORD> read_{0};
-    struct Release {
-        void operator()(BYTE* p) const;
-    };
     DWORD size_;
-    std::unique_ptr<BYTE[], Release> buffer_; // calloc: large zero buffers come as untouched pages
+    platform::RingMemory buffer_;
 };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -27,14 +26,14 @@ ULONGLONG nextFlush(ULONGLONG readState, DWORD write) {
 } // namespace
 
 bool KQ_AV_RingBuffer::Allocate(DWORD capacity) {
-    buffer_.reset();
+    buffer_ = {};
     capacity_ = 0;
     write_.store(0, std::memory_order_relaxed);
     read_.store(0, std::memory_order_relaxed);
     capacity &= ~DWORD{3};
     if (capacity == 0)
         return true;
-    buffer_.reset(new (std::nothrow) BYTE[capacity]());
+    buffer_ = platform::RingMemory(capacity);
     if (!buffer_)
         return false;
     capacity_ = capacity;

@@ -10,6 +10,7 @@
 // Allocate runs before either side starts.
 #pragma once
 
+#include "platform/win32/RingMemory.h"
 #include "platform/win32/Types.h"
 
 #include <atomic>
@@ -71,7 +72,7 @@ private:
     // even when the flush put the position back to the very value it started from.
     std::atomic<ULONGLONG> read_{0};
     DWORD capacity_ = 0;
-    std::unique_ptr<BYTE[]> buffer_;
+    platform::RingMemory buffer_;
 };
 
 // A ring with its buffer allocated; null when the memory cannot be had.
