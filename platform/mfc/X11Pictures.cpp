@@ -42,8 +42,8 @@ bool mapsMemoryFiles(xcb_connection_t* connection) {
         return false;
     const Reply<xcb_shm_query_version_reply_t> version{
         xcb_shm_query_version_reply(connection, xcb_shm_query_version(connection), nullptr)};
-    if (!version || (version->major_version == 1 && version->minor_version < 2) || version->major_version < 1)
-        return false;
+    if (!version || (version->major_version < 2 && version->minor_version < 2))
+        return false; // memory files come with 1.2
     const int fd = memfd_create("video picture trial", MFD_CLOEXEC);
     if (fd < 0)
         return false;
