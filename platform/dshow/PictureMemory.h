@@ -23,7 +23,6 @@ public:
     std::uint32_t* get() const { return pixels_; }
     std::uint32_t& operator[](std::size_t index) const { return pixels_[index]; }
     explicit operator bool() const { return pixels_ != nullptr; }
-    std::size_t Bytes() const { return bytes_; }
     // The memory file behind the pixels, open for as long as they live; -1 for ordinary memory.
     int Descriptor() const { return fd_; }
 

@@ -2,14 +2,12 @@
 // video renderer to the main window's video box:
 // - the pixels the window shows for a known frame equal the tests' model of the conversion, with and
 //   without the on-screen display over the picture (bit for bit), what is drawn into the window shows over
-//   the picture, and a larger picture comes to it at the size it is shown in;
+//   the picture, a larger picture comes to it at the size it is shown in, and a smaller one is scaled up;
 // - over a hundred frames of one size nothing is allocated on the way to the window after the first one,
 //   and the window's paint allocates no buffer of a picture row or more (the toolkit's own small objects
 //   for each paint aside).
 // Allocations are counted by this executable's own operator new.
 #include "VideoPresentation.h"
-
-#include "platform/gdi/WindowDc.h"
 
 #include <atomic>
 #include <cstdlib>
